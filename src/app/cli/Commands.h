@@ -1,0 +1,17 @@
+// The subcommands of the `hycube` command-line tool. Each takes the words
+// after its name and returns the process exit status; errors are printed to
+// stderr by the dispatcher (status 2) when they escape as exceptions.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace hy::cli {
+
+using Args = std::vector<std::string>;
+
+int CmdDemoDb(const Args& args);
+int CmdMap(const Args& args);
+int CmdEmf(const Args& args);
+
+}  // namespace hy::cli

@@ -1,0 +1,49 @@
+// `hycube`: the engine without a window, for batch work and checks.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/cli/Commands.h"
+#include "common/Exceptions.h"
+
+namespace {
+
+struct Subcommand {
+  const char* name;
+  int (*run)(const hy::cli::Args&);
+  const char* summary;
+};
+
+const Subcommand kSubcommands[] = {
+    {"demo-db", hy::cli::CmdDemoDb, "demo-db FOLDER        write FOLDER/orders.db, the demo table"},
+    {"map", hy::cli::CmdMap, "map [source] [items] [limits]   resolve a dimension map and show its plan"},
+    {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
+};
+
+void PrintUsage(FILE* out) {
+  std::fprintf(out, "usage: hycube COMMAND [ARGS]\n\ncommands:\n");
+  for (const Subcommand& s : kSubcommands) std::fprintf(out, "  %s\n", s.summary);
+  std::fprintf(out, "\n'hycube COMMAND --help' documents each command's flags.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    PrintUsage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const Subcommand& s : kSubcommands) {
+    if (std::strcmp(argv[1], s.name) != 0) continue;
+    hy::cli::Args args(argv + 2, argv + argc);
+    try {
+      return s.run(args);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return 2;
+    }
+  }
+  std::fprintf(stderr, "hycube: unknown command '%s'\n\n", argv[1]);
+  PrintUsage(stderr);
+  return 2;
+}

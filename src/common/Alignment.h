@@ -1,0 +1,7 @@
+#pragma once
+
+namespace hy {
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+}  // namespace hy
