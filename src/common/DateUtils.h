@@ -24,8 +24,19 @@ bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& out);
 void DecodeDate(TDateTime dt, int& year, int& month, int& day);
 // Milliseconds are rounded to the nearest millisecond of the day.
 void DecodeTime(TDateTime dt, int& hour, int& min, int& sec, int& msec);
+// Both halves at once, from one rounding to the millisecond (a time that
+// rounds up to 24:00 moves to 00:00 of the next day, in both halves).
+void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min,
+                    int& sec, int& msec);
+// A day and a time of day joined into one value; before 30 December 1899 the
+// time is subtracted, so that the fraction still reads as the time of day.
+TDateTime ComposeDateTime(TDateTime date, TDateTime time);
 TDateTime DateOf(TDateTime dt);  // the day, time dropped
 TDateTime TimeOf(TDateTime dt);  // the time of day, as a fraction
+
+// Values outside [EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31) + 1) are not
+// dates; decoding them raises EConvertError "Invalid argument to date decode".
+bool IsValidDateTime(TDateTime dt);
 
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(TDateTime dt);

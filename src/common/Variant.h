@@ -1,25 +1,42 @@
 // The cell value: a tagged value used for field values, dimension values,
-// summary results and expression values.
+// summary results and expression values. It is copied per row of large
+// tables, so it holds everything inline except the text of a string.
 //
 // Rules (every operation below follows them):
 // - Null propagates: any arithmetic with a Null operand gives Null.
-// - Empty (unassigned) counts as 0 in arithmetic and "" when joined to a string.
-// - Booleans count as integers in arithmetic (True = -1, False = 0).
-// - A string meeting a number is converted to a number (EConvertError when it
-//   is not one); two strings under + are joined.
+// - Empty (unassigned) counts as a 32-bit 0 in arithmetic and "" when joined
+//   to a string.
+// - Booleans count as 32-bit integers in arithmetic (True = -1, False = 0).
+// - A string meeting a number is converted to a double (EConvertError when it
+//   is not one); two strings (or a string and Empty) under + are joined.
 // - Result types of + - *: integers stay integers (16/32-bit widen to 32-bit,
 //   overflow widens to 64-bit, 64-bit overflow gives a double); currency with
 //   an integer or currency stays currency; any float gives a double; a date
-//   plus or minus a number is a date, a date minus a date is a double.
+//   plus or minus a number (or a date plus a date) is a date, a date minus a
+//   date is a double, a date in * is a double.
 // - "/" gives a double, except currency divided by an integer or currency,
 //   which stays currency. Division by zero raises EZeroDivide.
+// - Currency results are rounded half away from zero to four decimals; one
+//   beyond the currency range raises EIntOverflow "Currency overflow".
 // - Div and Mod work on 64-bit integers (EDivByZero on 0) and narrow back to
-//   32-bit when the result fits.
+//   32-bit when the result fits; Mod takes the sign of the dividend.
+// - Not: Boolean not of a Boolean (or of the text "True"/"False"), else the
+//   bitwise not of the value as an integer.
 // - Comparison: numbers numerically, strings by AnsiCompareStr, a string with
-//   a number numerically; Null equals only Null and is neither less nor greater
-//   than anything (VarCompare gives crNotEqual).
-// - Conversions that cannot succeed raise EVariantError "Could not convert
+//   a number numerically (with a date as a date, with a Boolean as a Boolean);
+//   False is less than True; Empty compares as 0 or ""; Null equals only Null
+//   and is neither less nor greater than anything (VarCompare gives
+//   crNotEqual), as is a NaN or a procedure value against anything else.
+// - Conversions: floats, dates and currency become integers by rounding to
+//   the nearest, ties to even; Empty converts to 0, False or "". Text is
+//   parsed (EConvertError "'abc' is not a valid integer value", "... floating
+//   point value", "... date and time", "... Boolean value"); a value beyond
+//   the target's range raises EVariantError "Overflow while converting
 //   variant of type (A) into type (B)".
+// - Conversions that cannot succeed (Null, procedure values) raise
+//   EVariantError "Could not convert variant of type (A) into type (B)";
+//   arithmetic on a procedure value raises EVariantError "Invalid variant
+//   operation".
 #pragma once
 
 #include <cstdint>
@@ -105,6 +122,9 @@ public:
   bool SameAs(const Variant& other) const;
 
 private:
+  int64_t ToInt64(TVarType target) const;
+  double ToDouble(TVarType target) const;
+
   TVarType type_ = varEmpty;
   union {
     int64_t i;  // smallint, integer, int64, currency (raw)
@@ -129,7 +149,9 @@ Variant VarNeg(const Variant& a);
 Variant VarNot(const Variant& a);  // Boolean not, or bitwise not of an integer
 
 TVariantRelationship VarCompare(const Variant& a, const Variant& b);
-// A total order for sorting: Null and Empty first, then by VarCompare.
+// A total order for sorting: Null, then Empty, then by VarCompare; values
+// that VarCompare cannot order (a text that is no number against a number,
+// NaN, procedure values) go numbers first, then strings, then procedures.
 int VarCompareOrder(const Variant& a, const Variant& b);
 
 }  // namespace hy
