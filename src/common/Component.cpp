@@ -62,7 +62,8 @@ TComponent* TComponent::FindComponent(std::string_view name) const {
 }
 
 void TComponent::FreeNotification(TComponent* other) {
-  if (!other || other == this) return;
+  // A component on its way out can no longer be told, nor tell.
+  if (!other || other == this || destroying_ || other->destroying_) return;
   if (std::find(freeNotifies_.begin(), freeNotifies_.end(), other) == freeNotifies_.end()) {
     freeNotifies_.push_back(other);
     other->freeNotifies_.push_back(this);  // both ways: either may go first
@@ -80,9 +81,12 @@ void TComponent::RemoveFreeNotification(TComponent* other) {
 void TComponent::Loaded() { loading_ = false; }
 
 void TComponent::FinishLoading(TComponent* root) {
-  // Copy: a Loaded() handler may create components.
-  std::vector<TComponent*> order = root->components_;
-  for (TComponent* c : order) c->Loaded();
+  // Copy: a Loaded() handler may create or free components; skip the freed.
+  const std::vector<TComponent*> order = root->components_;
+  for (TComponent* c : order) {
+    const auto& now = root->components_;
+    if (std::find(now.begin(), now.end(), c) != now.end()) c->Loaded();
+  }
   root->Loaded();
 }
 

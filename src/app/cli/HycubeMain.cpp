@@ -17,7 +17,9 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"demo-db", hy::cli::CmdDemoDb, "demo-db FOLDER        write FOLDER/orders.db, the demo table"},
     {"map", hy::cli::CmdMap, "map [source] [items] [limits]   resolve a dimension map and show its plan"},
+#ifdef HY_HAVE_EMF
     {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
+#endif
 };
 
 void PrintUsage(FILE* out) {

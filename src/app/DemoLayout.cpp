@@ -1,0 +1,38 @@
+#include "app/DemoLayout.h"
+
+#include "common/DateUtils.h"
+#include "cube/HyMap.h"
+
+namespace hy {
+
+void SetDemoMap(THyMap& map) {
+  struct Item {
+    const char* name;
+    const char* field;
+    TDimFlags type;
+    TBinType bin;
+    TDateTime start;
+    uint32_t values;
+  };
+  const Item items[] = {
+      {"Customer", "CustNo", dimDimension, binNone, 0, 54},
+      {"SaleDate", "SaleDate", dimDimension, binMonth, 37987.0, 49},  // 1 January 2004
+      {"Payment", "PaymentMethod", dimDimension, binNone, 0, 7},
+      {"Total", "ItemsTotal", dimSum, binNone, 0, 0},
+  };
+  map.BeginUpdate();
+  map.Clear();
+  for (const Item& spec : items) {
+    THyMapItem* item = map.Add();
+    item->SetName(spec.name);
+    item->SetFieldName(spec.field);
+    item->SetDimensionType(spec.type);
+    item->SetBinType(spec.bin);
+    item->SetStartDate(spec.start);
+    item->SetParams(0);
+    item->SetValueCount(spec.values);
+  }
+  map.EndUpdate();
+}
+
+}  // namespace hy

@@ -1,0 +1,243 @@
+#include "app/cli/CubeOptions.h"
+
+#include <filesystem>
+
+#include "app/DemoLayout.h"
+#include "common/Format.h"
+#include "common/StrUtils.h"
+#include "cube/HyStore.h"
+#include "platform/db/Aliases.h"
+#include "platform/db/Table.h"
+
+namespace hy::cli {
+
+const char* const kCubeOptionsHelp =
+    "source (neither means the demo table):\n"
+    "  --db FILE --table NAME       an SQLite file and a table in it\n"
+    "  --alias NAME --table FILE    an alias and a table file, e.g. --alias DBDEMOS --table orders.db\n"
+    "map items, in the order given (none means the demo map):\n"
+    "  --dim NAME=FIELD[,bin=none|year|quarter|month|week|custom|set][,start=YYYY-MM-DD]\n"
+    "       [,lookup=TABLE:KEY:RESULT]  captions from RESULT of the row whose KEY matches,\n"
+    "                                   TABLE in the same database as the source\n"
+    "  --sum|--count|--avg|--min|--max NAME=FIELD\n"
+    "  --derived NAME=EXPRESSION    everything after the first '=' is the expression\n"
+    "  every item but --derived also takes ,values=N ,flag=active|asneeded|inactive\n"
+    "  ,caption=TEXT ,format=TEXT\n"
+    "limits:\n"
+    "  --max-cells N  --max-dims N  --max-sums N\n";
+
+namespace {
+
+[[noreturn]] void Usage(const std::string& text) { throw Exception(text); }
+
+uint32_t ParseCount(const std::string& flag, const std::string& text) {
+  int64_t n = 0;
+  if (!TryStrToInt64(text, n) || n < 0 || n > UINT32_MAX)
+    Usage(flag + ": '" + text + "' is not a whole number from 0 to 4294967295");
+  return static_cast<uint32_t>(n);
+}
+
+int32_t ParseInt(const std::string& flag, const std::string& text) {
+  int64_t n = 0;
+  if (!TryStrToInt64(text, n) || n < INT32_MIN || n > INT32_MAX)
+    Usage(flag + ": '" + text + "' is not a whole number");
+  return static_cast<int32_t>(n);
+}
+
+bool IsItemKey(const std::string& part) {
+  static const char* const keys[] = {"bin=",     "start=",   "values=", "flag=",
+                                     "caption=", "format=", "lookup="};
+  for (const char* key : keys)
+    if (part.rfind(key, 0) == 0) return true;
+  return false;
+}
+
+MapItemOption ParseItem(const std::string& kind, const std::string& flag, const std::string& text) {
+  MapItemOption item;
+  item.kind = kind;
+  const size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0)
+    Usage(flag + " " + text + ": expected NAME=" + (kind == "derived" ? "EXPRESSION" : "FIELD"));
+  item.name = text.substr(0, eq);
+  if (kind == "derived") {
+    item.field = text.substr(eq + 1);
+    return item;
+  }
+  // A part that is not "key=..." belongs to the one before it, so that
+  // formats such as "#,##0.00" keep their commas.
+  std::vector<std::string> parts;
+  for (std::string& part : SplitString(text.substr(eq + 1), ',')) {
+    if (parts.empty() || IsItemKey(part))
+      parts.push_back(std::move(part));
+    else
+      parts.back() += "," + part;
+  }
+  item.field = parts.front();
+  if (item.field.empty()) Usage(flag + " " + text + ": the field name is missing");
+  for (size_t i = 1; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    const size_t at = part.find('=');
+    const std::string key = part.substr(0, at), value = part.substr(at + 1);
+    if (key == "bin") {
+      if (kind != "dim") Usage(flag + ": bin= is only for --dim");
+      item.bin = value;
+    } else if (key == "start") {
+      if (kind != "dim") Usage(flag + ": start= is only for --dim");
+      item.start = value;
+    } else if (key == "values") {
+      item.values = ParseCount(flag + " values", value);
+    } else if (key == "flag") {
+      item.flag = value;
+    } else if (key == "lookup") {
+      item.lookup = value;
+    } else if (key == "caption") {
+      item.caption = value;
+    } else {
+      item.format = value;
+    }
+  }
+  return item;
+}
+
+TBinType BinFromText(const std::string& text) {
+  if (text.empty() || text == "none") return binNone;
+  if (text == "year") return binYear;
+  if (text == "quarter") return binQuarter;
+  if (text == "month") return binMonth;
+  if (text == "week") return binWeek;
+  if (text == "custom") return binCustom;
+  if (text == "set") return binSet;  // refused by the map with its own message
+  Usage("bin=" + text + ": expected none, year, quarter, month, week or custom");
+}
+
+TActiveFlags FlagFromText(const std::string& text) {
+  if (text.empty() || text == "asneeded") return diAsNeeded;
+  if (text == "active") return diActive;
+  if (text == "inactive") return diInactive;
+  Usage("flag=" + text + ": expected active, asneeded or inactive");
+}
+
+TDimFlags TypeFromKind(const std::string& kind) {
+  if (kind == "dim") return dimDimension;
+  if (kind == "sum") return dimSum;
+  if (kind == "count") return dimCount;
+  if (kind == "avg") return dimAverage;
+  if (kind == "min") return dimMin;
+  if (kind == "max") return dimMax;
+  return dimDerived;
+}
+
+}  // namespace
+
+CubeOptions ParseCubeOptions(const Args& args) {
+  CubeOptions options;
+  static const char* const itemKinds[] = {"dim", "sum", "count", "avg", "min", "max", "derived"};
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& flag = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) Usage(flag + " needs a value");
+      return args[++i];
+    };
+    bool isItem = false;
+    for (const char* kind : itemKinds) {
+      if (flag == std::string("--") + kind) {
+        options.items.push_back(ParseItem(kind, flag, value()));
+        isItem = true;
+        break;
+      }
+    }
+    if (isItem) continue;
+    if (flag == "--db") options.db = value();
+    else if (flag == "--alias") options.alias = value();
+    else if (flag == "--table") options.table = value();
+    else if (flag == "--max-cells") options.maxCells = ParseCount(flag, value());
+    else if (flag == "--max-dims") options.maxDims = ParseInt(flag, value());
+    else if (flag == "--max-sums") options.maxSums = ParseInt(flag, value());
+    else options.rest.push_back(flag);
+  }
+  if (!options.db.empty() && !options.alias.empty()) Usage("--db and --alias exclude each other");
+  if ((!options.db.empty() || !options.alias.empty()) && options.table.empty())
+    Usage("--table is missing");
+  if (options.db.empty() && options.alias.empty() && !options.table.empty())
+    Usage("--table needs --db or --alias");
+  return options;
+}
+
+namespace {
+
+// A table named the way the source is: in the --db file, or a table file
+// under the alias (the demo's alias when none is given).
+void NameTable(const CubeOptions& options, const std::string& name, TTable& table) {
+  if (!options.db.empty()) {
+    const std::filesystem::path file = std::filesystem::absolute(options.db);
+    table.SetDatabaseName(file.parent_path().string());
+    table.SetTableName(file.filename().string() + ":" + name);
+  } else {
+    table.SetDatabaseName(options.alias.empty() ? kDemoAlias : options.alias);
+    table.SetTableName(name);
+  }
+}
+
+void ApplyLookup(const CubeOptions& options, const std::string& text, THyMapItem& item,
+                 TComponent* owner) {
+  const std::vector<std::string> parts = SplitString(text, ':');
+  if (parts.size() < 3) Usage("lookup=" + text + ": expected TABLE:KEY:RESULT");
+  // The table part may itself hold a colon ("file.db:table").
+  std::string table = parts[0];
+  for (size_t i = 1; i + 2 < parts.size(); ++i) table += ":" + parts[i];
+  item.SetKind(dkLookup);
+  auto* lookup = new TTable(owner);
+  NameTable(options, table, *lookup);
+  item.SetLookupDataSet(lookup);
+  item.SetKeyFields(parts[parts.size() - 2]);
+  item.SetLookupResultField(parts.back());
+}
+
+}  // namespace
+
+std::unique_ptr<TTable> MakeSourceTable(const CubeOptions& options, TComponent* owner) {
+  auto table = std::make_unique<TTable>(owner);
+  NameTable(options, options.alias.empty() && options.db.empty() ? "orders.db" : options.table,
+            *table);
+  return table;
+}
+
+void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
+  if (options.items.empty()) {
+    SetDemoMap(map);
+    return;
+  }
+  map.BeginUpdate();
+  map.Clear();
+  for (const MapItemOption& spec : options.items) {
+    THyMapItem* item = map.Add();
+    item->SetName(spec.name);
+    item->SetDimensionType(TypeFromKind(spec.kind));
+    if (spec.kind == "derived") {
+      item->SetSumExpr(spec.field);
+      continue;
+    }
+    item->SetFieldName(spec.field);
+    item->SetBinType(BinFromText(spec.bin));
+    if (!spec.start.empty()) {
+      TDateTime start = 0;
+      if (!TryISOStrToDateTime(spec.start, start))
+        Usage("start=" + spec.start + ": expected a date YYYY-MM-DD");
+      item->SetStartDate(start);
+    }
+    if (spec.values) item->SetValueCount(*spec.values);
+    item->SetActiveFlag(FlagFromText(spec.flag));
+    if (spec.caption) item->SetCaption(*spec.caption);
+    if (spec.format) item->SetFormat(*spec.format);
+    if (!spec.lookup.empty()) ApplyLookup(options, spec.lookup, *item, owner);
+  }
+  map.EndUpdate();
+}
+
+void ApplyLimits(const CubeOptions& options, TCommonDataStore& store) {
+  if (options.maxCells) store.SetMaxCells(*options.maxCells);
+  if (options.maxDims) store.SetMaxDimensions(*options.maxDims);
+  if (options.maxSums) store.SetMaxSummaries(*options.maxSums);
+}
+
+}  // namespace hy::cli

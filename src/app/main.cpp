@@ -1,0 +1,22 @@
+// The program: one main window over the demo table.
+#include <cstdio>
+
+#include "app/Application.h"
+#include "app/LocaleSettings.h"
+#include "app/MainWindow.h"
+
+int main(int argc, char** argv) {
+  hy::TApplication app(argc, argv);
+  hy::LoadSystemFormatSettings();
+  std::unique_ptr<hy::TfrmMain> window;
+  try {
+    window = std::make_unique<hy::TfrmMain>();
+  } catch (const std::exception& e) {
+    // A window that cannot start is not shown: report and end the run.
+    std::fprintf(stderr, "cubeview: %s\n", e.what());
+    hy::TApplication::ShowException(e);
+    return 1;
+  }
+  window->show();
+  return app.exec();
+}

@@ -1,0 +1,153 @@
+// The command-line tool as a user runs it: exit status, stdout and stderr.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/TestDatabase.h"
+
+namespace hy {
+namespace {
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+CliResult Hycube(const std::string& args) {
+  const std::filesystem::path errFile =
+      std::filesystem::temp_directory_path() / ("hycube-err-" + std::to_string(getpid()));
+  const std::string command = std::string(HYCUBE_PATH) + " " + args + " 2>" + errFile.string();
+  CliResult run;
+  FILE* pipe = popen(command.c_str(), "r");
+  std::array<char, 4096> buffer{};
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(errFile);
+  std::stringstream text;
+  text << err.rdbuf();
+  run.err = text.str();
+  std::filesystem::remove(errFile);
+  return run;
+}
+
+class HycubeCli : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    folder_ = new test::TestDatabase("sales.db");
+    folder_->Exec(
+        "CREATE TABLE sales (Region VARCHAR(10), Sold DATETIME, Amount REAL, Note BLOB);"
+        "INSERT INTO sales VALUES ('North', '2004-01-03', 10.5, NULL), ('South', '2004-02-28', 20, NULL);"
+        "CREATE TABLE empty (Region VARCHAR(10), Amount REAL);"
+        "CREATE TABLE regions (Code VARCHAR(10), Label VARCHAR(20));");
+    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
+    ASSERT_EQ(demo.status, 0) << demo.err;
+  }
+  static void TearDownTestSuite() { delete folder_; }
+
+  static std::string Source() { return "--db " + folder_->File() + " --table sales "; }
+  static std::string Demo() { return "--db " + folder_->Folder() + "/demo/orders.db --table orders "; }
+
+  static test::TestDatabase* folder_;
+};
+
+test::TestDatabase* HycubeCli::folder_ = nullptr;
+
+TEST_F(HycubeCli, DemoMapOverTheDemoTable) {
+  const CliResult run = Hycube("map " + Demo());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Customer\tCustNo\tactive\n"
+            "SaleDate\tSaleDate\tactive\n"
+            "Payment\tPaymentMethod\tactive\n"
+            "Total\tSum(ItemsTotal)\tactive\n");
+  // The same through the alias, as the program names its table.
+  const CliResult alias = Hycube("map --alias DBDEMOS --table orders.db");
+  if (std::filesystem::exists(std::filesystem::path(HYCUBE_PATH).parent_path() / "dbdemos/orders.db")) {
+    EXPECT_EQ(alias.out, run.out) << alias.err;
+  }
+}
+
+TEST_F(HycubeCli, ItemsFromFlags) {
+  const CliResult run = Hycube("map " + Source() +
+                         "--dim Area=Region,values=2 --dim Month=Sold,bin=month,start=2004-04-01 "
+                         "--dim Ghost=Nothing --avg Mean=Amount,format=#,##0.00,caption=Avg "
+                         "--count N=Amount,flag=inactive");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Area\tRegion\tactive\n"
+            "Month\tSold\tactive\n"
+            "Ghost\tNothing\tinactive (no such field)\n"
+            "Mean\tAvg(Amount)\tactive\n"
+            "N\tCount(Amount)\tinactive\n");
+}
+
+TEST_F(HycubeCli, EveryMapMessageReachesTheUser) {
+  struct Case {
+    std::string args;
+    std::string message;
+  };
+  const std::string dim = "--dim Area=Region ", sum = "--sum Total=Amount ";
+  const Case cases[] = {
+      {sum, "No dimension fields are defined. "},
+      {dim, "No summaries are defined. "},
+      {"--dim Area=Region,values=200,flag=active --sum Total=Amount,flag=active --max-cells 100",
+       "Not enough room available to load a summary. "},
+      {"--dim Area=Region,flag=inactive " + sum, "Not enough space available to load a dimension. "},
+      {dim + "--dim Month=Sold " + sum + "--max-dims 1",
+       "The maximum allowed dimensions of 1 has been exceeded."},
+      {dim + sum + "--max Top=Amount --max-sums 1",
+       "The maximum allowed summaries of 1 has been exceeded."},
+      {dim + "--dim Month=Sold,bin=set " + sum, "binSet not implemented"},
+      {"--dim Area=Region,lookup=regions:Key:Label " + sum, "Area: Lookup Key \"Key\" not found"},
+      {"--dim Area=Region,lookup=regions:Code:Text " + sum,
+       "Area: Lookup Result \"Text\" not Found"},
+      {dim + "--sum Total=Amount,lookup=regions:Code:Label",
+       "Amount: DimensionType dimDimension required"},
+  };
+  for (const Case& c : cases) {
+    const CliResult run = Hycube("map " + Source() + c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.err, c.message + "\n") << c.args;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+  const CliResult empty =
+      Hycube("map --db " + folder_->File() + " --table empty --dim A=Region --sum S=Amount");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_EQ(empty.err, "Cannot build the Decision Cube with an empty data set\n");
+}
+
+TEST_F(HycubeCli, BadInvocationsExplainThemselves) {
+  const CliResult noArgs = Hycube("");
+  EXPECT_EQ(noArgs.status, 2);
+  EXPECT_NE(noArgs.err.find("usage: hycube"), std::string::npos);
+  const CliResult unknown = Hycube("frobnicate");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos);
+  const CliResult help = Hycube("map --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--max-cells"), std::string::npos);
+  const CliResult missingFile = Hycube("map --db /nonexistent/x.db --table t");
+  EXPECT_EQ(missingFile.status, 2);
+  EXPECT_FALSE(missingFile.err.empty());
+  EXPECT_FALSE(std::filesystem::exists("/nonexistent/x.db"));
+  const CliResult badCount = Hycube("map " + Source() + "--dim A=Region,values=lots --sum S=Amount");
+  EXPECT_EQ(badCount.status, 2);
+  EXPECT_NE(badCount.err.find("'lots' is not a whole number"), std::string::npos);
+  const CliResult stray = Hycube("map " + Source() + "extra");
+  EXPECT_EQ(stray.status, 2);
+  EXPECT_NE(stray.err.find("unknown argument 'extra'"), std::string::npos);
+  const CliResult demoUsage = Hycube("demo-db");
+  EXPECT_EQ(demoUsage.status, 2);
+}
+
+}  // namespace
+}  // namespace hy
