@@ -5,26 +5,27 @@
 
 namespace hy {
 
-std::string Format(const char* fmt, ...) {
+std::string FormatV(const char* fmt, va_list args) {
   char small[256];
-  va_list args;
-  va_start(args, fmt);
   va_list copy;
   va_copy(copy, args);
-  int n = std::vsnprintf(small, sizeof small, fmt, args);
-  va_end(args);
+  const int n = std::vsnprintf(small, sizeof small, fmt, args);
   std::string result;
-  if (n < 0) {
-    va_end(copy);
-    return result;
-  }
-  if (static_cast<size_t>(n) < sizeof small) {
+  if (n >= 0 && static_cast<size_t>(n) < sizeof small) {
     result.assign(small, static_cast<size_t>(n));
-  } else {
+  } else if (n >= 0) {
     result.resize(static_cast<size_t>(n));
     std::vsnprintf(result.data(), result.size() + 1, fmt, copy);
   }
   va_end(copy);
+  return result;
+}
+
+std::string Format(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string result = FormatV(fmt, args);
+  va_end(args);
   return result;
 }
 

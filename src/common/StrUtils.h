@@ -10,6 +10,7 @@ namespace hy {
 
 // printf-style formatting of a message ("%s: Lookup info incomplete").
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* fmt, va_list args);
 
 bool SameText(std::string_view a, std::string_view b);  // ASCII case-insensitive
 std::string UpperCase(std::string_view s);

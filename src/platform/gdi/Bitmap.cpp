@@ -86,7 +86,7 @@ void TBitmap::SetSize(int32_t width, int32_t height) {
   }
   if (width == Width() && height == Height()) return;
   QImage next(width, height, QtFormat(format_));
-  if (next.isNull()) throw EBitmapError(le::Msg("Cannot make a bitmap of %d x %d pixels", width, height));
+  if (next.isNull()) throw EBitmapError(Format("Cannot make a bitmap of %d x %d pixels", width, height));
   if (format_ == pf1bit) {
     next.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     next.fill(1);
@@ -263,38 +263,38 @@ void TBitmap::LoadFromStream(std::istream& in) {
 
 void TBitmap::LoadFromFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EGdiError(le::Msg("Cannot open file \"%s\"", fileName.c_str()));
+  if (!in) throw EGdiError(Format("Cannot open file \"%s\"", fileName.c_str()));
   LoadFromStream(in);
 }
 
 void WriteFileAtomically(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   namespace fs = std::filesystem;
   std::random_device rd;
-  std::string temp = fileName + le::Msg(".%08x.tmp", unsigned(rd()));
+  std::string temp = fileName + Format(".%08x.tmp", unsigned(rd()));
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw EGdiError(le::Msg("Cannot create file \"%s\"", fileName.c_str()));
+    if (!out) throw EGdiError(Format("Cannot create file \"%s\"", fileName.c_str()));
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     out.close();
     if (!out) {
       std::error_code ec;
       fs::remove(temp, ec);
-      throw EGdiError(le::Msg("Cannot write file \"%s\"", fileName.c_str()));
+      throw EGdiError(Format("Cannot write file \"%s\"", fileName.c_str()));
     }
   }
   std::error_code ec;
   fs::rename(temp, fileName, ec);
   if (ec) {
     fs::remove(temp, ec);
-    throw EGdiError(le::Msg("Cannot write file \"%s\"", fileName.c_str()));
+    throw EGdiError(Format("Cannot write file \"%s\"", fileName.c_str()));
   }
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EGdiError(le::Msg("Cannot open file \"%s\"", fileName.c_str()));
+  if (!in) throw EGdiError(Format("Cannot open file \"%s\"", fileName.c_str()));
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw EGdiError(le::Msg("Cannot read file \"%s\"", fileName.c_str()));
+  if (in.bad()) throw EGdiError(Format("Cannot read file \"%s\"", fileName.c_str()));
   return bytes;
 }
 

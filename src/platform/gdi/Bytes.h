@@ -2,6 +2,8 @@
 // (EMF, WMF, DIB). Readers take a pointer the caller has bounds-checked.
 #pragma once
 
+#include "common/StrUtils.h"
+
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -68,24 +70,6 @@ public:
 private:
   std::vector<uint8_t>& buf_;
 };
-
-// printf-style message text for the unit's exceptions.
-inline std::string Msg(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-inline std::string Msg(const char* fmt, ...) {
-  char small[256];
-  va_list ap;
-  va_start(ap, fmt);
-  int n = std::vsnprintf(small, sizeof small, fmt, ap);
-  va_end(ap);
-  if (n < 0) return fmt;
-  if (size_t(n) < sizeof small) return std::string(small, size_t(n));
-  std::string out(size_t(n) + 1, '\0');
-  va_start(ap, fmt);
-  std::vsnprintf(out.data(), out.size(), fmt, ap);
-  va_end(ap);
-  out.resize(size_t(n));
-  return out;
-}
 
 // UTF-8 <-> UTF-16 without Qt, so that the reader works on plain bytes.
 std::u16string Utf8To16(std::string_view s);

@@ -48,21 +48,21 @@ THeader ReadHeader(const uint8_t* info, size_t infoSize) {
       for (int i = 0; i < 3; ++i) h.masks[i] = le::U32(m + 4 * i);
     }
   } else {
-    throw EBitmapError(le::Msg("Bitmap header size %u is not supported", unsigned(h.headerSize)));
+    throw EBitmapError(Format("Bitmap header size %u is not supported", unsigned(h.headerSize)));
   }
   if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN)
-    throw EBitmapError(le::Msg("Bitmap size %d x %d is not valid", h.width, h.height));
+    throw EBitmapError(Format("Bitmap size %d x %d is not valid", h.width, h.height));
   int32_t absH = h.height < 0 ? -h.height : h.height;
   if (h.width > kMaxSide || absH > kMaxSide || uint64_t(h.width) * uint64_t(absH) > kMaxPixels)
-    throw EBitmapError(le::Msg("Bitmap size %d x %d is too large", h.width, absH));
+    throw EBitmapError(Format("Bitmap size %d x %d is too large", h.width, absH));
   switch (h.bitCount) {
     case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: throw EBitmapError(le::Msg("Bitmap with %u bits per pixel is not supported", unsigned(h.bitCount)));
+    default: throw EBitmapError(Format("Bitmap with %u bits per pixel is not supported", unsigned(h.bitCount)));
   }
   if (h.compression == BI_BITFIELDS && h.bitCount != 16 && h.bitCount != 32)
     throw EBitmapError("Bitmap colour masks need 16 or 32 bits per pixel");
   if (h.compression != BI_RGB && h.compression != BI_BITFIELDS)
-    throw EBitmapError(le::Msg("Compressed bitmaps (method %u) are not supported", unsigned(h.compression)));
+    throw EBitmapError(Format("Compressed bitmaps (method %u) are not supported", unsigned(h.compression)));
   return h;
 }
 
@@ -110,7 +110,7 @@ TDib EncodeDib(const QImage& source, int bitCount) {
   if (source.isNull()) throw EBitmapError("Cannot encode an empty bitmap");
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
       bitCount != 32)
-    throw EBitmapError(le::Msg("Bitmap with %d bits per pixel is not supported", bitCount));
+    throw EBitmapError(Format("Bitmap with %d bits per pixel is not supported", bitCount));
   const int w = source.width(), h = source.height();
   QImage img;
   QVector<QRgb> table;
@@ -211,7 +211,7 @@ QImage DecodeDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
   const int absH = topDown ? -h.height : h.height;
   const uint64_t stride = DibStride(uint64_t(w), h.bitCount);
   if (!bits || stride * uint64_t(absH) > bitsSize)
-    throw EBitmapError(le::Msg("Bitmap rows run past the end of the data (%llu of %llu bytes)",
+    throw EBitmapError(Format("Bitmap rows run past the end of the data (%llu of %llu bytes)",
                                (unsigned long long)(stride * uint64_t(absH)), (unsigned long long)bitsSize));
   if (bitCountOut) *bitCountOut = h.bitCount;
 

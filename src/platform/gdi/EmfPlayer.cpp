@@ -766,7 +766,7 @@ QImage RenderMetafile(const TMetafile& picture, double scale, TColor background)
   int w = std::max(1, int(std::ceil(picture.Width() * scale)));
   int h = std::max(1, int(std::ceil(picture.Height() * scale)));
   QImage image(w, h, QImage::Format_RGB32);
-  if (image.isNull()) throw EGdiError(le::Msg("Cannot make an image of %d x %d pixels", w, h));
+  if (image.isNull()) throw EGdiError(Format("Cannot make an image of %d x %d pixels", w, h));
   image.fill(ToQColor(background));
   QPainter painter(&image);
   PlayMetafile(painter, picture, QRectF(0, 0, picture.Width() * scale, picture.Height() * scale));

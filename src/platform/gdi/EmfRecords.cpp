@@ -49,7 +49,7 @@ namespace {
 
 [[noreturn]] void Damaged(const TEmfRecord& r, const char* what) {
   const char* name = RecordName(r.Type);
-  throw EEmfError(le::Msg("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it",
+  throw EEmfError(Format("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it",
                           what, unsigned(r.Index), name ? name : "unknown", unsigned(r.Offset)));
 }
 
@@ -230,17 +230,17 @@ TEmfHeader ReadHeader(const TEmfRecord& r) {
 
 TEmfHeader ValidateMetafile(const uint8_t* data, size_t size) {
   if (!data || size < kHeaderSizeBase)
-    throw EEmfError(le::Msg("The data is not an enhanced metafile (%zu bytes, too short for its header)", size));
+    throw EEmfError(Format("The data is not an enhanced metafile (%zu bytes, too short for its header)", size));
   if (le::U32(data) != EMR_HEADER || le::U32(data + 40) != ENHMETA_SIGNATURE)
     throw EEmfError("The data is not an enhanced metafile (no EMF header signature)");
   uint32_t headerSize = le::U32(data + 4);
   uint32_t bytes = le::U32(data + 48);
   if (headerSize < kHeaderSizeBase || headerSize % 4 || headerSize > size)
-    throw EEmfError(le::Msg("Damaged metafile: header size %u is not sound", unsigned(headerSize)));
+    throw EEmfError(Format("Damaged metafile: header size %u is not sound", unsigned(headerSize)));
   if (bytes < headerSize || bytes % 4)
-    throw EEmfError(le::Msg("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
+    throw EEmfError(Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
   if (bytes > size)
-    throw EEmfError(le::Msg("Damaged metafile: the header announces %u bytes but only %zu are present",
+    throw EEmfError(Format("Damaged metafile: the header announces %u bytes but only %zu are present",
                             unsigned(bytes), size));
   TEmfRecord header{EMR_HEADER, headerSize, data, 0, 0};
   TEmfHeader h = ReadHeader(header);
@@ -248,23 +248,23 @@ TEmfHeader ValidateMetafile(const uint8_t* data, size_t size) {
   uint32_t offset = 0, index = 0;
   while (true) {
     if (bytes - offset < 8)
-      throw EEmfError(le::Msg("Damaged metafile: no end record (the records stop at offset %u)", unsigned(offset)));
+      throw EEmfError(Format("Damaged metafile: no end record (the records stop at offset %u)", unsigned(offset)));
     uint32_t type = le::U32(data + offset);
     uint32_t recSize = le::U32(data + offset + 4);
     if (recSize < 8 || recSize % 4)
-      throw EEmfError(le::Msg("Damaged metafile: record %u at offset %u has size %u", unsigned(index),
+      throw EEmfError(Format("Damaged metafile: record %u at offset %u has size %u", unsigned(index),
                               unsigned(offset), unsigned(recSize)));
     if (recSize > bytes - offset)
-      throw EEmfError(le::Msg("Damaged metafile: record %u at offset %u (size %u) runs past the end (%u bytes)",
+      throw EEmfError(Format("Damaged metafile: record %u at offset %u (size %u) runs past the end (%u bytes)",
                               unsigned(index), unsigned(offset), unsigned(recSize), unsigned(bytes)));
     if (recSize < MinRecordSize(type)) {
       const char* name = RecordName(type);
-      throw EEmfError(le::Msg("Damaged metafile: record %u at offset %u (%s) has %u bytes, smaller than its %u-byte header",
+      throw EEmfError(Format("Damaged metafile: record %u at offset %u (%s) has %u bytes, smaller than its %u-byte header",
                               unsigned(index), unsigned(offset), name ? name : "unknown", unsigned(recSize),
                               unsigned(MinRecordSize(type))));
     }
     if (index > 0 && type == EMR_HEADER)
-      throw EEmfError(le::Msg("Damaged metafile: a second header at offset %u", unsigned(offset)));
+      throw EEmfError(Format("Damaged metafile: a second header at offset %u", unsigned(offset)));
     offset += recSize;
     ++index;
     if (type == EMR_EOF) break;

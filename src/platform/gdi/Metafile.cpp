@@ -65,7 +65,7 @@ void TMetafile::LoadFromStream(std::istream& in) {
     throw EEmfError("The data is not an enhanced metafile (no EMF header signature)");
   uint32_t bytes = le::U32(data.data() + 48);
   if (bytes < emf::kHeaderSizeBase)
-    throw EEmfError(le::Msg("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
+    throw EEmfError(Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
   // Read in slices so that a damaged byte count cannot demand a huge buffer.
   constexpr size_t kSlice = size_t(1) << 20;
   while (data.size() < bytes) {
@@ -74,7 +74,7 @@ void TMetafile::LoadFromStream(std::istream& in) {
     data.resize(at + want);
     in.read(reinterpret_cast<char*>(data.data() + at), std::streamsize(want));
     if (size_t(in.gcount()) != want)
-      throw EEmfError(le::Msg("Cannot read the picture: the data ends after %zu of %u bytes",
+      throw EEmfError(Format("Cannot read the picture: the data ends after %zu of %u bytes",
                               at + size_t(in.gcount()), unsigned(bytes)));
   }
   SetData(std::move(data));
@@ -94,12 +94,12 @@ void TMetafile::SaveToStream(std::ostream& out) const {
 void TMetafile::LoadFromFile(const std::string& fileName) {
   std::vector<uint8_t> bytes = ReadWholeFile(fileName);
   if (bytes.size() >= 4 && le::U32(bytes.data()) == kWmfPlaceableKey)
-    throw EEmfError(le::Msg("\"%s\" is an old-style metafile; only enhanced metafiles can be loaded",
+    throw EEmfError(Format("\"%s\" is an old-style metafile; only enhanced metafiles can be loaded",
                             fileName.c_str()));
   try {
     SetData(std::move(bytes));
   } catch (const EEmfError& e) {
-    throw EEmfError(le::Msg("\"%s\": %s", fileName.c_str(), e.what()));
+    throw EEmfError(Format("\"%s\": %s", fileName.c_str(), e.what()));
   }
 }
 
