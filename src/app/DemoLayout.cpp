@@ -2,6 +2,7 @@
 
 #include "common/DateUtils.h"
 #include "cube/HyMap.h"
+#include "pivot/HyDB.h"
 
 namespace hy {
 
@@ -33,6 +34,19 @@ void SetDemoMap(THyMap& map) {
     item->SetValueCount(spec.values);
   }
   map.EndUpdate();
+}
+
+const char kDemoDimensionInfo[] =
+    "(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 1 1 1 -1 'Payment')";
+
+void SetDemoSource(THySource& source) {
+  source.SetControlType(xtCheck);
+  source.SetDimensionCount(3);
+  source.SetSummaryCount(1);
+  source.SetCurrentSummary(0);
+  source.SetSparseRows(false);
+  source.SetSparseCols(false);
+  source.SetDimensionInfo(kDemoDimensionInfo);
 }
 
 }  // namespace hy

@@ -1,13 +1,23 @@
-// The demo's stored design: the dimension map of the main window's cube.
+// The demo's stored design: the dimension map of the main window's cube and
+// the stored properties of its decision source.
 #pragma once
 
 namespace hy {
 
 class THyMap;
+class THySource;
 
 // Customer (CustNo), SaleDate (by month, business year from 1 January
 // 2004), Payment (PaymentMethod) and the sum of ItemsTotal as "Total", with
 // the value counts the last build wrote back.
 void SetDemoMap(THyMap& map);
+
+// The decision source's stored pivot state: Customer open on the columns,
+// SaleDate and Payment open on the rows.
+extern const char kDemoDimensionInfo[];
+
+// The stored properties of HySource1 (the cube link is the window's part);
+// the source must be loading.
+void SetDemoSource(THySource& source);
 
 }  // namespace hy
