@@ -1,0 +1,175 @@
+#include "ui/HyGridWidget.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include "platform/gdi/Colors.h"
+
+namespace hy {
+
+THyGrid::THyGrid(QWidget* parent, TComponent* owner) : TDrawGridBase(parent) {
+  if (owner) {
+    model_ = new TCustomHyGrid(owner);
+  } else {
+    ownModel_ = std::make_unique<TCustomHyGrid>();
+    model_ = ownModel_.get();
+  }
+  Attach();
+}
+
+THyGrid::THyGrid(TCustomHyGrid& model, QWidget* parent) : TDrawGridBase(parent), model_(&model) {
+  Attach();
+}
+
+THyGrid::~THyGrid() {
+  if (model_) {
+    model_->SetView(nullptr);
+    model_->QuickMenu().SetOnPopup(nullptr);
+  }
+  ownModel_.reset();
+}
+
+void THyGrid::Attach() {
+  SetGridLineWidth(0);  // the model's own lines replace the base's
+  SetOptions(goColSizing | goRowSizing);
+  model_->SetView(this);
+  model_->QuickMenu().SetOnPopup(
+      [this](TQuickMenu& menu, void*, int32_t x, int32_t y) { ShowQuickMenu(menu, x, y); });
+  ModelShapeChanged();
+}
+
+void THyGrid::ModelDestroyed() {
+  model_ = nullptr;
+  ownModel_.release();  // it is being destroyed by whoever owns it
+  viewport()->update();
+}
+
+void THyGrid::ModelShapeChanged() {
+  if (!model_ || syncing_) return;
+  syncing_ = true;
+  SetColor(ToQColor(model_->Color()));
+  SetColCount(model_->ColCount());
+  SetRowCount(model_->RowCount());
+  SetFixedCols(model_->FixedCols());
+  SetFixedRows(model_->FixedRows());
+  for (int32_t c = 0; c < model_->ColCount(); ++c) SetColWidths(c, model_->ColWidths(c));
+  for (int32_t r = 0; r < model_->RowCount(); ++r) SetRowHeights(r, model_->RowHeights(r));
+  syncing_ = false;
+  InvalidateGrid();
+}
+
+void THyGrid::ModelInvalidate() {
+  if (model_) SetColor(ToQColor(model_->Color()));
+  InvalidateGrid();
+}
+
+void THyGrid::ModelInvalidateCell(int32_t col, int32_t row) { InvalidateCell(col, row); }
+
+void THyGrid::ColWidthsChanged(int32_t col) {
+  if (model_ && !syncing_) model_->UserColWidthChanged(col, ColWidths(col));
+}
+
+void THyGrid::RowHeightsChanged(int32_t row) {
+  if (model_ && !syncing_) model_->UserRowHeightChanged(row, RowHeights(row));
+}
+
+void THyGrid::TopLeftChanged() {
+  if (model_ && model_->OnTopLeftChanged()) model_->OnTopLeftChanged()(*model_);
+}
+
+void THyGrid::focusInEvent(QFocusEvent* event) {
+  TDrawGridBase::focusInEvent(event);
+  InvalidateCell(Col(), Row());
+}
+
+void THyGrid::focusOutEvent(QFocusEvent* event) {
+  TDrawGridBase::focusOutEvent(event);
+  InvalidateCell(Col(), Row());
+}
+
+bool THyGrid::DataCellAt(QPoint point, int32_t& x, int32_t& y, TCellZone& zone) const {
+  const TGridCoord c = MouseCoord(point);
+  if (c.X < 0 || !model_) return false;
+  const QRect r = CellRect(c.X, c.Y);
+  x = c.X - model_->FixedCols();
+  y = c.Y - model_->FixedRows();
+  zone = TCustomHyGrid::ZoneOf(point.x() - r.left(), r.width());
+  return true;
+}
+
+void THyGrid::mousePressEvent(QMouseEvent* event) {
+  TDrawGridBase::mousePressEvent(event);
+  if (!model_ || Sizing()) return;
+  const QPoint p = event->position().toPoint();
+  const TGridCoord c = MouseCoord(p);
+  if (c.X < 0) return;
+  const QRect r = CellRect(c.X, c.Y);
+  const int32_t x = c.X - model_->FixedCols(), y = c.Y - model_->FixedRows();
+  if (event->button() == Qt::LeftButton || event->button() == Qt::MiddleButton) {
+    model_->MouseDown(x, y, p.x() - r.left(), r.width());
+    if (model_->Dragging()) viewport()->setCursor(QCursor(Glyph(glCaption), 7, 7));
+  } else if (event->button() == Qt::RightButton) {
+    if (model_->Dragging()) return;
+    switch (model_->PrepareQuickMenu(x, y)) {
+      case TMenuPlace::CellCorner:
+        model_->QuickMenu().PopupAt(viewport(), r.left(), r.bottom() + 1);
+        break;
+      case TMenuPlace::Mouse:
+        model_->QuickMenu().PopupAt(viewport(), p.x(), p.y());
+        break;
+      case TMenuPlace::None:
+        break;
+    }
+  }
+}
+
+void THyGrid::mouseMoveEvent(QMouseEvent* event) {
+  TDrawGridBase::mouseMoveEvent(event);
+  if (!model_ || !model_->Dragging()) return;
+  int32_t x = 0, y = 0;
+  TCellZone zone = TCellZone::Middle;
+  const bool inCell = DataCellAt(event->position().toPoint(), x, y, zone);
+  model_->DragMove(inCell, x, y, zone);
+}
+
+void THyGrid::mouseReleaseEvent(QMouseEvent* event) {
+  TDrawGridBase::mouseReleaseEvent(event);
+  if (!model_ || !model_->Dragging()) return;
+  int32_t x = 0, y = 0;
+  TCellZone zone = TCellZone::Middle;
+  const bool inCell = DataCellAt(event->position().toPoint(), x, y, zone);
+  viewport()->unsetCursor();
+  model_->DragEnd(inCell, x, y, zone);
+}
+
+void THyGrid::ShowQuickMenu(TQuickMenu& menu, int32_t x, int32_t y) {
+  if (popup_) {
+    popup_->close();
+    popup_->deleteLater();
+  }
+  popup_ = new QMenu(this);
+  popup_->setAttribute(Qt::WA_DeleteOnClose, false);
+  auto* radios = new QActionGroup(popup_);
+  radios->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+  for (int32_t i = 0; i < menu.Count(); ++i) {
+    const TQuickMenuItem& item = menu.Items(i);
+    if (item.IsSeparator()) {
+      popup_->addSeparator();
+      continue;
+    }
+    QAction* action = popup_->addAction(QString::fromStdString(item.Caption()));
+    action->setCheckable(item.Checked());
+    action->setChecked(item.Checked());
+    if (item.RadioItem()) radios->addAction(action);
+    action->setEnabled(item.Enabled());
+    // The index, not the item: the handler may rebuild the menu.
+    connect(action, &QAction::triggered, this, [this, i] {
+      if (model_) model_->QuickMenu().EntryClickedAt(i);
+    });
+  }
+  popup_->popup(viewport()->mapToGlobal(QPoint(x, y)));
+}
+
+}  // namespace hy

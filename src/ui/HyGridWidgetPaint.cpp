@@ -1,0 +1,251 @@
+// Painting the cross-tab: each cell as the model describes it, the outer
+// edges, and the six glyphs, which the program draws itself.
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <array>
+
+#include "platform/gdi/Colors.h"
+#include "ui/HyGridWidget.h"
+
+namespace hy {
+
+namespace {
+
+constexpr int kGlyph = TCustomHyGrid::kGlyphSize;
+
+// 3D face edges of the classic desktop.
+void DrawRaisedEdge(QPainter& painter, const QRect& r) {
+  if (r.width() < 2 || r.height() < 2) return;
+  painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), ToQColor(clBtnHighlight));
+  painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), ToQColor(clBtnHighlight));
+  painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), ToQColor(clBtnShadow));
+  painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), ToQColor(clBtnShadow));
+}
+
+QPixmap MakeGlyph(TGridGlyph glyph) {
+  QImage image(kGlyph, kGlyph, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  const QColor ink(0, 0, 0);
+  const QColor arrow(192, 0, 0);
+  switch (glyph) {
+    case glLeftArrow:
+    case glRightArrow: {
+      // A solid arrow pointing at the place of insertion.
+      const bool left = glyph == glLeftArrow;
+      QPainterPath path;
+      const double tip = left ? 1.5 : 13.5, base = left ? 8.5 : 6.5, tail = left ? 13.5 : 1.5;
+      path.moveTo(tip, 7.5);
+      path.lineTo(base, 2.0);
+      path.lineTo(base, 5.0);
+      path.lineTo(tail, 5.0);
+      path.lineTo(tail, 10.0);
+      path.lineTo(base, 10.0);
+      path.lineTo(base, 13.0);
+      path.closeSubpath();
+      p.fillPath(path, arrow);
+      p.setPen(QPen(arrow.darker(150), 1));
+      p.drawPath(path);
+      break;
+    }
+    case glCaption: {
+      // A small caption button: what is being dragged.
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(1, 3, 13, 9), ToQColor(clActiveCaption));
+      p.setPen(ToQColor(clBtnHighlight));
+      p.drawLine(1, 3, 13, 3);
+      p.drawLine(1, 3, 1, 11);
+      p.setPen(ink);
+      p.drawLine(1, 12, 14, 12);
+      p.drawLine(14, 3, 14, 12);
+      p.fillRect(QRect(4, 7, 7, 1), ToQColor(clCaptionText));
+      break;
+    }
+    case glPivot: {
+      // Two arrows turning round each other: swap.
+      p.setPen(QPen(ink, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      QPainterPath upper;
+      upper.moveTo(2.5, 6.5);
+      upper.cubicTo(3.5, 2.0, 10.5, 2.0, 11.5, 5.0);
+      p.drawPath(upper);
+      QPainterPath lower;
+      lower.moveTo(12.5, 8.5);
+      lower.cubicTo(11.5, 13.0, 4.5, 13.0, 3.5, 10.0);
+      p.drawPath(lower);
+      QPainterPath head1;
+      head1.moveTo(13.5, 2.5);
+      head1.lineTo(12.5, 7.0);
+      head1.lineTo(8.5, 5.0);
+      head1.closeSubpath();
+      p.fillPath(head1, ink);
+      QPainterPath head2;
+      head2.moveTo(1.5, 12.5);
+      head2.lineTo(2.5, 8.0);
+      head2.lineTo(6.5, 10.0);
+      head2.closeSubpath();
+      p.fillPath(head2, ink);
+      break;
+    }
+    case glDOpen:
+    case glDClose: {
+      // A boxed plus (opens the next dimension) or minus (closes it).
+      p.setRenderHint(QPainter::Antialiasing, false);
+      const QRect box(2, 2, 10, 10);
+      p.fillRect(box, ToQColor(clWindow));
+      p.setPen(ToQColor(clBtnShadow));
+      p.drawRect(box);
+      p.fillRect(QRect(4, 7, 7, 1), ink);
+      if (glyph == glDOpen) p.fillRect(QRect(7, 4, 1, 7), ink);
+      break;
+    }
+    default:
+      break;
+  }
+  p.end();
+  return QPixmap::fromImage(image);
+}
+
+QRect GlyphRect(const QRect& r, bool atRight) {
+  const int top = r.top() + (r.height() - kGlyph) / 2;
+  return atRight ? QRect(r.right() + 1 - kGlyph, top, kGlyph, kGlyph)
+                 : QRect(r.left(), top, kGlyph, kGlyph);
+}
+
+}  // namespace
+
+QFont ScreenFont(const TFont& font) {
+  QFont f = ToQFont(font);
+  f.setHintingPreference(QFont::PreferFullHinting);
+  f.setStyleStrategy(QFont::PreferAntialias);
+  return f;
+}
+
+const QPixmap& THyGrid::Glyph(TGridGlyph glyph) {
+  static std::array<QPixmap, 6> glyphs;
+  static QPixmap none;
+  if (glyph < 0 || glyph > glDClose) return none;
+  QPixmap& pixmap = glyphs[glyph];
+  if (pixmap.isNull()) pixmap = MakeGlyph(glyph);
+  return pixmap;
+}
+
+void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect& rect,
+                       TGridDrawState state) {
+  if (!model_) {
+    painter.fillRect(rect, Color());
+    return;
+  }
+  const TCellPaint p = model_->CellPaint(col, row, state);
+  const QColor control = ToQColor(model_->Color());
+  if (!p.Draw) {
+    painter.fillRect(rect, control);
+    return;
+  }
+  if (!p.DefaultDrawing) {
+    painter.fillRect(rect, ToQColor(p.Color));
+    return;
+  }
+
+  QRect r = rect;
+  if (p.Raised) {
+    painter.fillRect(rect, control);
+    r = rect.adjusted(1, 1, -1, -1);
+  }
+  QRect face = r;
+  if (p.PlusBox) {
+    // The glyph sits in a caption-coloured box at the right; the rest is a button.
+    const QRect box(r.right() + 1 - TCustomHyGrid::kPlusBoxWidth, r.top(),
+                    TCustomHyGrid::kPlusBoxWidth, r.height());
+    face.setRight(box.left() - 1);
+    painter.fillRect(face, ToQColor(p.Color));
+    painter.fillRect(box, ToQColor(model_->CaptionColor()));
+    DrawRaisedEdge(painter, face);
+    DrawRaisedEdge(painter, box);
+    if (p.RightGlyph != glNone) painter.drawPixmap(GlyphRect(box, true).translated(-1, 0), Glyph(p.RightGlyph));
+  } else {
+    painter.fillRect(r, ToQColor(p.Color));
+  }
+
+  if (!p.Text.empty()) {
+    const QFont font = ScreenFont(p.Font);
+    const QFontMetrics metrics(font);
+    const QString text = QString::fromStdString(p.Text);
+    const int width = metrics.horizontalAdvance(text);
+    QRect textArea = face;
+    textArea.setRight(face.right() - p.GlyphRoom);
+    const int left = TCustomHyGrid::TextLeft(p, face.left(), face.right() + 1, width);
+    painter.save();
+    painter.setClipRect(textArea, Qt::IntersectClip);
+    painter.setFont(font);
+    painter.setPen(ToQColor(p.Font.Color()));
+    painter.drawText(QPoint(left, face.top() + p.Margin + metrics.ascent()), text);
+    painter.restore();
+  }
+
+  if (p.Raised && !p.PlusBox) DrawRaisedEdge(painter, r);
+
+  if (!p.PlusBox) {
+    if (p.RightGlyph != glNone) painter.drawPixmap(GlyphRect(r, true).translated(-1, 0), Glyph(p.RightGlyph));
+    if (p.LeftGlyph != glNone) painter.drawPixmap(GlyphRect(r, false).translated(1, 0), Glyph(p.LeftGlyph));
+  }
+
+  // Only left and top lines fall inside the cell; the right and bottom ones
+  // are the neighbours' (and the outer edge's) to draw.
+  if (p.LineWidth > 0) {
+    const QColor line = ToQColor(p.LineColor);
+    if (p.LeftEdge) painter.fillRect(QRect(rect.left(), rect.top(), p.LineWidth, rect.height()), line);
+    if (p.TopEdge) painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), p.LineWidth), line);
+  }
+
+  const QColor red(255, 0, 0);
+  switch (p.Drop) {
+    case TDropMark::InsertBefore:
+      painter.fillRect(QRect(rect.left(), rect.top(), 2, rect.height()), red);
+      painter.drawPixmap(GlyphRect(rect, false).translated(2, 0), Glyph(glLeftArrow));
+      break;
+    case TDropMark::InsertAfter:
+      painter.fillRect(QRect(rect.right() - 1, rect.top(), 2, rect.height()), red);
+      painter.drawPixmap(GlyphRect(rect, true).translated(-2, 0), Glyph(glRightArrow));
+      break;
+    case TDropMark::Swap:
+      painter.drawPixmap(rect.left() + (rect.width() - kGlyph) / 2,
+                         rect.top() + (rect.height() - kGlyph) / 2, Glyph(glPivot));
+      break;
+    case TDropMark::InsertTop:
+      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 2), red);
+      break;
+    case TDropMark::None:
+      break;
+  }
+}
+
+void THyGrid::PaintAfterCells(QPainter& painter, const QRect& cellArea) {
+  if (!model_ || !model_->Populated() || !model_->HasOption(cgGridLines)) return;
+  const int32_t w = model_->GridLineWidth();
+  if (w <= 0) return;
+  const QColor line = ToQColor(model_->GridLineColor());
+  // Closes the last column and row, whose own right and bottom lines fall
+  // outside them.
+  painter.fillRect(QRect(cellArea.right() + 1, 0, w, cellArea.height() + w), line);
+  painter.fillRect(QRect(0, cellArea.bottom() + 1, cellArea.width() + w, w), line);
+  if (model_->BorderStyle() == bsNone && !model_->HasOption(cgOutliner))
+    painter.fillRect(QRect(0, 0, w, cellArea.height()), line);
+}
+
+QImage THyGrid::RenderImage() {
+  QSize size = GridExtent();
+  if (model_ && model_->Populated() && model_->HasOption(cgGridLines))
+    size += QSize(model_->GridLineWidth(), model_->GridLineWidth());
+  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  image.fill(ToQColor(model_ ? model_->Color() : clBtnFace));
+  QPainter painter(&image);
+  PaintWhole(painter);
+  painter.end();
+  return image;
+}
+
+}  // namespace hy

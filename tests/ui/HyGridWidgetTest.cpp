@@ -1,0 +1,309 @@
+// The grid base and the cross-tab widget driven by real mouse events.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QTest>
+
+#include <cstdlib>
+
+#include "pivot/HyGridTestUtil.h"
+#include "ui/HyGridWidget.h"
+#include "ui/HyGridWidgetBase.h"
+
+namespace hy {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_ui";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+// A plain grid base that records what it paints and what the user sized.
+class RecordingGrid : public TDrawGridBase {
+public:
+  std::vector<TGridCoord> painted;
+  std::vector<int32_t> sizedCols;
+  int32_t topLeftChanges = 0;
+
+protected:
+  void DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect& rect,
+                TGridDrawState state) override {
+    painted.push_back({col, row});
+    painter.fillRect(rect, (state & gdFixed) ? Qt::gray : Qt::white);
+  }
+  void ColWidthsChanged(int32_t col) override { sizedCols.push_back(col); }
+  void TopLeftChanged() override { ++topLeftChanges; }
+};
+
+// Makes the application before any widget member exists.
+struct WithApp {
+  WithApp() { App(); }
+};
+
+class GridBaseTest : public ::testing::Test, private WithApp {
+protected:
+  void SetUp() override {
+    grid.SetColCount(10);
+    grid.SetRowCount(20);
+    grid.SetFixedCols(1);
+    grid.SetFixedRows(1);
+    grid.SetGridLineWidth(1);
+    grid.SetDefaultColWidth(50);
+    grid.SetDefaultRowHeight(20);
+    grid.resize(300, 200);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  }
+  RecordingGrid grid;
+};
+
+TEST_F(GridBaseTest, MapsPointsToCellsAcrossFixedAndScrolledParts) {
+  // Each cell is its size plus a one-pixel line.
+  EXPECT_EQ(grid.CellRect(0, 0), QRect(0, 0, 50, 20));
+  EXPECT_EQ(grid.CellRect(2, 3), QRect(102, 63, 50, 20));
+  EXPECT_EQ(grid.MouseCoord({10, 10}), (TGridCoord{0, 0}));
+  EXPECT_EQ(grid.MouseCoord({103, 64}), (TGridCoord{2, 3}));
+  EXPECT_EQ(grid.MouseCoord({50, 10}), (TGridCoord{-1, -1}));  // on a line
+
+  grid.topLeftChanges = 0;
+  grid.SetTopLeft(4, 6);
+  EXPECT_EQ(grid.LeftCol(), 4);
+  EXPECT_EQ(grid.TopRow(), 6);
+  EXPECT_EQ(grid.topLeftChanges, 1);
+  EXPECT_EQ(grid.MouseCoord({10, 10}), (TGridCoord{0, 0}));  // fixed cells stay
+  EXPECT_EQ(grid.MouseCoord({60, 30}), (TGridCoord{4, 6}));
+  EXPECT_TRUE(grid.CellRect(2, 3).isEmpty());  // scrolled away
+
+  // A hidden column takes no room.
+  grid.SetTopLeft(1, 1);
+  grid.SetColWidths(2, 0);
+  EXPECT_EQ(grid.MouseCoord({103, 10}), (TGridCoord{3, 0}));
+  EXPECT_EQ(grid.GridExtent(), QSize(9 * 51, 20 * 21));
+}
+
+TEST_F(GridBaseTest, PaintsEveryVisibleCellOnceAndTheWholeGridOnRequest) {
+  QImage image(grid.GridExtent(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  grid.painted.clear();
+  grid.PaintWhole(painter);
+  painter.end();
+  EXPECT_EQ(grid.painted.size(), 200u);
+  EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::gray));
+  EXPECT_EQ(image.pixelColor(60, 30), QColor(Qt::white));
+  EXPECT_EQ(image.pixelColor(50, 30), grid.LineColor());
+}
+
+TEST_F(GridBaseTest, SizingAColumnFromTheFixedRow) {
+  grid.SetOptions(grid.Options() | goColSizing);
+  QWidget* vp = grid.viewport();
+  QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(101, 10));  // right line of column 1
+  EXPECT_TRUE(grid.Sizing());
+  QTest::mouseMove(vp, QPoint(131, 10));
+  QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(131, 10));
+  EXPECT_FALSE(grid.Sizing());
+  EXPECT_EQ(grid.ColWidths(1), 80);
+  EXPECT_EQ(grid.sizedCols, std::vector<int32_t>{1});
+  // Below the fixed rows the line does not size.
+  QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(160, 50));
+  EXPECT_FALSE(grid.Sizing());
+  EXPECT_EQ(grid.Col(), 2);  // a click on a scrolling cell makes it current
+  EXPECT_EQ(grid.Row(), 2);
+}
+
+class HyGridWidgetTest : public ::testing::Test, public test::SalesCube {
+protected:
+  void SetUp() override {
+    App();
+    widget = std::make_unique<THyGrid>();
+    model = widget->Model();
+    model->SetTextMeasure(test::FixedWidthMeasure);
+    model->SetDecisionSource(source);
+    Open();
+    widget->resize(700, 360);
+    widget->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.get()));
+  }
+  void TearDown() override { widget.reset(); }
+
+  // A point in the cell at data coordinates (x, y): `fraction` of its width.
+  QPoint At(int32_t x, int32_t y, double fraction = 0.5) const {
+    const QRect r = widget->CellRect(x + model->FixedCols(), y + model->FixedRows());
+    EXPECT_FALSE(r.isEmpty()) << x << "," << y;
+    return QPoint(r.left() + int(r.width() * fraction), r.center().y());
+  }
+  void Click(QPoint p, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(widget->viewport(), button, Qt::NoModifier, p);
+  }
+  void DragTo(QPoint from, QPoint to) {
+    QWidget* vp = widget->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
+    ASSERT_TRUE(model->Dragging());
+    QTest::mouseMove(vp, (from + to) / 2);
+    QTest::mouseMove(vp, to);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
+    EXPECT_FALSE(model->Dragging());
+  }
+  QAction* MenuAction(const QString& text) {
+    QMenu* menu = widget->PopupMenu();
+    if (!menu) return nullptr;
+    for (QAction* a : menu->actions())
+      if (a->text() == text) return a;
+    return nullptr;
+  }
+
+  std::unique_ptr<THyGrid> widget;
+  TCustomHyGrid* model = nullptr;
+};
+
+TEST_F(HyGridWidgetTest, TheBaseMirrorsTheModelsShape) {
+  EXPECT_EQ(widget->ColCount(), 6);
+  EXPECT_EQ(widget->RowCount(), 9);
+  EXPECT_EQ(widget->FixedCols(), 3);
+  EXPECT_EQ(widget->FixedRows(), 2);
+  EXPECT_EQ(widget->ColWidths(0), 16);
+  EXPECT_EQ(widget->ColWidths(1), 80);
+  EXPECT_EQ(widget->ColWidths(3), 100);
+  model->Dimensions()[1]->SetSubtotals(false);
+  EXPECT_EQ(widget->RowHeights(4), 0);
+  cube->SetActive(false);
+  EXPECT_EQ(widget->ColCount(), 1);
+  EXPECT_EQ(widget->FixedCols(), 0);
+}
+
+TEST_F(HyGridWidgetTest, PlusCellAndCaptionQuarterOpenAndClose) {
+  Click(At(-2, -1, 0.9));  // Region's right quarter: close what follows
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  EXPECT_EQ(widget->FixedCols(), 2);
+  Click(At(-1, -1, 0.9));  // and open it again
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+  Click(At(-1, -2, 0.95));  // the column plus cell's glyph box
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year-");
+  EXPECT_EQ(widget->FixedRows(), 2);  // two caption rows now
+  Click(At(-1, -2, 0.95));
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+  Click(At(-3, -1));  // the row plus cell
+  EXPECT_EQ(test::Pivot(*source), "Region- Product- | Year+");
+}
+
+TEST_F(HyGridWidgetTest, DraggingARowCaptionToTheColumns) {
+  DragTo(At(-2, -1), At(0, -2, 0.9));  // Region after Year
+  EXPECT_EQ(test::Pivot(*source), "Product+ | Year+ Region+");
+  EXPECT_EQ(model->ColLevels(), 2);
+  EXPECT_EQ(widget->FixedRows(), 3);
+  EXPECT_EQ(model->CellText(0, -3), "Year");
+  EXPECT_EQ(model->CellText(1, -3), "Region");
+}
+
+TEST_F(HyGridWidgetTest, DraggingOntoACaptionSwaps) {
+  DragTo(At(-1, -1), At(0, -2));  // Product onto Year's middle
+  EXPECT_EQ(test::Pivot(*source), "Region+ Year+ | Product+");
+  EXPECT_EQ(model->CellText(-1, -1), "Year");
+}
+
+TEST_F(HyGridWidgetTest, DragFeedbackIsPaintedOnTheTarget) {
+  QWidget* vp = widget->viewport();
+  const QPoint from = At(-2, -1), to = At(0, -2, 0.1);
+  QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
+  QTest::mouseMove(vp, to);
+  EXPECT_EQ(model->DropMarkAt(0, -2), TDropMark::InsertBefore);
+  const QRect r = widget->CellRect(3, 0);
+  QImage shot = widget->viewport()->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(r.left(), r.center().y()), QColor(255, 0, 0));  // the red line
+  QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
+  EXPECT_EQ(test::Pivot(*source), "Product+ | Region+ Year+");
+}
+
+TEST_F(HyGridWidgetTest, DrillingThroughTheQuickMenu) {
+  Click(At(-2, 3), Qt::RightButton);  // the West label
+  QMenu* menu = widget->PopupMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  QStringList texts;
+  for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(texts, (QStringList{"Display Data and Subtotals", "Display Data Only",
+                                "Display Subtotals Only", "-", "Drill in to this value"}));
+  EXPECT_TRUE(menu->actions()[0]->isChecked());
+  // The menu pops up at the cell's lower-left corner.
+  const QRect cell = widget->CellRect(1, 5);
+  EXPECT_EQ(menu->pos(), widget->viewport()->mapToGlobal(QPoint(cell.left(), cell.bottom() + 1)));
+  QAction* drill = MenuAction("Drill in to this value");
+  ASSERT_NE(drill, nullptr);
+  drill->trigger();
+  EXPECT_EQ(test::Pivot(*source), "Region=1 Product+ | Year+");
+  EXPECT_EQ(model->RowLevels(), 1);
+  EXPECT_EQ(model->CellText(-1, 0), "A");  // West's products only
+  EXPECT_EQ(model->CellText(-1, 1), "C");
+}
+
+TEST_F(HyGridWidgetTest, MenuEntriesToggleDimensionsAndGroups) {
+  Click(At(-3, 2), Qt::RightButton);  // the outliner column: the general menu
+  QAction* year = MenuAction("Year");
+  ASSERT_NE(year, nullptr);
+  EXPECT_TRUE(year->isChecked());
+  year->trigger();
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year-");
+
+  Click(At(-2, 0), Qt::RightButton);
+  QAction* only = MenuAction("Display Subtotals Only");
+  ASSERT_NE(only, nullptr);
+  only->trigger();
+  EXPECT_EQ(widget->RowHeights(2), 0);  // the base follows the model
+  EXPECT_EQ(widget->RowHeights(3), 0);
+  EXPECT_EQ(model->CellText(-2, 2), "East");
+}
+
+TEST_F(HyGridWidgetTest, RightClickOnDataExaminesTheCell) {
+  std::vector<int16_t> seen;
+  model->SetOnDecisionExamineCell([&](TCustomHyGrid&, int32_t x, int32_t y, int32_t,
+                                      const TValueArray& values) {
+    seen = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+    for (int32_t i = 0; i < values.Count(); ++i) seen.push_back(values[i]);
+  });
+  Click(At(1, 3), Qt::RightButton);
+  EXPECT_EQ(seen, (std::vector<int16_t>{1, 3, 1, 0, 1}));
+  EXPECT_EQ(widget->PopupMenu(), nullptr);
+}
+
+TEST_F(HyGridWidgetTest, SizingADataColumnSizesThemAll) {
+  const QRect r = widget->CellRect(3, 0);  // Year's caption cell, a fixed row
+  QWidget* vp = widget->viewport();
+  const QPoint line(r.right() + 1, r.center().y());
+  QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, line);
+  QTest::mouseMove(vp, line + QPoint(-30, 0));
+  QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, line + QPoint(-30, 0));
+  for (int32_t c = 3; c < 6; ++c) {
+    EXPECT_EQ(model->ColWidths(c), 70) << c;
+    EXPECT_EQ(widget->ColWidths(c), 70) << c;
+  }
+  EXPECT_EQ(model->DefaultColWidth(), 70);
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");  // no drag started
+}
+
+TEST_F(HyGridWidgetTest, PaintsCellsInTheirColours) {
+  const QImage image = widget->RenderImage();
+  EXPECT_EQ(image.size(), QSize(16 + 80 + 80 + 3 * 100 + 1, 9 * 20 + 1));
+  auto at = [&](int32_t col, int32_t row, int dx, int dy) {
+    QRect r(0, 0, 0, 0);
+    for (int32_t c = 0; c < col; ++c) r.translate(model->ColWidths(c), 0);
+    for (int32_t w = 0; w < row; ++w) r.translate(0, model->RowHeights(w));
+    return image.pixelColor(r.left() + dx, r.top() + dy);
+  };
+  EXPECT_EQ(at(1, 1, 40, 2), QColor(0, 0, 128));       // a row caption
+  EXPECT_EQ(at(3, 2, 60, 15), QColor(255, 255, 225));  // a data cell
+  EXPECT_EQ(at(3, 2, 0, 10), QColor(0, 0, 0));         // its left line
+  EXPECT_EQ(at(2, 4, 60, 15), QColor(128, 128, 128));  // a "Sum" label
+  EXPECT_EQ(at(1, 3, 40, 0), QColor(192, 192, 192));   // no line inside East's group
+  EXPECT_EQ(at(1, 2, 40, 0), QColor(0, 0, 0));         // but above it
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    image.save(QString::fromStdString(std::string(dir) + "/grid-widget.png"));
+}
+
+}  // namespace
+}  // namespace hy
