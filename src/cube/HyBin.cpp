@@ -1,0 +1,699 @@
+// The bin table: columns and layout, the load with insert-or-merge, record
+// order and aggregate records.
+#include "cube/HyBin.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+
+#include "common/StrUtils.h"
+#include "cube/HyCache.h"
+#include "cube/HyMap.h"
+#include "cube/HyProgress.h"
+
+namespace hy {
+
+// ------------------------------------------------------------------ TPagedMem
+
+namespace {
+
+// Pages are checked against the memory budget in batches: asking the
+// allocator for its statistics on every 4 KB page would cost more than the
+// records themselves.
+constexpr int32_t kPagesPerBudgetCheck = 256;
+
+uint8_t* PreviousPage(const uint8_t* page) {
+  uint8_t* previous;
+  std::memcpy(&previous, page, sizeof previous);
+  return previous;
+}
+
+int32_t FreeBytes(const uint8_t* page) {
+  int32_t free;
+  std::memcpy(&free, page + 8, sizeof free);
+  return free;
+}
+
+void SetFreeBytes(uint8_t* page, int32_t free) { std::memcpy(page + 8, &free, sizeof free); }
+
+}  // namespace
+
+static_assert(sizeof(uint8_t*) + sizeof(int32_t) == TPagedMem::kHeaderSize);
+
+TPagedMem::~TPagedMem() {
+  while (current_) {
+    uint8_t* previous = PreviousPage(current_);
+    std::free(current_);
+    current_ = previous;
+  }
+}
+
+uint8_t* TPagedMem::NewPage() {
+  if (pageCount_ > 0 && pageCount_ % kPagesPerBudgetCheck == 0)
+    CheckMemoryBudget(int64_t{kPagesPerBudgetCheck} * kPageSize);
+  auto* page = static_cast<uint8_t*>(std::calloc(1, kPageSize));
+  if (!page) throw ELowCapacityError(kLowCapacityMessage);
+  std::memcpy(page, &current_, sizeof current_);
+  SetFreeBytes(page, kPageSize - kHeaderSize);
+  current_ = page;
+  ++pageCount_;
+  return page;
+}
+
+uint8_t* TPagedMem::Allocate(int32_t n) {
+  if (n <= 0 || n > kPageSize - kHeaderSize)
+    throw EHyError(Format("Cannot allocate a record of %d bytes", n));
+  if (!current_ || FreeBytes(current_) < n) NewPage();
+  const int32_t free = FreeBytes(current_);
+  uint8_t* address = current_ + kPageSize - free;
+  SetFreeBytes(current_, free - n);
+  return address;
+}
+
+// ----------------------------------------------------------------- TBinFields
+
+namespace {
+
+// The column class of a dataset field type, or nullptr when it has none.
+// Sums of integer fields get 64 bits: a 16- or 32-bit sum overflows after
+// a few thousand rows.
+std::unique_ptr<TBinField> MakeColumn(TBinTable* table, TDimensionItem& item, TFieldType type,
+                                      bool forSum) {
+  switch (type) {
+    case ftString:
+    case ftFixedChar:
+      if (forSum) return nullptr;
+      return std::make_unique<TStringBin>(table, &item, ftString);
+    case ftWideString:
+      if (forSum) return nullptr;
+      return std::make_unique<TWideStrBin>(table, &item, ftString);
+    case ftSmallint:
+      if (forSum) return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
+      return std::make_unique<TSmallIntBin>(table, &item, ftSmallint);
+    case ftWord:
+      if (forSum) return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
+      return std::make_unique<TWordBin>(table, &item, ftWord);
+    case ftInteger:
+    case ftAutoInc:
+      if (forSum) return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
+      return std::make_unique<TIntegerBin>(table, &item, type);
+    case ftLargeint:
+      return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
+    case ftBoolean:
+      if (forSum) return nullptr;
+      return std::make_unique<TBooleanBin>(table, &item, ftBoolean);
+    case ftFloat:
+    case ftCurrency:
+      return std::make_unique<TFloatBin>(table, &item, type);
+    case ftBCD:
+    case ftFMTBcd:
+      return std::make_unique<TCurrencyBin>(table, &item, type);
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+      return std::make_unique<TDateTimeBin>(table, &item, type);
+    case ftTimeStamp:
+      return std::make_unique<TSQLTimeStampBin>(table, &item, ftDateTime);
+    default:
+      return nullptr;
+  }
+}
+
+bool IsPlainSummary(TDimFlags type) {
+  return type == dimSum || type == dimCount || type == dimAverage || type == dimMin ||
+         type == dimMax;
+}
+
+TBinRole RoleOf(TDimFlags type) {
+  switch (type) {
+    case dimDimension: return brKey;
+    case dimSum: return brSum;
+    case dimCount: return brCount;
+    case dimAverage: return brSum;
+    case dimMin: return brMin;
+    case dimMax: return brMax;
+    default: return brNone;
+  }
+}
+
+}  // namespace
+
+TBinFields::TBinFields(TBinTable* table) : table_(table) {
+  THyMap& map = table->Map();
+  for (int i = 0; i < map.Count(); ++i) {
+    THyMapItem& item = *map.Items(i);
+    if (item.Active() && item.DimensionType() == dimDimension) AddColumn(item, brKey);
+  }
+  keyCount_ = Count();
+  for (int i = 0; i < map.Count(); ++i) {
+    THyMapItem& item = *map.Items(i);
+    if (item.Active() && IsPlainSummary(item.DimensionType()))
+      AddColumn(item, RoleOf(item.DimensionType()));
+  }
+}
+
+TBinFields::~TBinFields() = default;
+
+TBinField* TBinFields::Append(std::unique_ptr<TBinField> field, TBinRole role) {
+  field->role_ = role;
+  field->nullBit_ = nextNullBit_++;
+  items_.push_back(std::move(field));
+  return items_.back().get();
+}
+
+void TBinFields::AddColumn(TDimensionItem& item, TBinRole role) {
+  TField* field = item.Field();
+  const TFieldType type = field ? field->DataType() : ftUnknown;
+  // A dimension's values need a value array as well: refuse it here, by
+  // name, before any column class is looked for.
+  if (role == brKey && field) CheckDimensionType(*field);
+  if (item.DimensionType() == dimCount) {
+    Append(std::make_unique<TCountBin>(table_, &item, ftInteger), brCount);
+    return;
+  }
+  std::unique_ptr<TBinField> column = MakeColumn(table_, item, type, role == brSum);
+  if (!column) {
+    throw EHyError(Format("Field Data Type '%s' - unsupported",
+                          field ? field->TypeName() : FieldTypeName(type)));
+  }
+  if (item.DimensionType() != dimAverage) {
+    Append(std::move(column), role);
+    return;
+  }
+  column->hidden_ = true;
+  TBinField* sum = Append(std::move(column), brSum);
+  Append(std::make_unique<TAvgBin>(table_, &item, ftInteger, sum), brSum);
+}
+
+// ------------------------------------------------------------------ TBinIndex
+
+bool TBinIndex::FindItem(int32_t& index, const void* key) const {
+  const auto* k = static_cast<const uint8_t*>(key);
+  int32_t lo = 0, hi = Count() - 1;
+  bool found = false;
+  while (lo <= hi) {
+    const int32_t mid = static_cast<int32_t>(static_cast<uint32_t>(lo + hi) >> 1);
+    const int32_t c = table_->CompareKeys(static_cast<const uint8_t*>(Items(mid)), k);
+    if (c >= 0) {
+      hi = mid - 1;
+      if (c == 0) found = true;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  index = lo;
+  return found;
+}
+
+// ------------------------------------------------------------------ TBinTable
+
+TBinTable::TBinTable(THyMap& map) : map_(map), fields_(this), index_(this) {
+  ComputeLayout();
+  scratchBuffer_.assign(recordSize_, 0);
+  scratch_ = scratchBuffer_.data();
+}
+
+TBinTable::~TBinTable() = default;
+
+void TBinTable::ComputeLayout() {
+  if (fields_.Count() > 32) throw EHyError("BinTable support up to 32 fields");
+  int32_t counts[4] = {0, 0, 0, 0};  // columns of width 1, 2, 4, 8
+  auto group = [](int32_t size) { return size == 1 ? 0 : size == 2 ? 1 : size == 4 ? 2 : size == 8 ? 3 : -1; };
+  for (int32_t i = 0; i < fields_.Count(); ++i) {
+    const TBinField& f = *fields_[i];
+    const int32_t g = group(f.DataSize());
+    if (g < 0)
+      throw EHyError(Format("Invalid %s.DataSize:%s", f.ClassName(), std::to_string(f.DataSize()).c_str()));
+    ++counts[g];
+  }
+  int32_t bases[4];
+  bases[0] = 4;                                   // bytes
+  bases[1] = (4 + counts[0] + 1) >> 1;            // 2-byte units
+  bases[2] = (bases[1] + counts[1] + 1) >> 1;     // 4-byte units
+  bases[3] = (bases[2] + counts[2] + 1) >> 1;     // 8-byte units
+  recordSize_ = 16 * ((bases[3] + counts[3] + 1) >> 1);
+
+  int32_t ranks[4] = {0, 0, 0, 0};
+  nullTemplate_ = 0xFFFFFFFFu;
+  for (int32_t i = 0; i < fields_.Count(); ++i) {
+    TBinField& f = *fields_[i];
+    const int32_t g = group(f.DataSize());
+    f.slot_ = bases[g] + ranks[g]++;
+    f.offset_ = f.slot_ * f.DataSize();
+    if (dynamic_cast<TCountBin*>(&f)) nullTemplate_ &= ~(1u << f.NullBit());
+  }
+}
+
+uint8_t* TBinTable::GoToRecord(int32_t recNo) {
+  current_ = static_cast<uint8_t*>(index_.Items(recNo));
+  return current_;
+}
+
+int32_t TBinTable::CompareKeys(const uint8_t* a, const uint8_t* b) const {
+  for (int32_t k = 0; k < fields_.KeyCount(); ++k) {
+    const TBinField& f = *fields_[k];
+    const bool na = f.IsNullIn(a), nb = f.IsNullIn(b);
+    int32_t c;
+    if (na || nb)
+      c = na == nb ? 0 : (na ? -1 : 1);
+    else
+      c = f.CompareValues(a, b);
+    if (c != 0) return c;
+  }
+  return 0;
+}
+
+uint32_t TBinTable::Intern(std::string_view text) {
+  auto it = stringIds_.find(text);
+  if (it != stringIds_.end()) return it->second;
+  const auto id = static_cast<uint32_t>(strings_.size());
+  strings_.emplace_back(text);
+  stringIds_.emplace(std::string_view(strings_.back()), id);
+  return id;
+}
+
+void TBinTable::MergeInto(uint8_t* into, const uint8_t* from) const {
+  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i) {
+    const TBinField& f = *fields_[i];
+    if (f.IsNullIn(from)) continue;
+    if (f.IsNullIn(into)) {
+      std::memcpy(f.Data(into), f.Data(from), f.DataSize());
+      f.SetNullIn(into, false);
+    } else {
+      f.Combine(into, from);
+    }
+  }
+}
+
+int32_t TBinTable::AddAggregate(const uint8_t* const* records, int32_t count) {
+  uint8_t* record = memory_.Allocate(recordSize_);
+  SetNullMask(record, nullTemplate_);
+  current_ = record;
+  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i) fields_[i]->Aggregate(records, count);
+  index_.Insert(index_.Count(), record);
+  return index_.Count() - 1;
+}
+
+// ----------------------------------------------------------------------- load
+
+// The bins found so far, hashed by their key bytes (null mask bits of the
+// key columns and the key columns' bytes). Strings are interned, so equal
+// keys have equal bytes. Rows wait in a short queue while the hash slot
+// they will probe is fetched from memory: with many bins the table is far
+// larger than the caches, and merges commute, so the delay changes nothing.
+class TBinTable::TLoadBins {
+public:
+  explicit TLoadBins(TBinTable& table)
+      : table_(table), queue_(static_cast<size_t>(kQueue) * table.recordSize_) {
+    for (int32_t k = 0; k < table.fields_.KeyCount(); ++k) {
+      const TBinField& f = *table.fields_[k];
+      keys_.push_back({f.Offset(), f.DataSize()});
+      keyBits_ |= 1u << f.NullBit();
+    }
+    slots_.assign(1024, Slot{});
+  }
+
+  std::vector<uint8_t*>& Records() { return records_; }
+
+  // Queues a copy of the scratch record; the oldest queued row becomes a
+  // new bin or merges into the bin with its key.
+  void Add(const uint8_t* scratch) {
+    const int32_t at = (head_ + queued_) % kQueue;
+    std::memcpy(Queued(at), scratch, table_.recordSize_);
+    queuedHash_[at] = Hash(scratch);
+    __builtin_prefetch(&slots_[queuedHash_[at] & (slots_.size() - 1)]);
+    if (++queued_ == kQueue) Pop();
+  }
+
+  // Takes the queued rows in; the hash slots are not needed afterwards.
+  void Finish() {
+    while (queued_ > 0) Pop();
+    std::vector<Slot>().swap(slots_);
+  }
+
+private:
+  static constexpr int32_t kQueue = 8;
+  struct Key {
+    int32_t offset;
+    int32_t size;
+  };
+  struct Slot {
+    uint64_t hash = 0;
+    uint8_t* record = nullptr;  // nullptr: empty
+  };
+
+  uint8_t* Queued(int32_t i) { return queue_.data() + static_cast<size_t>(i) * table_.recordSize_; }
+
+  void Pop() {
+    InsertOrMerge(Queued(head_), queuedHash_[head_]);
+    head_ = (head_ + 1) % kQueue;
+    --queued_;
+  }
+
+  void InsertOrMerge(const uint8_t* row, uint64_t h) {
+    const size_t mask = slots_.size() - 1;
+    for (size_t pos = h & mask;; pos = (pos + 1) & mask) {
+      Slot& slot = slots_[pos];
+      if (!slot.record) {
+        uint8_t* record = table_.memory_.Allocate(table_.recordSize_);
+        std::memcpy(record, row, table_.recordSize_);
+        records_.push_back(record);
+        slot = {h, record};
+        if (records_.size() * 2 > slots_.size()) Grow();
+        return;
+      }
+      if (slot.hash == h && Equal(slot.record, row)) {
+        table_.MergeInto(slot.record, row);
+        return;
+      }
+    }
+  }
+
+  uint64_t Hash(const uint8_t* record) const {
+    uint64_t h = (NullMask(record) & keyBits_) * 0x9E3779B97F4A7C15ull;
+    for (const Key& k : keys_) {
+      uint64_t v = 0;
+      std::memcpy(&v, record + k.offset, k.size);
+      h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 32;
+    }
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return h;
+  }
+
+  bool Equal(const uint8_t* a, const uint8_t* b) const {
+    if ((NullMask(a) ^ NullMask(b)) & keyBits_) return false;
+    for (const Key& k : keys_)
+      if (std::memcmp(a + k.offset, b + k.offset, k.size) != 0) return false;
+    return true;
+  }
+
+  void Grow() {
+    std::vector<Slot> slots(slots_.size() * 2);
+    const size_t mask = slots.size() - 1;
+    for (const Slot& old : slots_) {
+      if (!old.record) continue;
+      size_t pos = old.hash & mask;
+      while (slots[pos].record) pos = (pos + 1) & mask;
+      slots[pos] = old;
+    }
+    slots_.swap(slots);
+  }
+
+  TBinTable& table_;
+  std::vector<Key> keys_;
+  uint32_t keyBits_ = 0;
+  std::vector<Slot> slots_;
+  std::vector<uint8_t*> records_;  // in order of appearance
+  std::vector<uint8_t> queue_;
+  uint64_t queuedHash_[kQueue] = {};
+  int32_t head_ = 0;
+  int32_t queued_ = 0;
+};
+
+namespace {
+
+// Enables the dataset's controls again on every exit from the scan.
+class TControlsDisabled {
+public:
+  explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
+  ~TControlsDisabled() { dataSet_.EnableControls(); }
+  TControlsDisabled(const TControlsDisabled&) = delete;
+  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+  TDataSet& dataSet_;
+};
+
+bool IsGrouped(TBinType type) {
+  return type == binYear || type == binQuarter || type == binMonth || type == binWeek ||
+         type == binCustom;
+}
+
+bool IsNaN(const Variant& v) {
+  const TVarType t = v.VarType();
+  return (t == varDouble || t == varSingle || t == varDate) && std::isnan(v.AsDouble());
+}
+
+}  // namespace
+
+void TBinTable::LoadFromDataSet() {
+  ProgressStatus("Scanning data set values...");
+  index_.Clear();
+  index_.SetSortOrder(saAscending);
+  TDataSet* dataSet = map_.DataSet();
+  if (!dataSet) throw EHyError("DataSet not assigned");
+  TControlsDisabled disabled(*dataSet);
+
+  struct Source {
+    TBinField* column;
+    TField* field;
+    const TDimensionItem* item;
+    bool transform;
+    bool key;
+  };
+  std::vector<Source> sources;
+  for (int32_t i = 0; i < fields_.Count(); ++i) {
+    TBinField* column = fields_[i];
+    if (column->Hidden()) continue;
+    TDimensionItem* item = column->MapItem();
+    TField* field = item ? item->Field() : nullptr;
+    if (!field) throw EHyError(Format("%s: field not resolved", column->FieldName().c_str()));
+    sources.push_back({column, field, item, IsGrouped(item->BinType()), i < fields_.KeyCount()});
+  }
+
+  TLoadBins bins(*this);
+  Variant value;
+  int64_t counter = 0;
+  for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
+    std::memset(scratch_, 0, recordSize_);
+    SetNullMask(scratch_, nullTemplate_);
+    current_ = scratch_;
+    for (const Source& source : sources) {
+      value = source.field->Value();
+      if (!value.IsNull()) {
+        if (source.transform) source.item->TransformValue(value);
+        // NaN has no place in a value order: such a key is no value.
+        if (source.key && IsNaN(value)) value = Variant::Null();
+      }
+      source.column->SetValueOrNull(value);
+    }
+    bins.Add(scratch_);
+    if (++counter % 4096 == 0) ProgressCount(counter);
+  }
+  bins.Finish();
+  FinishLoad(bins.Records());
+  index_.SetSortOrder(saUnsorted);
+  current_ = nullptr;
+}
+
+// One key column in the final sort.
+struct TBinTable::TKeyColumn {
+  enum Kind : uint8_t { kInt16, kUInt16, kInt32, kInt64, kDouble, kBool, kString };
+  int32_t offset;
+  uint32_t bit;
+  Kind kind;
+};
+
+// The sort works on packed keys, not on the records: every key column
+// becomes a bit field, most significant first, of a presence bit (0 for
+// Null, so Nulls come first) and its value mapped so that unsigned order is
+// the order of the dimension value array. Comparing the packed words
+// compares the records; sorting them touches no record.
+class TBinTable::TSortKeys {
+public:
+  TSortKeys(const std::vector<TKeyColumn>& keys,
+            const std::vector<uint32_t>& rank)
+      : keys_(keys), rank_(rank) {
+    int32_t bits = 0;
+    for (const TKeyColumn& k : keys) bits += 1 + Width(k.kind);
+    words_ = std::max(1, (bits + 63) / 64);
+  }
+
+  int32_t Words() const { return words_; }
+
+  void Encode(const uint8_t* record, uint64_t* out) const {
+    std::fill(out, out + words_, 0);
+    int32_t at = 0;
+    const uint32_t mask = NullMask(record);
+    for (const TKeyColumn& k : keys_) {
+      const bool present = !(mask & k.bit);
+      Put(out, at, present ? 1 : 0, 1);
+      Put(out, at, present ? Bits(k, record + k.offset) : 0, Width(k.kind));
+    }
+  }
+
+private:
+  static int32_t Width(TKeyColumn::Kind kind) {
+    switch (kind) {
+      case TKeyColumn::kInt16:
+      case TKeyColumn::kUInt16: return 16;
+      case TKeyColumn::kBool: return 1;
+      case TKeyColumn::kInt32:
+      case TKeyColumn::kString: return 32;
+      default: return 64;
+    }
+  }
+
+  uint64_t Bits(const TKeyColumn& k, const uint8_t* p) const {
+    switch (k.kind) {
+      case TKeyColumn::kInt16: return static_cast<uint16_t>(Load<int16_t>(p)) ^ 0x8000u;
+      case TKeyColumn::kUInt16: return Load<uint16_t>(p);
+      case TKeyColumn::kInt32: return static_cast<uint32_t>(Load<int32_t>(p)) ^ 0x80000000u;
+      case TKeyColumn::kInt64: return static_cast<uint64_t>(Load<int64_t>(p)) ^ (1ull << 63);
+      case TKeyColumn::kBool: return Load<int16_t>(p) != 0;
+      case TKeyColumn::kString: return rank_[Load<uint32_t>(p)];
+      case TKeyColumn::kDouble: {
+        double v = Load<double>(p);
+        if (v == 0) v = 0;  // -0 is 0 in the value array
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        return (bits >> 63) ? ~bits : (bits | (1ull << 63));
+      }
+    }
+    return 0;
+  }
+
+  // Appends the low `width` bits of `value` at bit `at` (most significant first).
+  static void Put(uint64_t* out, int32_t& at, uint64_t value, int32_t width) {
+    const int32_t word = at >> 6, used = at & 63, room = 64 - used;
+    if (width <= room) {
+      out[word] |= value << (room - width);
+    } else {
+      out[word] |= value >> (width - room);
+      out[word + 1] |= value << (64 - (width - room));
+    }
+    at += width;
+  }
+
+  template <class T>
+  static T Load(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+
+  const std::vector<TKeyColumn>& keys_;
+  const std::vector<uint32_t>& rank_;
+  int32_t words_ = 1;
+};
+
+namespace {
+
+// Sorts `n` entries of W key words and a record pointer in place. Sorting
+// the entries themselves, not an index to them, keeps the sort's memory
+// access sequential.
+template <size_t W>
+void SortEntries(uint64_t* packed, size_t n) {
+  struct Entry {
+    uint64_t word[W + 1];  // keys, then the record pointer
+  };
+  static_assert(sizeof(Entry) == (W + 1) * sizeof(uint64_t));
+  auto* entries = reinterpret_cast<Entry*>(packed);
+  std::sort(entries, entries + n, [](const Entry& a, const Entry& b) {
+    for (size_t w = 0; w < W; ++w)
+      if (a.word[w] != b.word[w]) return a.word[w] < b.word[w];
+    return false;
+  });
+}
+
+}  // namespace
+
+void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
+  std::vector<TKeyColumn> keys;
+  bool strings = false;
+  for (int32_t k = 0; k < fields_.KeyCount(); ++k) {
+    const TBinField* f = fields_[k];
+    TKeyColumn::Kind kind;
+    if (dynamic_cast<const TStringBin*>(f)) kind = TKeyColumn::kString, strings = true;
+    else if (dynamic_cast<const TBooleanBin*>(f)) kind = TKeyColumn::kBool;
+    else if (dynamic_cast<const TFloatBin*>(f) || dynamic_cast<const TDateTimeBin*>(f)) kind = TKeyColumn::kDouble;
+    else if (f->DataSize() == 8) kind = TKeyColumn::kInt64;
+    else if (dynamic_cast<const TWordBin*>(f)) kind = TKeyColumn::kUInt16;
+    else if (f->DataSize() == 2) kind = TKeyColumn::kInt16;
+    else kind = TKeyColumn::kInt32;
+    keys.push_back({f->Offset(), 1u << f->NullBit(), kind});
+  }
+
+  // Strings take their rank among the distinct strings: one sort of the
+  // strings instead of a text comparison per record comparison. Strings
+  // that compare equal share a rank.
+  std::vector<uint32_t> rank;
+  if (strings && !strings_.empty()) {
+    std::vector<uint32_t> ids(strings_.size());
+    std::iota(ids.begin(), ids.end(), 0u);
+    std::sort(ids.begin(), ids.end(), [this](uint32_t a, uint32_t b) {
+      return AnsiCompareStr(strings_[a], strings_[b]) < 0;
+    });
+    rank.resize(ids.size());
+    uint32_t r = 0;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (i > 0 && AnsiCompareStr(strings_[ids[i - 1]], strings_[ids[i]]) != 0) ++r;
+      rank[ids[i]] = r;
+    }
+  }
+
+  const TSortKeys packer(keys, rank);
+  const size_t n = records.size();
+  const size_t words = static_cast<size_t>(packer.Words());
+  // Keys and record pointer side by side.
+  const size_t stride = words + 1;
+  std::vector<uint64_t> packed(n * stride);
+  for (size_t i = 0; i < n; ++i) {
+    uint64_t* entry = &packed[i * stride];
+    packer.Encode(records[i], entry);
+    entry[words] = reinterpret_cast<uintptr_t>(records[i]);
+  }
+  auto less = [&](size_t a, size_t b) {
+    const uint64_t* x = &packed[a * stride];
+    const uint64_t* y = &packed[b * stride];
+    for (size_t w = 0; w < words; ++w)
+      if (x[w] != y[w]) return x[w] < y[w];
+    return false;
+  };
+  // Sorted in place for up to three words; with many key columns through
+  // an index (empty when the entries themselves are in order).
+  std::vector<uint32_t> order;
+  switch (words) {
+    case 1: SortEntries<1>(packed.data(), n); break;
+    case 2: SortEntries<2>(packed.data(), n); break;
+    case 3: SortEntries<3>(packed.data(), n); break;
+    default:
+      order.resize(n);
+      std::iota(order.begin(), order.end(), 0u);
+      std::sort(order.begin(), order.end(), less);
+      break;
+  }
+
+  // The records move to fresh pages in sorted order: every later pass (the
+  // dimension values, the cell index, cell reads) then walks memory
+  // sequentially. Keys with different bytes may still be one value (0 and
+  // -0, strings that compare equal): the value arrays hold them once, so
+  // must the bins.
+  TPagedMem sorted;
+  size_t kept = 0;
+  size_t last = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t e = order.empty() ? i : order[i];
+    const auto* record = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(packed[e * stride + words]));
+    if (kept > 0 && !less(last, e)) {
+      MergeInto(records[kept - 1], record);
+    } else {
+      uint8_t* copy = sorted.Allocate(recordSize_);
+      std::memcpy(copy, record, recordSize_);
+      records[kept++] = copy;
+      last = e;
+    }
+  }
+  records.resize(kept);
+  memory_.Swap(sorted);  // the load's pages go now
+
+  index_.SetCapacity(static_cast<int32_t>(kept));
+  for (uint8_t* record : records) index_.Insert(index_.Count(), record);
+}
+
+}  // namespace hy

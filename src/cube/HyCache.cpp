@@ -1,0 +1,385 @@
+// The cell cache: meta data, distinct dimension values, the dense cell index
+// and cell reads with lazily computed totals.
+#include "cube/HyCache.h"
+
+#include "common/Format.h"
+#include "common/StrUtils.h"
+#include "cube/HyArrays.h"
+#include "cube/HyBin.h"
+#include "cube/HyExpr.h"
+#include "cube/HyMap.h"
+#include "cube/HyProgress.h"
+#include "cube/HyStore.h"
+
+namespace hy {
+
+namespace {
+
+// Coordinates are 16-bit: a dimension with more values could not be
+// addressed and its cells would read as the wrong ones.
+constexpr int32_t kMaxDimensionValues = 32767;
+
+// The value array class of a key column's data type, or nullptr.
+std::unique_ptr<TBaseArray> MakeValueArray(TFieldType type) {
+  switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString: return std::make_unique<TStringArray>();
+    case ftSmallint: return std::make_unique<TSmallIntArray>();
+    case ftInteger:
+    case ftAutoInc: return std::make_unique<TIntArray>();
+    case ftWord:
+    case ftBoolean: return std::make_unique<TWordArray>();
+    case ftLargeint: return std::make_unique<TInt64Array>();
+    case ftFloat:
+    case ftCurrency:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp: return std::make_unique<TDoubleArray>();
+    case ftBCD: return std::make_unique<TCurrencyArray>();
+    default: return nullptr;
+  }
+}
+
+[[noreturn]] void RaiseDimensionType(const std::string& fieldName, const std::string& typeName) {
+  throw EHyCache(Format("Field '%s' of type %s cannot be used as a dimension", fieldName.c_str(),
+                        typeName.c_str()));
+}
+
+}  // namespace
+
+void CheckDimensionType(const TField& field) {
+  if (!MakeValueArray(field.DataType())) RaiseDimensionType(field.FieldName(), field.TypeName());
+}
+
+// ----------------------------------------------------------------- TDimension
+
+TDimension::~TDimension() = default;
+
+int32_t TDimension::GetValueCount() const { return values_ ? values_->TotalCount() : 0; }
+
+int32_t TDimension::ValueIndex(int32_t displayIndex) const {
+  if (displayIndex < 0 || displayIndex >= GetValueCount())
+    throw EHyCache(Format("Dimension value index out of range: %d", displayIndex));
+  return order_.empty() ? displayIndex : order_[displayIndex];
+}
+
+Variant TDimension::GetValue(int32_t index) const { return values_->AsVariant(ValueIndex(index)); }
+
+std::string TDimension::GetValueCaption(int32_t index) const {
+  const int32_t v = ValueIndex(index);
+  if (!lookupText_.empty()) return lookupText_[v];
+  const Variant value = values_->AsVariant(v);
+  if (value.IsNull()) return "Null";
+  if (value.VarType() == varString || !MapItem()) return value.AsString();
+  return MapItem()->FormatValue(value);
+}
+
+// ------------------------------------------------------------------ summaries
+
+std::string TSummary::GetAsString(const TCoords& coords) const {
+  const int32_t r = cache_->CellRecord(coords);
+  if (r < 0) return std::string();
+  cache_->BinTable()->GoToRecord(r);
+  return column_->StringOrNull();
+}
+
+Variant TSummary::GetValue(const TCoords& coords) const {
+  const int32_t r = cache_->CellRecord(coords);
+  if (r < 0) return Variant();
+  return GetRecordValue(r);
+}
+
+Variant TSummary::GetRecordValue(int32_t recNo) const {
+  cache_->BinTable()->GoToRecord(recNo);
+  return column_->ValueOrNull();
+}
+
+Variant TDerivedSummary::GetRecordValue(int32_t recNo) const {
+  Variant value;
+  if (const TExpr* expr = MapItem() ? ItemExpression(*MapItem()) : nullptr)
+    expr->Evaluate(recNo, value);
+  return value;
+}
+
+Variant TDerivedSummary::GetValue(const TCoords& coords) const {
+  const int32_t r = cache_->CellRecord(coords);
+  if (r < 0) return Variant();
+  return GetRecordValue(r);
+}
+
+std::string TDerivedSummary::GetAsString(const TCoords& coords) const {
+  const int32_t r = cache_->CellRecord(coords);
+  if (r < 0) return std::string();
+  const Variant value = GetRecordValue(r);
+  const std::string& format = MapItem() ? MapItem()->Format() : std::string();
+  switch (value.VarType()) {
+    case varInteger:
+    case varDouble: return FormatFloat(format, value.AsDouble());
+    case varCurrency: return FormatCurr(format, value.AsCurrency());
+    case varDate: return FormatDateTime(format, value.AsDate());
+    default: return value.ToText();
+  }
+}
+
+// ----------------------------------------------------------------- TDataCache
+
+TDataCache::TDataCache(THyCustomStore* store) : store_(store) {}
+
+TDataCache::~TDataCache() { Clear(); }
+
+void TDataCache::SetBinTable(std::unique_ptr<TBinTable> table) {
+  // The objects read the old table's columns: they go with it.
+  if (binTable_ && table.get() != binTable_.get()) {
+    summaries_.clear();
+    dimensions_.clear();
+    derivedCount_ = 0;
+    currentSummary_ = 0;
+    cellIndex_.clear();
+    cellIndex_.shrink_to_fit();
+  }
+  binTable_ = std::move(table);
+}
+
+void TDataCache::SetActive(bool value) {
+  if (value == active_) return;
+  active_ = value;
+  if (!value) Clear();
+}
+
+void TDataCache::Clear() {
+  cellIndex_.clear();
+  cellIndex_.shrink_to_fit();
+  multipliers_.clear();
+  baseOffset_ = 0;
+  pendingCount_ = 0;
+  summaries_.clear();
+  dimensions_.clear();
+  derivedCount_ = 0;
+  currentSummary_ = 0;
+  binTable_.reset();
+}
+
+TDimension* TDataCache::Dimensions(int32_t index) const {
+  if (index < 0 || index >= GetDimensionCount())
+    throw EListError(Format("List index out of bounds (%d)", index));
+  return dimensions_[index].get();
+}
+
+TAbstractSummary* TDataCache::Summaries(int32_t index) const {
+  if (index < 0 || index >= GetSummaryCount())
+    throw EListError(Format("List index out of bounds (%d)", index));
+  return summaries_[index].get();
+}
+
+void TDataCache::SetCurrentSummary(int32_t index) {
+  if (index == currentSummary_) return;
+  HyAssert(index >= 0 && index < GetSummaryCount(), "HyCache", "Error in summary selection");
+  currentSummary_ = index;
+}
+
+void TDataCache::SetSuppressEmpty(bool value) {
+  flags_ = value ? (flags_ | 1) : (flags_ & ~1);
+}
+
+std::string TDataCache::GetSummaryAsString(const TCoords& coords) const {
+  return Summaries(currentSummary_)->GetAsString(coords);
+}
+
+Variant TDataCache::GetSummaryValue(const TCoords& coords) const {
+  return Summaries(currentSummary_)->GetValue(coords);
+}
+
+bool TDataCache::IsEmptyCell(const TCoords& coords) const { return CellRecord(coords) == -1; }
+
+// ------------------------------------------------------------------ meta data
+
+void TDataCache::CreateMetaData() {
+  HyAssert(binTable_ != nullptr, "HyCache", "No bin table");
+  summaries_.clear();
+  dimensions_.clear();
+  derivedCount_ = 0;
+  currentSummary_ = 0;
+
+  const TBinFields& fields = binTable_->Fields();
+  for (int32_t k = 0; k < fields.KeyCount(); ++k) {
+    TBinField* column = fields[k];
+    auto dimension = std::make_unique<TDimension>();
+    dimension->values_ = MakeValueArray(column->DataType());
+    if (!dimension->values_) RaiseDimensionType(column->FieldName(), column->TypeName());
+    dimension->SetMapItem(column->MapItem());
+    dimensions_.push_back(std::move(dimension));
+  }
+  for (int32_t i = fields.KeyCount(); i < fields.Count(); ++i) {
+    TBinField* column = fields[i];
+    if (column->Hidden()) continue;
+    auto summary = std::make_unique<TSummary>(column);
+    summary->cache_ = this;
+    summary->summaryIndex_ = GetSummaryCount();
+    summary->SetMapItem(column->MapItem());
+    summaries_.push_back(std::move(summary));
+  }
+  THyMap& map = binTable_->Map();
+  for (int i = 0; i < map.Count(); ++i) {
+    THyMapItem* item = map.Items(i);
+    if (!item->Active() || item->DimensionType() != dimDerived) continue;
+    auto summary = std::make_unique<TDerivedSummary>();
+    summary->cache_ = this;
+    summary->summaryIndex_ = GetSummaryCount();
+    summary->SetMapItem(item);
+    summaries_.push_back(std::move(summary));
+    ++derivedCount_;
+  }
+}
+
+void TDataCache::CompressDimensions() {
+  const int32_t records = binTable_->RecordCount();
+  for (auto& dimension : dimensions_) dimension->values_->SetCapacity(records);
+  ProgressStage("Compress Dimensions...", records);
+  const TBinFields& fields = binTable_->Fields();
+  const uint8_t* previous = nullptr;
+  for (int32_t r = 0; r < records; ++r) {
+    const uint8_t* record = binTable_->GoToRecord(r);
+    for (int32_t k = 0; k < GetDimensionCount(); ++k) {
+      // Records come in key order: a key equal to the previous record's is
+      // already among the values.
+      if (previous && fields[k]->SameValueIn(previous, record)) continue;
+      dimensions_[k]->values_->Add(fields[k]->ValueOrNull());
+    }
+    previous = record;
+    ProgressStep();
+  }
+  for (auto& dimension : dimensions_) {
+    const int32_t count = dimension->values_->TotalCount();
+    if (count > kMaxDimensionValues) {
+      throw EHyCache(Format("Dimension '%s' has %d values; at most %d can be shown",
+                            dimension->GetCaption().empty() ? dimension->MapItem()->FieldName().c_str()
+                                                            : dimension->GetCaption().c_str(),
+                            count, kMaxDimensionValues));
+    }
+    dimension->values_->SetCapacity(count);
+    dimension->recordScratch_.assign(count, nullptr);
+  }
+}
+
+// ----------------------------------------------------------------- cell index
+
+void TDataCache::BuildCellIndex() {
+  cellIndex_.clear();
+  cellIndex_.shrink_to_fit();
+  const int32_t dims = GetDimensionCount();
+  std::vector<int32_t> counts(dims);
+  multipliers_.assign(dims, 0);
+  int64_t slots = 1;
+  for (int32_t d = dims - 1; d >= 0; --d) {
+    counts[d] = dimensions_[d]->GetValueCount();
+    multipliers_[d] = slots;
+    slots *= counts[d] + 1;
+    // Beyond 32-bit record slots no budget holds the index anyway.
+    if (slots > INT32_MAX) throw ELowCapacityError(kLowCapacityMessage);
+  }
+  baseOffset_ = 0;
+  for (int64_t m : multipliers_) baseOffset_ += m;
+  pendingCount_ = 0;
+  CheckMemoryBudget(slots * static_cast<int64_t>(sizeof(int32_t)));
+  cellIndex_.resize(static_cast<size_t>(slots));
+
+  const TBinFields& fields = binTable_->Fields();
+  const int32_t records = binTable_->RecordCount();
+  std::vector<int32_t> counter(dims, 0), keyPos(dims, 0);
+  int32_t zeroCount = dims;
+  auto locate = [&](int32_t d) {
+    int32_t index;
+    if (!dimensions_[d]->values_->Find(fields[d]->ValueOrNull(), index))
+      throw EHyCache("Algorithm Error");
+    keyPos[d] = index + 1;
+  };
+
+  int32_t r = 0;
+  const uint8_t* record = nullptr;
+  if (records > 0) {
+    record = binTable_->GoToRecord(0);
+    for (int32_t d = 0; d < dims; ++d) locate(d);
+  }
+  for (int64_t s = 0; s < slots; ++s) {
+    if (zeroCount == 0) {
+      bool match = r < records;
+      for (int32_t d = 0; match && d < dims; ++d) match = counter[d] == keyPos[d];
+      if (match) {
+        cellIndex_[s] = r;
+        const uint8_t* previous = record;
+        if (++r < records) {
+          record = binTable_->GoToRecord(r);
+          for (int32_t d = 0; d < dims; ++d)
+            if (!fields[d]->SameValueIn(previous, record)) locate(d);
+        }
+      } else {
+        cellIndex_[s] = -1;
+      }
+    } else {
+      cellIndex_[s] = -2;
+      ++pendingCount_;
+    }
+    for (int32_t d = dims - 1; d >= 0; --d) {
+      if (counter[d] == 0) --zeroCount;
+      if (++counter[d] <= counts[d]) break;
+      counter[d] = 0;
+      ++zeroCount;
+    }
+  }
+  // Every record must have found its slot; one left over would be data lost.
+  if (r != records) throw EHyCache("Algorithm Error");
+}
+
+int64_t TDataCache::SlotOf(const TCoords& coords) const {
+  HyAssert(!cellIndex_.empty(), "HyCache", "Cell index not built");
+  const int32_t dims = GetDimensionCount();
+  HyAssert(static_cast<int32_t>(coords.size()) == dims, "HyCache", "Coordinate count");
+  int64_t slot = baseOffset_;
+  for (int32_t d = 0; d < dims; ++d) {
+    const int32_t c = coords[d];
+    if (c == -1) {
+      slot -= multipliers_[d];
+      continue;
+    }
+    slot += multipliers_[d] * dimensions_[d]->ValueIndex(c);
+  }
+  return slot;
+}
+
+int32_t TDataCache::CellRecord(const TCoords& coords) const {
+  const int64_t slot = SlotOf(coords);
+  if (cellIndex_[slot] == -2) ComputeTotal(coords, 0, slot);
+  return cellIndex_[slot];
+}
+
+void TDataCache::ComputeTotal(const TCoords& coords, int32_t startDim, int64_t slot) const {
+  const int32_t dims = GetDimensionCount();
+  int32_t d = startDim;
+  while (d < dims && coords[d] != -1) ++d;
+  HyAssert(d < dims, "HyCache", "Total without an open dimension");
+  TDimension& dimension = *dimensions_[d];
+  const int64_t step = multipliers_[d];
+  const int32_t values = dimension.GetValueCount();
+  int32_t n = 0, single = -1;
+  int64_t p = slot;
+  for (int32_t k = 0; k < values; ++k) {
+    p += step;
+    if (cellIndex_[p] == -2) ComputeTotal(coords, d + 1, p);
+    const int32_t child = cellIndex_[p];
+    if (child >= 0) {
+      dimension.recordScratch_[n++] = binTable_->Record(child);
+      single = child;
+    }
+  }
+  if (n == 0)
+    cellIndex_[slot] = -1;
+  else if (n == 1)
+    cellIndex_[slot] = single;
+  else
+    cellIndex_[slot] = binTable_->AddAggregate(dimension.recordScratch_.data(), n);
+  --pendingCount_;
+}
+
+}  // namespace hy
