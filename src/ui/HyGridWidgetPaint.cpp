@@ -211,10 +211,19 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
       painter.fillRect(QRect(rect.right() - 1, rect.top(), 2, rect.height()), red);
       painter.drawPixmap(GlyphRect(rect, true).translated(-2, 0), Glyph(glRightArrow));
       break;
-    case TDropMark::Swap:
-      painter.drawPixmap(rect.left() + (rect.width() - kGlyph) / 2,
-                         rect.top() + (rect.height() - kGlyph) / 2, Glyph(glPivot));
+    case TDropMark::Swap: {
+      // On a light badge, so that it reads on the dark caption colour too.
+      const QRect glyph(rect.left() + (rect.width() - kGlyph) / 2,
+                        rect.top() + (rect.height() - kGlyph) / 2, kGlyph, kGlyph);
+      painter.save();
+      painter.setRenderHint(QPainter::Antialiasing, true);
+      painter.setPen(QPen(ToQColor(clBtnShadow), 1));
+      painter.setBrush(ToQColor(clWindow));
+      painter.drawEllipse(QRectF(glyph).adjusted(-1.5, -1.5, 1.5, 1.5));
+      painter.restore();
+      painter.drawPixmap(glyph.topLeft(), Glyph(glPivot));
       break;
+    }
     case TDropMark::InsertTop:
       painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 2), red);
       break;

@@ -341,6 +341,30 @@ TEST_F(HyGridTest, PaintFollowsTheCellKinds) {
   EXPECT_FALSE(grid->CellPaint(3, 2, 0).LeftEdge);
 }
 
+TEST_F(HyGridTest, DrawCellHandlerMayReplaceTextFontAndColour) {
+  Open();
+  TDecisionDrawState seen;
+  grid->SetOnDecisionDrawCell([&](TCustomHyGrid&, int32_t x, int32_t y, std::string& text, TFont& font,
+                                  TColor& color, TGridDrawState, TDecisionDrawState state) {
+    if (x != 2 || y != 6) return;
+    seen = state;
+    text = "total!";
+    color = clRed;
+    font.SetStyle(fsBold);
+  });
+  TCellPaint p = grid->CellPaint(5, 8, 0);
+  EXPECT_EQ(seen, TDecisionDrawState({dsData, dsSum}));
+  EXPECT_EQ(p.Text, "total!");
+  EXPECT_EQ(p.Color, clRed);
+  EXPECT_TRUE(p.Font.HasStyle(fsBold));
+  EXPECT_TRUE(p.DefaultDrawing);
+  EXPECT_EQ(grid->CellText(2, 6), "45.00");  // what the report reads is unchanged
+  grid->SetDefaultDrawing(false);
+  p = grid->CellPaint(5, 8, 0);
+  EXPECT_FALSE(p.DefaultDrawing);
+  EXPECT_EQ(p.Color, clRed);
+}
+
 TEST_F(HyGridTest, OutlinerOffDropsTheColumnAndTheGlyphs) {
   Open();
   grid->SetOptions(cgGridLines | cgPivotable);

@@ -202,7 +202,12 @@ TEST_F(HyGridWidgetTest, DraggingARowCaptionToTheColumns) {
 }
 
 TEST_F(HyGridWidgetTest, DraggingOntoACaptionSwaps) {
-  DragTo(At(-1, -1), At(0, -2));  // Product onto Year's middle
+  QTest::mousePress(widget->viewport(), Qt::LeftButton, Qt::NoModifier, At(-1, -1));
+  QTest::mouseMove(widget->viewport(), At(0, -2));
+  EXPECT_EQ(model->DropMarkAt(0, -2), TDropMark::Swap);
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    widget->viewport()->grab().save(QString::fromStdString(std::string(dir) + "/grid-swap.png"));
+  QTest::mouseRelease(widget->viewport(), Qt::LeftButton, Qt::NoModifier, At(0, -2));
   EXPECT_EQ(test::Pivot(*source), "Region+ Year+ | Product+");
   EXPECT_EQ(model->CellText(-1, -1), "Year");
 }
@@ -216,6 +221,8 @@ TEST_F(HyGridWidgetTest, DragFeedbackIsPaintedOnTheTarget) {
   const QRect r = widget->CellRect(3, 0);
   QImage shot = widget->viewport()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(r.left(), r.center().y()), QColor(255, 0, 0));  // the red line
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    shot.save(QString::fromStdString(std::string(dir) + "/grid-drag.png"));
   QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
   EXPECT_EQ(test::Pivot(*source), "Product+ | Region+ Year+");
 }
