@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/gdi/Fonts.h"
+#include "platform/gdi/GuiApp.h"
 
 namespace hy {
 
@@ -236,6 +237,8 @@ TDisplayDim* TCustomHyGrid::SummaryDisplayDim() const {
 
 int32_t TCustomHyGrid::MeasureText(const TFont& font, const std::string& text) const {
   if (measure_) return measure_(font, text);
+  // Metrics need a graphical application object, even without a window.
+  EnsureGuiApplication();
   return TextWidth(font, text);
 }
 

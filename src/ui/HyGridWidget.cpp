@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -142,6 +143,16 @@ void THyGrid::mouseReleaseEvent(QMouseEvent* event) {
   const bool inCell = DataCellAt(event->position().toPoint(), x, y, zone);
   viewport()->unsetCursor();
   model_->DragEnd(inCell, x, y, zone);
+}
+
+void THyGrid::keyPressEvent(QKeyEvent* event) {
+  // Escape lets go of a dragged caption without moving it.
+  if (event->key() == Qt::Key_Escape && model_ && model_->Dragging()) {
+    model_->CancelDrag();
+    viewport()->unsetCursor();
+    return;
+  }
+  TDrawGridBase::keyPressEvent(event);
 }
 
 void THyGrid::ShowQuickMenu(TQuickMenu& menu, int32_t x, int32_t y) {

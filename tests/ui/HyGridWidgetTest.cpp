@@ -225,6 +225,14 @@ TEST_F(HyGridWidgetTest, DragFeedbackIsPaintedOnTheTarget) {
     shot.save(QString::fromStdString(std::string(dir) + "/grid-drag.png"));
   QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
   EXPECT_EQ(test::Pivot(*source), "Product+ | Region+ Year+");
+
+  // Escape lets go without a move.
+  QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, At(-1, -1));
+  QTest::mouseMove(vp, At(0, -3, 0.1));
+  QTest::keyClick(widget.get(), Qt::Key_Escape);
+  EXPECT_FALSE(model->Dragging());
+  QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, At(0, -3, 0.1));
+  EXPECT_EQ(test::Pivot(*source), "Product+ | Region+ Year+");
 }
 
 TEST_F(HyGridWidgetTest, DrillingThroughTheQuickMenu) {
