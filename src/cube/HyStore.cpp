@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 
+#include "common/StrUtils.h"
+#include "cube/HyBin.h"
+#include "cube/HyProgress.h"
 #include "platform/db/DataSet.h"
 
 namespace hy {
@@ -21,13 +23,9 @@ void THyLog::Error(const std::string& text) {
 }
 
 void THyLog::ErrorFmt(const char* fmt, ...) {
-  va_list args, copy;
+  va_list args;
   va_start(args, fmt);
-  va_copy(copy, args);
-  const int n = std::vsnprintf(nullptr, 0, fmt, copy);
-  va_end(copy);
-  std::string text(n > 0 ? n : 0, '\0');
-  if (n > 0) std::vsnprintf(text.data(), text.size() + 1, fmt, args);
+  const std::string text = FormatV(fmt, args);
   va_end(args);
   Error(text);
 }
@@ -57,10 +55,17 @@ void TCommonDataStore::SetMaxCells(uint32_t value) {
 // ----------------------------------------------------------- THyCustomStore
 
 THyCustomStore::THyCustomStore(TComponent* owner)
-    : TCommonDataStore(owner), dimensionMap_(std::make_unique<THyMap>(this)) {}
+    : TCommonDataStore(owner),
+      dataCache_(std::make_unique<TDataCache>(this)),
+      dimensionMap_(std::make_unique<THyMap>(this)) {}
 
 THyCustomStore::~THyCustomStore() {
   Destroying();
+  if (Active()) {
+    dataState_ = dsNoData;  // no StateChanged: the derived part is gone
+    CloseCache();
+  }
+  dataCache_.reset();
   dimensionMap_.reset();
 }
 
@@ -71,16 +76,132 @@ void THyCustomStore::SetDataSet(TDataSet* value) {
   if (value) value->FreeNotification(this);
 }
 
+void THyCustomStore::SetActive(bool value) {
+  if (IsLoading()) {
+    streamedActive_ = value;
+    return;
+  }
+  if (value == Active()) return;
+  if (value) {
+    DoBeforeOpen();
+    Open();
+    DoAfterOpen();
+  } else {
+    SetDataState(dsNoData);
+    if (!IsDestroying()) DoBeforeClose();
+    CloseCache();
+    if (!IsDestroying()) DoAfterClose();
+  }
+}
+
+void THyCustomStore::CloseCache() {
+  dataCache_->SetActive(false);
+  dimensionMap_->SetActive(false);
+}
+
+void THyCustomStore::Loaded() {
+  TCommonDataStore::Loaded();
+  if (streamedActive_) SetActive(true);
+}
+
+void THyCustomStore::Open() {
+  if (!GetDataSet()) throw ECacheError("DataSet not assigned*");
+  try {
+    // Open() acts at once, also while the dataset's own loading has not
+    // finished; its Loaded() then finds it open. An open dataset stays so.
+    GetDataSet()->Open();
+    dimensionMap_->SetActive(true);
+    dataCache_->SetActive(true);
+    std::unique_ptr<TCubeProgress> progress = NewBuildProgress(showProgressDialog_);
+    progress->RunWithProgress([this] { Build(); });
+    SetDataState(designState_);
+  } catch (...) {
+    SetDataState(dsNoData);
+    CloseCache();
+    throw;
+  }
+}
+
+void THyCustomStore::Build() {
+  dataCache_->SetBinTable(nullptr);
+  dataCache_->SetBinTable(std::make_unique<TBinTable>(*dimensionMap_));
+  dataCache_->CreateMetaData();
+  dataCache_->BinTable()->LoadFromDataSet();
+  dataCache_->CompressDimensions();
+  dataCache_->SortLookupDimensions();
+  dataCache_->BuildCellIndex();
+}
+
 void THyCustomStore::Refresh(bool rebuild) {
-  // The open/close state machine comes with the cube build; until a store
-  // can be open there is nothing to refresh.
-  (void)rebuild;
+  if (!Active()) return;
+  if (rebuild) {
+    SetActive(false);
+    SetActive(true);
+  } else {
+    NotifyDataSources(3);
+  }
+}
+
+void THyCustomStore::SetDataState(TCubeDataState state) {
+  if (state == dataState_) return;
+  dataState_ = state;
+  StateChanged();
+}
+
+void THyCustomStore::DoBeforeOpen() {
+  if (beforeOpen_) beforeOpen_(*this);
+}
+void THyCustomStore::DoAfterOpen() {
+  if (afterOpen_) afterOpen_(*this);
+}
+void THyCustomStore::DoBeforeClose() {
+  if (beforeClose_) beforeClose_(*this);
+}
+void THyCustomStore::DoAfterClose() {
+  if (afterClose_) afterClose_(*this);
+}
+void THyCustomStore::DoRefresh(THyMap& map) {
+  if (onRefresh_) onRefresh_(*this, map);
+}
+
+void THyCustomStore::SetCurrentSummary(int32_t index) {
+  if (index == dataCache_->CurrentSummary()) return;
+  dataCache_->SetCurrentSummary(index);
+  NotifyDataSources(1);
+}
+
+void THyCustomStore::SetSuppressEmpty(bool value) { dataCache_->SetSuppressEmpty(value); }
+
+int32_t THyCustomStore::BuildAxisIndex(const std::vector<int32_t>& axisDims,
+                                       TAxisEntries& entries, bool subtotals,
+                                       TCoords& coords) const {
+  return dataCache_->BuildAxisIndex(axisDims, entries, subtotals, coords);
+}
+
+std::string THyCustomStore::GetSummaryAsString(const TCoords& coords) const {
+  return dataCache_->GetSummaryAsString(coords);
+}
+
+int32_t THyCustomStore::GetDimensionCount() const { return dataCache_->GetDimensionCount(); }
+int32_t THyCustomStore::GetSummaryCount() const { return dataCache_->GetSummaryCount(); }
+TDimension* THyCustomStore::Dimensions(int32_t index) const { return dataCache_->Dimensions(index); }
+TAbstractSummary* THyCustomStore::Summaries(int32_t index) const {
+  return dataCache_->Summaries(index);
+}
+
+std::string THyCustomStore::GetDimensionValueCaption(int32_t dimIndex, int32_t valueIndex) const {
+  return dataCache_->Dimensions(dimIndex)->GetValueCaption(valueIndex);
+}
+
+Variant THyCustomStore::GetSummaryValue(const TCoords& coords) const {
+  return dataCache_->GetSummaryValue(coords);
 }
 
 void THyCustomStore::Notification(TComponent* component, TOperation operation) {
   TCommonDataStore::Notification(component, operation);
   if (operation != opRemove) return;
   if (component == dataSet_) {
+    SetActive(false);
     dimensionMap_->SetActive(false);
     dataSet_ = nullptr;
   }

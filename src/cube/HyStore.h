@@ -12,6 +12,7 @@
 
 #include "common/Component.h"
 #include "common/Variant.h"
+#include "cube/HyCache.h"
 #include "cube/HyMap.h"
 
 namespace hy {
@@ -75,26 +76,96 @@ private:
   TCallEvent onCall_;
 };
 
+// How much of a cube exists; a cube is active when it is not dsNoData.
+enum TCubeDataState { dsNoData, dsMetaData, dsDimensionData, dsAllData };
+enum TErrorAction { eaFail, eaAbort };
+
 class THyCustomStore : public TCommonDataStore {
 public:
+  using TStoreEvent = std::function<void(THyCustomStore& cube)>;
+  using TLowCapacityEvent = std::function<void(TErrorAction& action)>;
+  using TGetSQLEvent = std::function<void(std::string& value)>;
+  using TRefreshEvent = std::function<void(THyCustomStore& cube, THyMap& map)>;
+
   explicit THyCustomStore(TComponent* owner = nullptr);
   ~THyCustomStore() override;
 
+  TDataCache& DataCache() { return *dataCache_; }
+  const TDataCache& DataCache() const { return *dataCache_; }
   TDataSet* DataSet() const { return dataSet_; }
   // Moves the free notification to the new dataset; does not reopen.
   void SetDataSet(TDataSet* value);
+  TCubeDataState DesignState() const { return designState_; }
+  // Takes effect at the next open: the state an open reaches.
+  void SetDesignState(TCubeDataState value) { designState_ = value; }
   THyMap& DimensionMap() { return *dimensionMap_; }
   const THyMap& DimensionMap() const { return *dimensionMap_; }
+  TCubeDataState DataState() const { return dataState_; }
+  bool Active() const { return dataState_ != dsNoData; }
+  // While loading only remembered; otherwise opens (BeforeOpen, Open,
+  // AfterOpen) or closes (BeforeClose, free the cache, AfterClose).
+  void SetActive(bool value);
+  bool ShowProgressDialog() const { return showProgressDialog_; }
+  void SetShowProgressDialog(bool value) { showProgressDialog_ = value; }
+
+  void SetOnLowCapacity(TLowCapacityEvent e) { onLowCapacity_ = std::move(e); }
+  void SetOnGetSQL(TGetSQLEvent e) { onGetSQL_ = std::move(e); }
+  void SetAfterOpen(TStoreEvent e) { afterOpen_ = std::move(e); }
+  void SetAfterClose(TStoreEvent e) { afterClose_ = std::move(e); }
+  void SetBeforeOpen(TStoreEvent e) { beforeOpen_ = std::move(e); }
+  void SetBeforeClose(TStoreEvent e) { beforeClose_ = std::move(e); }
+  void SetOnRefresh(TRefreshEvent e) { onRefresh_ = std::move(e); }
+  const TLowCapacityEvent& OnLowCapacity() const { return onLowCapacity_; }
+  const TGetSQLEvent& OnGetSQL() const { return onGetSQL_; }
 
   TDataSet* GetDataSet() const override { return dataSet_; }
+  // Only while active: rebuild (close and open) or let the views re-read.
   void Refresh(bool rebuild) override;
+  void Loaded() override;
+
+  // Pass-throughs to the cache.
+  void SetCurrentSummary(int32_t index);
+  void SetSuppressEmpty(bool value);
+  int32_t BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEntries& entries,
+                         bool subtotals, TCoords& coords) const;
+  std::string GetSummaryAsString(const TCoords& coords) const;
+  int32_t GetDimensionCount() const;
+  int32_t GetSummaryCount() const;
+  TDimension* Dimensions(int32_t index) const;
+  TAbstractSummary* Summaries(int32_t index) const;
+
+  // The build body: dataset, map, cache, records, values, cells.
+  virtual void Open();
+  virtual void DoBeforeOpen();
+  virtual void DoAfterOpen();
+  virtual void DoBeforeClose();
+  virtual void DoAfterClose();
+  virtual void DoRefresh(THyMap& map);
+  // Tells the registered views of an event (0 state, 1 summary, 3 refresh).
+  virtual void NotifyDataSources(uint8_t event) = 0;
+  virtual void StateChanged() {}
+  virtual std::string GetDimensionValueCaption(int32_t dimIndex, int32_t valueIndex) const;
+  virtual Variant GetSummaryValue(const TCoords& coords) const;
 
 protected:
+  void SetDataState(TCubeDataState state);
   void Notification(TComponent* component, TOperation operation) override;
 
 private:
+  void Build();
+  void CloseCache();
+
+  std::unique_ptr<TDataCache> dataCache_;
   TDataSet* dataSet_ = nullptr;
+  TCubeDataState designState_ = dsAllData;
   std::unique_ptr<THyMap> dimensionMap_;
+  TCubeDataState dataState_ = dsNoData;
+  bool streamedActive_ = false;
+  bool showProgressDialog_ = true;
+  TLowCapacityEvent onLowCapacity_;
+  TGetSQLEvent onGetSQL_;
+  TStoreEvent afterOpen_, afterClose_, beforeOpen_, beforeClose_;
+  TRefreshEvent onRefresh_;
 };
 
 }  // namespace hy

@@ -12,6 +12,7 @@ namespace {
 class PlainStore : public THyCustomStore {
 public:
   void Refresh(bool) override {}
+  void NotifyDataSources(uint8_t) override {}
 };
 
 class FakeSummary : public TCommonDimItem {

@@ -12,6 +12,7 @@ class RecordingStore : public THyCustomStore {
 public:
   using THyCustomStore::THyCustomStore;
   void Refresh(bool rebuild) override { refreshes.push_back(rebuild); }
+  void NotifyDataSources(uint8_t) override {}
   std::vector<bool> refreshes;
 };
 
