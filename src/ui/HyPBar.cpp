@@ -13,9 +13,7 @@
 #include <chrono>
 #include <utility>
 
-#ifdef HY_HAVE_GDI
 #include "platform/gdi/Fonts.h"
-#endif
 
 namespace hy {
 
@@ -61,9 +59,7 @@ THyProgressDialog::THyProgressDialog(QWidget* parent)
   HyAssert(gInstance == nullptr, "HyPBar", "a progress dialog is already open");
   gInstance = this;
 
-#ifdef HY_HAVE_GDI
   setFont(ToQFont(TFont()));  // the dialog's default face and size
-#endif
   setFixedSize(kClientWidth, kClientHeight);
 
   labCount_ = new QLabel(this);

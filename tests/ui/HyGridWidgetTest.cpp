@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QApplication>
+
+#include "support/QtApp.h"
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
@@ -17,13 +19,7 @@
 namespace hy {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+using test::App;
 
 // A plain grid base that records what it paints and what the user sized.
 class RecordingGrid : public TDrawGridBase {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+#include "support/QtApp.h"
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,13 +18,7 @@
 namespace hy {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+using test::App;
 
 class HyPBarTest : public ::testing::Test {
 protected:
