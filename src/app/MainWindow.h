@@ -7,35 +7,46 @@
 #include "common/Component.h"
 
 class QPushButton;
-class QFrame;
 
 namespace hy {
 
-class THyCustomStore;
+class TCustomHyGrid;
+class THyCube;
+class THyGrid;
+class THySource;
 class TTable;
 
 class TfrmMain : public QWidget, public TComponent {
 public:
   // Creates the components, sets their stored properties while they are
   // loading, then tells each in creation order that loading has finished,
-  // which opens the table and resolves the cube's map. Exceptions propagate:
-  // a window that cannot start is not shown.
+  // which builds the cube over the table. Exceptions propagate: a window
+  // that cannot start is not shown.
   TfrmMain();
   ~TfrmMain() override;
 
   TTable* tblTable1() const { return tblTable1_; }
-  THyCustomStore* HyCube1() const { return hyCube1_; }
+  THyCube* HyCube1() const { return hyCube1_; }
+  THySource* HySource1() const { return hySource1_; }
+  // The cross-tab on screen, and its model (the component "HyGrid1").
+  THyGrid* HyGrid1() const { return hyGrid1_; }
+  TCustomHyGrid* HyGrid1Model() const;
   QPushButton* btnExport() const { return btnExport_; }
 
   void btnReportClick();
+
+protected:
+  // Keeps the grid aligned to the bottom, across the whole width.
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   void CreateLayout();
   void StartUp();
 
-  QFrame* gridArea_ = nullptr;
+  THyGrid* hyGrid1_ = nullptr;
   QPushButton* btnExport_ = nullptr;
-  THyCustomStore* hyCube1_ = nullptr;
+  THyCube* hyCube1_ = nullptr;
+  THySource* hySource1_ = nullptr;
   TTable* tblTable1_ = nullptr;
 };
 

@@ -4,10 +4,12 @@
 #include "app/Application.h"
 #include "app/LocaleSettings.h"
 #include "app/MainWindow.h"
+#include "ui/HyPBar.h"
 
 int main(int argc, char** argv) {
   hy::TApplication app(argc, argv);
   hy::LoadSystemFormatSettings();
+  hy::UseProgressDialogForBuilds();
   std::unique_ptr<hy::TfrmMain> window;
   try {
     window = std::make_unique<hy::TfrmMain>();

@@ -125,6 +125,51 @@ TEST_F(HycubeCli, EveryMapMessageReachesTheUser) {
   EXPECT_EQ(empty.err, "Cannot build the Decision Cube with an empty data set\n");
 }
 
+TEST_F(HycubeCli, CubePrintsEverySlotWithTotals) {
+  const std::string map = "--dim Area=Region --dim Month=Sold,bin=month --sum Total=Amount --count N=Amount";
+  const CliResult run = Hycube("cube " + Source() + map);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Area\tMonth\tTotal\tN\n"
+            "*\t*\t30.50\t2\n"
+            "*\tJan, 2004\t10.50\t1\n"
+            "*\tFeb, 2004\t20.00\t1\n"
+            "North\t*\t10.50\t1\n"
+            "North\tJan, 2004\t10.50\t1\n"
+            "South\t*\t20.00\t1\n"
+            "South\tFeb, 2004\t20.00\t1\n");
+  const CliResult empty = Hycube("cube " + Source() + map + " --empty");
+  ASSERT_EQ(empty.status, 0) << empty.err;
+  EXPECT_NE(empty.out.find("North\tFeb, 2004\t\t\n"), std::string::npos) << empty.out;
+  EXPECT_NE(empty.out.find("South\tJan, 2004\t\t\n"), std::string::npos) << empty.out;
+
+  const CliResult quiet = Hycube("cube " + Source() + map + " --read-all");
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  const CliResult progress = Hycube("cube " + Source() + map + " --quiet --progress");
+  EXPECT_EQ(progress.status, 0);
+  EXPECT_NE(progress.err.find("Scanning data set values..."), std::string::npos) << progress.err;
+
+  const CliResult blob = Hycube("cube " + Source() + "--dim N=Note --sum T=Amount");
+  EXPECT_EQ(blob.status, 2);
+  EXPECT_NE(blob.err.find("Note"), std::string::npos) << blob.err;
+  EXPECT_NE(blob.err.find("Blob"), std::string::npos) << blob.err;
+}
+
+TEST_F(HycubeCli, DerivedSummariesStandBesideThePlainOnes) {
+  const CliResult run =
+      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Twice=Total * 2\"");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Area\tTotal\tTwice\n"
+            "*\t30.50\t61\n"
+            "North\t10.50\t21\n"
+            "South\t20.00\t40\n");
+  const CliResult bad = Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Bad=Total +\"");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.err.rfind("[Error] Bad[", 0), 0u) << bad.err;
+}
+
 TEST_F(HycubeCli, BadInvocationsExplainThemselves) {
   const CliResult noArgs = Hycube("");
   EXPECT_EQ(noArgs.status, 2);

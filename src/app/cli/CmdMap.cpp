@@ -1,7 +1,7 @@
 #include <cstdio>
 
 #include "app/cli/CubeOptions.h"
-#include "cube/HyStore.h"
+#include "pivot/HyDBCube.h"
 #include "platform/db/Table.h"
 
 namespace hy::cli {
@@ -22,14 +22,9 @@ int CmdMap(const Args& args) {
                  options.rest.front().c_str());
     return 2;
   }
-  TComponent owner;
-  THyCustomStore store;
-  std::unique_ptr<TTable> table = MakeSourceTable(options, nullptr);
-  store.SetDataSet(table.get());
-  ApplyLimits(options, store);
-  ApplyMapItems(options, store.DimensionMap(), &owner);
-  table->Open();
-  THyMap& map = store.DimensionMap();
+  CliCube source(options);
+  source.Table().Open();
+  THyMap& map = source.Cube().DimensionMap();
   map.SetActive(true);
   for (int i = 0; i < map.Count(); ++i) {
     const THyMapItem& item = *map.Items(i);

@@ -12,6 +12,8 @@ using Args = std::vector<std::string>;
 
 int CmdDemoDb(const Args& args);
 int CmdMap(const Args& args);
+int CmdCube(const Args& args);
+int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
 
 }  // namespace hy::cli

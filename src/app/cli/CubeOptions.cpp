@@ -5,7 +5,7 @@
 #include "app/DemoLayout.h"
 #include "common/Format.h"
 #include "common/StrUtils.h"
-#include "cube/HyStore.h"
+#include "pivot/HyDBCube.h"
 #include "platform/db/Aliases.h"
 #include "platform/db/Table.h"
 
@@ -233,6 +233,17 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
   }
   map.EndUpdate();
 }
+
+CliCube::CliCube(const CubeOptions& options) {
+  table_ = MakeSourceTable(options, &owner_).release();  // owned by owner_
+  cube_ = new THyCube(&owner_);
+  cube_->SetShowProgressDialog(false);
+  cube_->SetDataSet(table_);
+  ApplyLimits(options, *cube_);
+  ApplyMapItems(options, cube_->DimensionMap(), &owner_);
+}
+
+CliCube::~CliCube() = default;
 
 void ApplyLimits(const CubeOptions& options, TCommonDataStore& store) {
   if (options.maxCells) store.SetMaxCells(*options.maxCells);

@@ -10,9 +10,11 @@
 
 #include "app/cli/Commands.h"
 
+#include "common/Component.h"
+
 namespace hy {
 class TCommonDataStore;
-class TComponent;
+class THyCube;
 class THyMap;
 class TTable;
 }  // namespace hy
@@ -52,6 +54,21 @@ std::unique_ptr<TTable> MakeSourceTable(const CubeOptions& options, TComponent* 
 // components of `owner`, in the same database as the source.
 void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner);
 void ApplyLimits(const CubeOptions& options, TCommonDataStore& store);
+
+// The table, the cube over it and any lookup tables, set up from the
+// options (demo map and table when they name none) but not opened.
+class CliCube {
+public:
+  explicit CliCube(const CubeOptions& options);
+  ~CliCube();
+  TTable& Table() { return *table_; }
+  THyCube& Cube() { return *cube_; }
+
+private:
+  TComponent owner_;  // frees the cube first, then the tables
+  TTable* table_ = nullptr;
+  THyCube* cube_ = nullptr;
+};
 
 // The help text of the shared flags, for each command's --help.
 extern const char* const kCubeOptionsHelp;
