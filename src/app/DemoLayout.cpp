@@ -23,15 +23,15 @@ void SetDemoMap(THyMap& map) {
   };
   map.BeginUpdate();
   map.Clear();
-  for (const Item& spec : items) {
+  for (const Item& def : items) {
     THyMapItem* item = map.Add();
-    item->SetName(spec.name);
-    item->SetFieldName(spec.field);
-    item->SetDimensionType(spec.type);
-    item->SetBinType(spec.bin);
-    item->SetStartDate(spec.start);
+    item->SetName(def.name);
+    item->SetFieldName(def.field);
+    item->SetDimensionType(def.type);
+    item->SetBinType(def.bin);
+    item->SetStartDate(def.start);
     item->SetParams(0);
-    item->SetValueCount(spec.values);
+    item->SetValueCount(def.values);
   }
   map.EndUpdate();
 }

@@ -31,7 +31,7 @@ class TCustomHyGrid;
 class TDisplayDims;
 
 // Bits of the decision draw state.
-enum TDecisionDrawStates : uint8_t {
+enum TPivotDrawStates : uint8_t {
   dsGroupStart = 0,
   dsRowCaption = 1,
   dsColCaption = 2,
@@ -50,18 +50,18 @@ enum TDecisionDrawStates : uint8_t {
   dsNone = 15,
 };
 
-// The set of TDecisionDrawStates of one cell.
-struct TDecisionDrawState {
+// The set of TPivotDrawStates of one cell.
+struct TPivotDrawState {
   uint16_t Bits = 0;
 
-  TDecisionDrawState() = default;
-  TDecisionDrawState(std::initializer_list<TDecisionDrawStates> states) {
-    for (TDecisionDrawStates s : states) Include(s);
+  TPivotDrawState() = default;
+  TPivotDrawState(std::initializer_list<TPivotDrawStates> states) {
+    for (TPivotDrawStates s : states) Include(s);
   }
-  bool Has(TDecisionDrawStates s) const { return (Bits >> s) & 1u; }
-  void Include(TDecisionDrawStates s) { Bits = static_cast<uint16_t>(Bits | (1u << s)); }
-  void Exclude(TDecisionDrawStates s) { Bits = static_cast<uint16_t>(Bits & ~(1u << s)); }
-  friend bool operator==(const TDecisionDrawState&, const TDecisionDrawState&) = default;
+  bool Has(TPivotDrawStates s) const { return (Bits >> s) & 1u; }
+  void Include(TPivotDrawStates s) { Bits = static_cast<uint16_t>(Bits | (1u << s)); }
+  void Exclude(TPivotDrawStates s) { Bits = static_cast<uint16_t>(Bits & ~(1u << s)); }
+  friend bool operator==(const TPivotDrawState&, const TPivotDrawState&) = default;
 };
 
 // What a cell is (the numbers are the kinds the report adapter sees).
@@ -202,7 +202,7 @@ struct TCellPaint {
   bool DefaultDrawing = true;  // false: the draw-cell handler took over after the fill
   int32_t X = 0, Y = 0;      // data coordinates
   TCellKind Kind = ckNone;
-  TDecisionDrawState State;
+  TPivotDrawState State;
   std::string Text;
   TAlignment Alignment = taCenter;
   TFont Font;
@@ -230,7 +230,7 @@ public:
   using TDecisionDrawCellEvent =
       std::function<void(TCustomHyGrid& sender, int32_t col, int32_t row, std::string& text,
                          TFont& font, TColor& color, TGridDrawState gridState,
-                         TDecisionDrawState drawState)>;
+                         TPivotDrawState drawState)>;
   using TDecisionExamineCellEvent = std::function<void(
       TCustomHyGrid& sender, int32_t col, int32_t row, int32_t summary, const TValueArray& values)>;
   using TNotifyEvent = std::function<void(TCustomHyGrid& sender)>;
@@ -326,12 +326,12 @@ public:
   bool IsActiveSource() const;
 
   // --- cell queries (data coordinates)
-  bool GetCellInfo(int32_t x, int32_t y, TCellKind& kind, TDecisionDrawState& state,
+  bool GetCellInfo(int32_t x, int32_t y, TCellKind& kind, TPivotDrawState& state,
                    int32_t& valueIndex) const;
   void GetCellText(int32_t y, int32_t x, std::string& text, TAlignment& alignment,
-                   TDecisionDrawState& state) const;
+                   TPivotDrawState& state) const;
   // False outside the grid.
-  bool CellQuery(int32_t x, int32_t y, TDecisionDrawState& state, std::string& text) const;
+  bool CellQuery(int32_t x, int32_t y, TPivotDrawState& state, std::string& text) const;
   // "[Error]" outside the grid.
   std::string CellText(int32_t x, int32_t y) const;
   bool GetValueArray(int32_t x, int32_t y, TValueArray& values) const;

@@ -25,7 +25,7 @@ bool IsSubtotalAt(const TAxisEntries& index, int32_t pos) {
 
 // The plus cell's look: the first dimension of the axis that is open or
 // closed decides between opening and closing.
-void PlusState(const TDimInfoList& list, TDecisionDrawState& state) {
+void PlusState(const TDimInfoList& list, TPivotDrawState& state) {
   for (const TDimInfo* info : list.List()) {
     if (info->State == TDimState::Closed) {
       state.Include(dsOpenAfter);
@@ -64,7 +64,7 @@ bool TCustomHyGrid::LabelGroupStart(TDimAxis axis, int32_t level, int32_t pos,
   return true;
 }
 
-bool TCustomHyGrid::GetCellInfo(int32_t x, int32_t y, TCellKind& kind, TDecisionDrawState& state,
+bool TCustomHyGrid::GetCellInfo(int32_t x, int32_t y, TCellKind& kind, TPivotDrawState& state,
                                 int32_t& valueIndex) const {
   kind = ckNone;
   state = {};
@@ -168,7 +168,7 @@ std::string TCustomHyGrid::DataText(int32_t x, int32_t y) const {
 }
 
 void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignment& alignment,
-                                TDecisionDrawState& state) const {
+                                TPivotDrawState& state) const {
   text.clear();
   alignment = taCenter;
   TCellKind kind;
@@ -199,7 +199,7 @@ void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignm
   }
 }
 
-bool TCustomHyGrid::CellQuery(int32_t x, int32_t y, TDecisionDrawState& state,
+bool TCustomHyGrid::CellQuery(int32_t x, int32_t y, TPivotDrawState& state,
                               std::string& text) const {
   state = {};
   text.clear();
@@ -210,7 +210,7 @@ bool TCustomHyGrid::CellQuery(int32_t x, int32_t y, TDecisionDrawState& state,
 }
 
 std::string TCustomHyGrid::CellText(int32_t x, int32_t y) const {
-  TDecisionDrawState state;
+  TPivotDrawState state;
   std::string text;
   if (!CellQuery(x, y, state, text)) return "[Error]";
   return text;
@@ -237,7 +237,7 @@ TCellPaint TCustomHyGrid::CellPaint(int32_t col, int32_t row, TGridDrawState gri
   GetCellText(p.Y, p.X, p.Text, p.Alignment, p.State);
   int32_t valueIndex;
   GetCellInfo(p.X, p.Y, p.Kind, p.State, valueIndex);
-  const TDecisionDrawState& s = p.State;
+  const TPivotDrawState& s = p.State;
   const bool fixed = (gridState & gdFixed) != 0;
   const bool gridLines = HasOption(cgGridLines);
   p.Raised = fixed && gridLines &&

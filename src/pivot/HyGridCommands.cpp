@@ -9,7 +9,7 @@ namespace hy {
 namespace {
 
 // Opens or closes an axis as its plus cell says.
-void PlusCommand(THySource& source, TDimAxis axis, const TDecisionDrawState& state) {
+void PlusCommand(THySource& source, TDimAxis axis, const TPivotDrawState& state) {
   if (state.Has(dsOpenAfter)) {
     source.OpenNext(axis, -1, true);
   } else if (state.Has(dsCloseAfter)) {
@@ -38,7 +38,7 @@ void TCustomHyGrid::MouseDown(int32_t x, int32_t y, int32_t offset, int32_t widt
   THySource* source = DecisionSource();
   if (!source || !populated_ || !IsActiveSource()) return;
   TCellKind kind;
-  TDecisionDrawState state;
+  TPivotDrawState state;
   int32_t valueIndex;
   if (!GetCellInfo(x, y, kind, state, valueIndex)) return;
   switch (kind) {
@@ -289,7 +289,7 @@ void TCustomHyGrid::SetGroupSizes(TDimAxis axis, int32_t first, int32_t last, in
 TMenuPlace TCustomHyGrid::PrepareQuickMenu(int32_t x, int32_t y) {
   THySource* source = DecisionSource();
   TCellKind kind;
-  TDecisionDrawState state;
+  TPivotDrawState state;
   int32_t valueIndex;
   if (!source || !GetCellInfo(x, y, kind, state, valueIndex)) return TMenuPlace::None;
   TQuickMenu& menu = *quickMenu_;

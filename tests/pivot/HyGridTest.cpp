@@ -18,9 +18,9 @@ protected:
   }
 
   // Kind and state of a cell in data coordinates.
-  TCellKind Kind(int32_t x, int32_t y, TDecisionDrawState* state = nullptr) {
+  TCellKind Kind(int32_t x, int32_t y, TPivotDrawState* state = nullptr) {
     TCellKind kind;
-    TDecisionDrawState s;
+    TPivotDrawState s;
     int32_t value;
     grid->GetCellInfo(x, y, kind, s, value);
     if (state) *state = s;
@@ -61,11 +61,11 @@ TEST_F(HyGridTest, OpenOnBothAxesGivesTheNestedCrossTab) {
 
 TEST_F(HyGridTest, CellKindsAndDrawStatesFollowTheShape) {
   Open();
-  TDecisionDrawState s;
+  TPivotDrawState s;
   EXPECT_EQ(Kind(0, 0, &s), ckData);
-  EXPECT_EQ(s, TDecisionDrawState({dsData}));
+  EXPECT_EQ(s, TPivotDrawState({dsData}));
   EXPECT_EQ(Kind(2, 0, &s), ckData);  // the row's total column
-  EXPECT_EQ(s, TDecisionDrawState({dsData, dsSum}));
+  EXPECT_EQ(s, TPivotDrawState({dsData, dsSum}));
   EXPECT_EQ(Kind(0, 2, &s), ckData);  // East's subtotal row
   EXPECT_TRUE(s.Has(dsSum));
   EXPECT_EQ(Kind(-2, -1, &s), ckRowCaption);
@@ -88,18 +88,18 @@ TEST_F(HyGridTest, CellKindsAndDrawStatesFollowTheShape) {
   ASSERT_TRUE(grid->GetCellInfo(-2, 3, kind, s, value));  // West
   EXPECT_EQ(kind, ckRowLabel);
   EXPECT_EQ(value, 1);
-  EXPECT_EQ(s, TDecisionDrawState({dsRowValue, dsGroupStart}));
+  EXPECT_EQ(s, TPivotDrawState({dsRowValue, dsGroupStart}));
   ASSERT_TRUE(grid->GetCellInfo(-2, 4, kind, s, value));  // West, continued
   EXPECT_FALSE(s.Has(dsGroupStart));
   ASSERT_TRUE(grid->GetCellInfo(-1, 5, kind, s, value));  // West's "Sum"
-  EXPECT_EQ(s, TDecisionDrawState({dsRowValue, dsGroupStart, dsSum}));
+  EXPECT_EQ(s, TPivotDrawState({dsRowValue, dsGroupStart, dsSum}));
   EXPECT_EQ(value, -1);
   ASSERT_TRUE(grid->GetCellInfo(-1, 6, kind, s, value));  // blank inside the grand total
   EXPECT_TRUE(s.Has(dsSum));
   EXPECT_FALSE(s.Has(dsGroupStart));
   ASSERT_TRUE(grid->GetCellInfo(2, -1, kind, s, value));
   EXPECT_EQ(kind, ckColLabel);
-  EXPECT_EQ(s, TDecisionDrawState({dsColValue, dsGroupStart, dsSum}));
+  EXPECT_EQ(s, TPivotDrawState({dsColValue, dsGroupStart, dsSum}));
 }
 
 TEST_F(HyGridTest, ClosedDimensionsAreSummedAndHaveNoLabels) {
@@ -114,7 +114,7 @@ TEST_F(HyGridTest, ClosedDimensionsAreSummedAndHaveNoLabels) {
       {"", "Sum", "37.00", "8.00", "45.00"},
   };
   EXPECT_EQ(test::GridMatrix(*grid), expected);
-  TDecisionDrawState s;
+  TPivotDrawState s;
   EXPECT_EQ(Kind(-1, -1, &s), ckRowCaption);
   EXPECT_TRUE(s.Has(dsOpenAfter));  // the closed Product can be opened from here
   EXPECT_EQ(Kind(-2, -1, &s), ckRowPlus);
@@ -165,7 +165,7 @@ TEST_F(HyGridTest, ColumnAxisShapesGiveOneOrTwoCaptionRows) {
   EXPECT_EQ(grid->FixedRows(), 1);
   EXPECT_EQ(grid->RowCount(), 8);
   EXPECT_EQ(grid->CellText(0, 6), "45.00");
-  TDecisionDrawState s;
+  TPivotDrawState s;
   EXPECT_EQ(Kind(-1, -1, &s), ckRowCaption);
   EXPECT_TRUE(s.Has(dsOpenAfter));  // Year, closed, follows Product
 }
@@ -194,7 +194,7 @@ TEST_F(HyGridTest, FirstVisiblePositionOfAGroupCarriesItsLabel) {
   // Show only East's subtotal: rows East/A and East/B hidden.
   grid->SetRowHeights(2, 0);
   grid->SetRowHeights(3, 0);
-  TDecisionDrawState s;
+  TPivotDrawState s;
   EXPECT_EQ(Kind(-2, 2, &s), ckRowLabel);
   EXPECT_TRUE(s.Has(dsGroupStart));
   EXPECT_EQ(grid->CellText(-2, 2), "East");  // carried by the subtotal row
@@ -240,7 +240,7 @@ TEST_F(HyGridTest, DisplaySettingsFollowTheCubeAndShapeTheTexts) {
   EXPECT_EQ(grid->CellText(2, 6), "45");
   std::string text;
   TAlignment alignment;
-  TDecisionDrawState s;
+  TPivotDrawState s;
   grid->Dimensions()[3]->SetAlignment(taRightJustify);
   grid->GetCellText(0, 0, text, alignment, s);
   EXPECT_EQ(text, "10");
@@ -251,7 +251,7 @@ TEST_F(HyGridTest, DisplaySettingsFollowTheCubeAndShapeTheTexts) {
 
 TEST_F(HyGridTest, QueriesOutsideTheGridOrWithoutASourceAnswerEmpty) {
   Open();
-  TDecisionDrawState s;
+  TPivotDrawState s;
   std::string text;
   EXPECT_TRUE(grid->CellQuery(-3, -2, s, text));
   EXPECT_TRUE(grid->CellQuery(2, 6, s, text));
@@ -343,9 +343,9 @@ TEST_F(HyGridTest, PaintFollowsTheCellKinds) {
 
 TEST_F(HyGridTest, DrawCellHandlerMayReplaceTextFontAndColour) {
   Open();
-  TDecisionDrawState seen;
+  TPivotDrawState seen;
   grid->SetOnDecisionDrawCell([&](TCustomHyGrid&, int32_t x, int32_t y, std::string& text, TFont& font,
-                                  TColor& color, TGridDrawState, TDecisionDrawState state) {
+                                  TColor& color, TGridDrawState, TPivotDrawState state) {
     if (x != 2 || y != 6) return;
     seen = state;
     text = "total!";
@@ -353,7 +353,7 @@ TEST_F(HyGridTest, DrawCellHandlerMayReplaceTextFontAndColour) {
     font.SetStyle(fsBold);
   });
   TCellPaint p = grid->CellPaint(5, 8, 0);
-  EXPECT_EQ(seen, TDecisionDrawState({dsData, dsSum}));
+  EXPECT_EQ(seen, TPivotDrawState({dsData, dsSum}));
   EXPECT_EQ(p.Text, "total!");
   EXPECT_EQ(p.Color, clRed);
   EXPECT_TRUE(p.Font.HasStyle(fsBold));
@@ -370,7 +370,7 @@ TEST_F(HyGridTest, OutlinerOffDropsTheColumnAndTheGlyphs) {
   grid->SetOptions(cgGridLines | cgPivotable);
   EXPECT_EQ(grid->FixedCols(), 2);
   EXPECT_EQ(grid->ColWidths(0), 80);
-  TDecisionDrawState s;
+  TPivotDrawState s;
   EXPECT_EQ(Kind(-2, -1, &s), ckRowCaption);
   EXPECT_FALSE(s.Has(dsCloseAfter));
   EXPECT_EQ(Kind(-1, -2), ckNone);  // no plus cell

@@ -209,27 +209,27 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
   }
   map.BeginUpdate();
   map.Clear();
-  for (const MapItemOption& spec : options.items) {
+  for (const MapItemOption& def : options.items) {
     THyMapItem* item = map.Add();
-    item->SetName(spec.name);
-    item->SetDimensionType(TypeFromKind(spec.kind));
-    if (spec.kind == "derived") {
-      item->SetSumExpr(spec.field);
+    item->SetName(def.name);
+    item->SetDimensionType(TypeFromKind(def.kind));
+    if (def.kind == "derived") {
+      item->SetSumExpr(def.field);
       continue;
     }
-    item->SetFieldName(spec.field);
-    item->SetBinType(BinFromText(spec.bin));
-    if (!spec.start.empty()) {
+    item->SetFieldName(def.field);
+    item->SetBinType(BinFromText(def.bin));
+    if (!def.start.empty()) {
       TDateTime start = 0;
-      if (!TryISOStrToDateTime(spec.start, start))
-        Usage("start=" + spec.start + ": expected a date YYYY-MM-DD");
+      if (!TryISOStrToDateTime(def.start, start))
+        Usage("start=" + def.start + ": expected a date YYYY-MM-DD");
       item->SetStartDate(start);
     }
-    if (spec.values) item->SetValueCount(*spec.values);
-    item->SetActiveFlag(FlagFromText(spec.flag));
-    if (spec.caption) item->SetCaption(*spec.caption);
-    if (spec.format) item->SetFormat(*spec.format);
-    if (!spec.lookup.empty()) ApplyLookup(options, spec.lookup, *item, owner);
+    if (def.values) item->SetValueCount(*def.values);
+    item->SetActiveFlag(FlagFromText(def.flag));
+    if (def.caption) item->SetCaption(*def.caption);
+    if (def.format) item->SetFormat(*def.format);
+    if (!def.lookup.empty()) ApplyLookup(options, def.lookup, *item, owner);
   }
   map.EndUpdate();
 }
