@@ -13,35 +13,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
 namespace hy {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Hycube(const std::string& args) {
-  const std::filesystem::path errFile =
-      std::filesystem::temp_directory_path() / ("hycube-pivot-err-" + std::to_string(getpid()));
-  const std::string command = std::string(HYCUBE_PATH) + " " + args + " 2>" + errFile.string();
-  CliRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  std::array<char, 4096> buffer{};
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream err(errFile);
-  std::stringstream text;
-  text << err.rdbuf();
-  run.err = text.str();
-  std::filesystem::remove(errFile);
-  return run;
-}
+using test::CliResult;
+using test::Hycube;
 
 using Csv = std::vector<std::vector<std::string>>;
 
@@ -94,7 +73,7 @@ class HyGridCli : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
     folder_ = new test::TestDatabase("unused.db");
-    const CliRun demo = Hycube("demo-db " + folder_->Folder() + "/demo");
+    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
     ASSERT_EQ(demo.status, 0) << demo.err;
   }
   static void TearDownTestSuite() { delete folder_; }
@@ -108,7 +87,7 @@ protected:
 test::TestDatabase* HyGridCli::folder_ = nullptr;
 
 TEST_F(HyGridCli, PrintsTheDemoCrossTabWithTheTablesGrandTotal) {
-  const CliRun run = Hycube("pivot " + Demo());
+  const CliResult run = Hycube("pivot " + Demo());
   ASSERT_EQ(run.status, 0) << run.err;
   const Csv csv = ParseCsv(run.out);
   ASSERT_GT(csv.size(), 50u);
@@ -141,7 +120,7 @@ TEST_F(HyGridCli, PrintsTheDemoCrossTabWithTheTablesGrandTotal) {
 }
 
 TEST_F(HyGridCli, LayoutSummaryAndTotalsFlags) {
-  const CliRun run = Hycube("pivot " + Demo() +
+  const CliResult run = Hycube("pivot " + Demo() +
                          "--layout \"(0 -1 0 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 2 0 1 0 -1 'Payment')\""
                          " --no-totals");
   ASSERT_EQ(run.status, 0) << run.err;
@@ -152,20 +131,20 @@ TEST_F(HyGridCli, LayoutSummaryAndTotalsFlags) {
   EXPECT_EQ(csv[1][1], "SaleDate");
   EXPECT_EQ(csv[2][1], "Jan, 2004");
 
-  const CliRun bad = Hycube("pivot " + Demo() + "--summary 3");
+  const CliResult bad = Hycube("pivot " + Demo() + "--summary 3");
   EXPECT_EQ(bad.status, 2);
   EXPECT_NE(bad.err.find("no summary 3"), std::string::npos) << bad.err;
-  const CliRun unknown = Hycube("pivot " + Demo() + "--sideways");
+  const CliResult unknown = Hycube("pivot " + Demo() + "--sideways");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.err.find("unknown argument '--sideways'"), std::string::npos) << unknown.err;
-  const CliRun broken = Hycube("pivot " + Demo() + "--layout \"(1 0\"");
+  const CliResult broken = Hycube("pivot " + Demo() + "--layout \"(1 0\"");
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("Invalid pivot state"), std::string::npos) << broken.err;
 }
 
 TEST_F(HyGridCli, DrawsTheGridIntoAPngOfItsFullSize) {
   const std::string png = folder_->Folder() + "/pivot.png";
-  const CliRun run = Hycube("pivot " + Demo() + "--layout \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 -1 2 1 -1 'Payment')\" --png " + png);
+  const CliResult run = Hycube("pivot " + Demo() + "--layout \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 -1 2 1 -1 'Payment')\" --png " + png);
   ASSERT_EQ(run.status, 0) << run.err;
   const Csv csv = ParseCsv(run.out);
   QImageReader reader(QString::fromStdString(png));
@@ -176,7 +155,7 @@ TEST_F(HyGridCli, DrawsTheGridIntoAPngOfItsFullSize) {
   EXPECT_FALSE(std::filesystem::exists(png + ".tmp"));
 
   // A file that cannot be written fails cleanly.
-  const CliRun fail = Hycube("pivot " + Demo() + "--png " + folder_->Folder() + "/missing/dir/p.png");
+  const CliResult fail = Hycube("pivot " + Demo() + "--png " + folder_->Folder() + "/missing/dir/p.png");
   EXPECT_EQ(fail.status, 2);
   EXPECT_NE(fail.err.find("Cannot write the image file"), std::string::npos) << fail.err;
 }

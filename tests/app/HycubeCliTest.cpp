@@ -9,35 +9,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
 namespace hy {
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliResult Hycube(const std::string& args) {
-  const std::filesystem::path errFile =
-      std::filesystem::temp_directory_path() / ("hycube-err-" + std::to_string(getpid()));
-  const std::string command = std::string(HYCUBE_PATH) + " " + args + " 2>" + errFile.string();
-  CliResult run;
-  FILE* pipe = popen(command.c_str(), "r");
-  std::array<char, 4096> buffer{};
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream err(errFile);
-  std::stringstream text;
-  text << err.rdbuf();
-  run.err = text.str();
-  std::filesystem::remove(errFile);
-  return run;
-}
+using test::CliResult;
+using test::Hycube;
 
 class HycubeCli : public ::testing::Test {
 protected:

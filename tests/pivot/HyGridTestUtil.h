@@ -14,6 +14,7 @@
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
+#include "HyDBTestUtil.h"
 #include "support/TestDatabase.h"
 
 namespace hy::test {
@@ -82,26 +83,10 @@ inline std::vector<std::vector<std::string>> GridMatrix(const TCustomHyGrid& gri
   return rows;
 }
 
-inline std::string DescribeAxis(const TDimInfoList& list) {
-  std::string text;
-  for (const TDimInfo* info : list.List()) {
-    if (!text.empty()) text += ' ';
-    text += info->Name;
-    switch (info->State) {
-      case TDimState::Open: text += '+'; break;
-      case TDimState::Closed: text += '-'; break;
-      case TDimState::Drilled: text += "=" + std::to_string(info->Value); break;
-      case TDimState::Fixed: text += "#" + std::to_string(info->Value); break;
-      case TDimState::Unplaced: text += '?'; break;
-    }
-  }
-  return text;
-}
-
 // "rows | cols", e.g. "Region+ Product+ | Year+".
 inline std::string Pivot(const THySource& source) {
-  return DescribeAxis(source.AxisList(TDimAxis::Rows)) + " | " +
-         DescribeAxis(source.AxisList(TDimAxis::Cols));
+  return Describe(source.AxisList(TDimAxis::Rows)) + " | " +
+         Describe(source.AxisList(TDimAxis::Cols));
 }
 
 }  // namespace hy::test
