@@ -45,8 +45,12 @@ constexpr int32_t kMaxArrayCapacity = 134217728;  // 2^27
 // Bytes the process may hold: available physical memory plus half of the free
 // swap, measured on first use and kept (or the test budget, when one is set).
 int64_t ArrayMemoryBudget();
-// Bytes currently allocated through the C library's allocator.
+// Bytes currently allocated through the C library's allocator, plus the
+// blocks the cube maps from the system itself.
 int64_t ProcessAllocatedBytes();
+// Counts blocks mapped (positive) or unmapped (negative) outside the C
+// library's allocator.
+void AddMappedBytes(int64_t delta);
 // Raises ELowCapacityError when allocating `newBlockBytes` more would exceed
 // the budget. Other dense structures of the cube use it too.
 void CheckMemoryBudget(int64_t newBlockBytes);

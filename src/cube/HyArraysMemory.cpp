@@ -15,6 +15,7 @@ namespace hy {
 namespace {
 
 std::atomic<int64_t> testBudget{-1};
+std::atomic<int64_t> mappedBytes{0};
 
 // Available physical memory plus half of the free swap. Without
 // /proc/meminfo there is nothing to measure, so nothing is refused.
@@ -53,13 +54,16 @@ int64_t ArrayMemoryBudget() {
 }
 
 int64_t ProcessAllocatedBytes() {
+  const int64_t mapped = mappedBytes.load(std::memory_order_relaxed);
 #if defined(__GLIBC__)
   const struct mallinfo2 info = mallinfo2();
-  return static_cast<int64_t>(info.uordblks + info.hblkhd);
+  return static_cast<int64_t>(info.uordblks + info.hblkhd) + mapped;
 #else
-  return 0;
+  return mapped;
 #endif
 }
+
+void AddMappedBytes(int64_t delta) { mappedBytes.fetch_add(delta, std::memory_order_relaxed); }
 
 void CheckMemoryBudget(int64_t newBlockBytes) {
   const int64_t budget = ArrayMemoryBudget();

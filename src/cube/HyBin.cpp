@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <typeinfo>
+
+#include <sys/mman.h>
 
 #include "common/StrUtils.h"
 #include "cube/HyCache.h"
@@ -19,57 +22,121 @@ namespace hy {
 
 namespace {
 
-// Pages are checked against the memory budget in batches: asking the
-// allocator for its statistics on every 4 KB page would cost more than the
-// records themselves.
+// Pages are checked against the memory budget by block, once the table
+// holds more than this many: asking the allocator for its statistics on
+// every 4 KB page would cost more than the records themselves.
 constexpr int32_t kPagesPerBudgetCheck = 256;
-
-uint8_t* PreviousPage(const uint8_t* page) {
-  uint8_t* previous;
-  std::memcpy(&previous, page, sizeof previous);
-  return previous;
-}
-
-int32_t FreeBytes(const uint8_t* page) {
-  int32_t free;
-  std::memcpy(&free, page + 8, sizeof free);
-  return free;
-}
+// The first block's pages; each block doubles until it is one huge page.
+constexpr int32_t kFirstBlockPages = 16;
+constexpr size_t kHugePageSize = size_t{2} << 20;
+constexpr int32_t kMaxBlockPages = static_cast<int32_t>(kHugePageSize / TPagedMem::kPageSize);
 
 void SetFreeBytes(uint8_t* page, int32_t free) { std::memcpy(page + 8, &free, sizeof free); }
+
+size_t RoundToPages(size_t bytes) {
+  return (bytes + TPagedMem::kPageSize - 1) / TPagedMem::kPageSize * TPagedMem::kPageSize;
+}
+
+// `bytes` zeroed bytes. From one huge page up they are mapped from the
+// system, aligned to and advised as huge pages (fresh mappings are zero, so
+// nothing is cleared twice): faulting in 4 KB pages one by one costs more
+// than filling them. Smaller blocks come from the C library.
+uint8_t* AllocateZeroed(size_t bytes) {
+  if (bytes >= kHugePageSize) {
+    bytes = RoundToPages(bytes);
+    const size_t span = bytes + kHugePageSize;
+    void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw ELowCapacityError(kLowCapacityMessage);
+    auto* base = static_cast<uint8_t*>(p);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(base);
+    auto* aligned = reinterpret_cast<uint8_t*>((address + kHugePageSize - 1) & ~(kHugePageSize - 1));
+    const size_t head = static_cast<size_t>(aligned - base);
+    if (head) munmap(base, head);
+    const size_t tail = span - head - bytes;
+    if (tail) munmap(aligned + bytes, tail);
+#ifdef MADV_HUGEPAGE
+    madvise(aligned, bytes, MADV_HUGEPAGE);
+#endif
+    AddMappedBytes(static_cast<int64_t>(bytes));
+    return aligned;
+  }
+  void* p = std::calloc(1, bytes);
+  if (!p) throw ELowCapacityError(kLowCapacityMessage);
+  return static_cast<uint8_t*>(p);
+}
+
+void FreeZeroed(uint8_t* p, size_t bytes) {
+  if (!p) return;
+  if (bytes >= kHugePageSize) {
+    bytes = RoundToPages(bytes);
+    munmap(p, bytes);
+    AddMappedBytes(-static_cast<int64_t>(bytes));
+  } else {
+    std::free(p);
+  }
+}
 
 }  // namespace
 
 static_assert(sizeof(uint8_t*) + sizeof(int32_t) == TPagedMem::kHeaderSize);
 
-TPagedMem::~TPagedMem() {
-  while (current_) {
-    uint8_t* previous = PreviousPage(current_);
-    std::free(current_);
-    current_ = previous;
+TLargeBlock::TLargeBlock(size_t bytes)
+    : data_(AllocateZeroed(bytes ? bytes : 1)), bytes_(bytes ? bytes : 1) {}
+
+TLargeBlock::~TLargeBlock() { FreeZeroed(data_, bytes_); }
+
+TLargeBlock& TLargeBlock::operator=(TLargeBlock&& other) noexcept {
+  if (this != &other) {
+    FreeZeroed(data_, bytes_);
+    data_ = other.data_;
+    bytes_ = other.bytes_;
+    other.data_ = nullptr;
+    other.bytes_ = 0;
   }
+  return *this;
+}
+
+TPagedMem::~TPagedMem() {
+  for (const auto& [block, bytes] : blocks_) FreeZeroed(block, bytes);
+}
+
+void TPagedMem::Swap(TPagedMem& other) {
+  std::swap(current_, other.current_);
+  std::swap(currentFree_, other.currentFree_);
+  std::swap(pageCount_, other.pageCount_);
+  std::swap(blocks_, other.blocks_);
+  std::swap(pagesLeft_, other.pagesLeft_);
 }
 
 uint8_t* TPagedMem::NewPage() {
-  if (pageCount_ > 0 && pageCount_ % kPagesPerBudgetCheck == 0)
-    CheckMemoryBudget(int64_t{kPagesPerBudgetCheck} * kPageSize);
-  auto* page = static_cast<uint8_t*>(std::calloc(1, kPageSize));
-  if (!page) throw ELowCapacityError(kLowCapacityMessage);
+  uint8_t* page;
+  if (pagesLeft_ > 0) {
+    page = current_ + kPageSize;
+    --pagesLeft_;
+  } else {
+    const int32_t pages =
+        std::min(kMaxBlockPages, kFirstBlockPages << std::min<size_t>(blocks_.size(), 16));
+    const size_t bytes = static_cast<size_t>(pages) * kPageSize;
+    if (pageCount_ >= kPagesPerBudgetCheck) CheckMemoryBudget(static_cast<int64_t>(bytes));
+    blocks_.reserve(blocks_.size() + 1);
+    page = AllocateZeroed(bytes);
+    blocks_.emplace_back(page, bytes);
+    pagesLeft_ = pages - 1;
+  }
+  if (current_) SetFreeBytes(current_, currentFree_);
   std::memcpy(page, &current_, sizeof current_);
-  SetFreeBytes(page, kPageSize - kHeaderSize);
   current_ = page;
+  currentFree_ = kPageSize - kHeaderSize;
+  SetFreeBytes(page, currentFree_);
   ++pageCount_;
   return page;
 }
 
-uint8_t* TPagedMem::Allocate(int32_t n) {
+uint8_t* TPagedMem::AllocateSlow(int32_t n) {
   if (n <= 0 || n > kPageSize - kHeaderSize)
     throw EHyError(Format("Cannot allocate a record of %d bytes", n));
-  if (!current_ || FreeBytes(current_) < n) NewPage();
-  const int32_t free = FreeBytes(current_);
-  uint8_t* address = current_ + kPageSize - free;
-  SetFreeBytes(current_, free - n);
-  return address;
+  NewPage();
+  return Allocate(n);
 }
 
 // ----------------------------------------------------------------- TBinFields
@@ -312,7 +379,7 @@ public:
       keys_.push_back({f.Offset(), f.DataSize()});
       keyBits_ |= 1u << f.NullBit();
     }
-    slots_.assign(1024, Slot{});
+    Resize(1024);
   }
 
   std::vector<uint8_t*>& Records() { return records_; }
@@ -323,14 +390,15 @@ public:
     const int32_t at = (head_ + queued_) % kQueue;
     std::memcpy(Queued(at), scratch, table_.recordSize_);
     queuedHash_[at] = Hash(scratch);
-    __builtin_prefetch(&slots_[queuedHash_[at] & (slots_.size() - 1)]);
+    __builtin_prefetch(&slots_[queuedHash_[at] & mask_]);
     if (++queued_ == kQueue) Pop();
   }
 
   // Takes the queued rows in; the hash slots are not needed afterwards.
   void Finish() {
     while (queued_ > 0) Pop();
-    std::vector<Slot>().swap(slots_);
+    slotBlock_ = TLargeBlock();
+    slots_ = nullptr;
   }
 
 private:
@@ -353,7 +421,7 @@ private:
   }
 
   void InsertOrMerge(const uint8_t* row, uint64_t h) {
-    const size_t mask = slots_.size() - 1;
+    const size_t mask = mask_;
     for (size_t pos = h & mask;; pos = (pos + 1) & mask) {
       Slot& slot = slots_[pos];
       if (!slot.record) {
@@ -361,7 +429,7 @@ private:
         std::memcpy(record, row, table_.recordSize_);
         records_.push_back(record);
         slot = {h, record};
-        if (records_.size() * 2 > slots_.size()) Grow();
+        if (records_.size() * 2 > mask_ + 1) Grow();
         return;
       }
       if (slot.hash == h && Equal(slot.record, row)) {
@@ -392,22 +460,33 @@ private:
     return true;
   }
 
+  // A zeroed slot array of `count` (a power of two) slots.
+  void Resize(size_t count) {
+    slotBlock_ = TLargeBlock(count * sizeof(Slot));
+    slots_ = reinterpret_cast<Slot*>(slotBlock_.Data());
+    mask_ = count - 1;
+  }
+
   void Grow() {
-    std::vector<Slot> slots(slots_.size() * 2);
-    const size_t mask = slots.size() - 1;
-    for (const Slot& old : slots_) {
-      if (!old.record) continue;
-      size_t pos = old.hash & mask;
-      while (slots[pos].record) pos = (pos + 1) & mask;
-      slots[pos] = old;
+    TLargeBlock old = std::move(slotBlock_);
+    const auto* oldSlots = reinterpret_cast<const Slot*>(old.Data());
+    const size_t oldCount = mask_ + 1;
+    Resize(oldCount * 2);
+    for (size_t i = 0; i < oldCount; ++i) {
+      const Slot& slot = oldSlots[i];
+      if (!slot.record) continue;
+      size_t pos = slot.hash & mask_;
+      while (slots_[pos].record) pos = (pos + 1) & mask_;
+      slots_[pos] = slot;
     }
-    slots_.swap(slots);
   }
 
   TBinTable& table_;
   std::vector<Key> keys_;
   uint32_t keyBits_ = 0;
-  std::vector<Slot> slots_;
+  TLargeBlock slotBlock_;
+  Slot* slots_ = nullptr;  // zero bytes are an empty slot
+  size_t mask_ = 0;
   std::vector<uint8_t*> records_;  // in order of appearance
   std::vector<uint8_t> queue_;
   uint64_t queuedHash_[kQueue] = {};
@@ -441,6 +520,62 @@ bool IsNaN(const Variant& v) {
 
 }  // namespace
 
+namespace {
+
+// How a plain field value (TFieldData) goes into a column without a Variant;
+// fkNone: only through the Variant.
+enum TFastKind : uint8_t { fkNone, fkInt16, fkUInt16, fkInt32, fkInt64, fkDouble, fkDate, fkString, fkCount };
+
+TFastKind FastKindOf(const TBinField& column, const TField& field, bool customBins) {
+  const TFieldType type = field.DataType();
+  const bool integer = type == ftInteger || type == ftAutoInc || type == ftSmallint ||
+                       type == ftWord || type == ftLargeint;
+  const bool date = type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
+  const bool text = type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo;
+  const std::type_info& cls = typeid(column);
+  if (cls == typeid(TCountBin)) return integer || date || text || type == ftFloat ? fkCount : fkNone;
+  if (integer) {
+    if (cls == typeid(TSmallIntBin)) return fkInt16;
+    if (cls == typeid(TWordBin)) return fkUInt16;
+    if (cls == typeid(TIntegerBin)) return fkInt32;
+    if (cls == typeid(TLargeIntBin)) return fkInt64;
+    return fkNone;
+  }
+  if (type == ftFloat && cls == typeid(TFloatBin)) return fkDouble;
+  if (date && (cls == typeid(TDateTimeBin) || cls == typeid(TSQLTimeStampBin)))
+    return customBins ? fkNone : fkDate;
+  if (text && (cls == typeid(TStringBin) || cls == typeid(TWideStrBin))) return fkString;
+  return fkNone;
+}
+
+// Grouped dates: the group of a date, remembered, since a table holds far
+// fewer distinct dates than rows. Only for the built-in groupings, which
+// depend on the date alone.
+class TGroupCache {
+public:
+  double Group(const TDimensionItem& item, double date) {
+    uint64_t bits;
+    std::memcpy(&bits, &date, sizeof bits);
+    Entry& e = entries_[(bits ^ (bits >> 29) ^ (bits >> 41)) & (kSize - 1)];
+    if (e.bits != bits) {
+      Variant value = Variant::Date(date);
+      item.TransformValue(value);
+      e = {bits, value.AsDate()};
+    }
+    return e.group;
+  }
+
+private:
+  static constexpr size_t kSize = 4096;
+  struct Entry {
+    uint64_t bits = 0x7FF8000000000001ull;  // a NaN, never looked up
+    double group = 0;
+  };
+  std::vector<Entry> entries_ = std::vector<Entry>(kSize);
+};
+
+}  // namespace
+
 void TBinTable::LoadFromDataSet() {
   ProgressStatus("Scanning data set values...");
   index_.Clear();
@@ -455,6 +590,10 @@ void TBinTable::LoadFromDataSet() {
     const TDimensionItem* item;
     bool transform;
     bool key;
+    TFastKind fast;
+    int32_t offset;
+    uint32_t bit;
+    std::unique_ptr<TGroupCache> groups;
   };
   std::vector<Source> sources;
   for (int32_t i = 0; i < fields_.Count(); ++i) {
@@ -463,17 +602,82 @@ void TBinTable::LoadFromDataSet() {
     TDimensionItem* item = column->MapItem();
     TField* field = item ? item->Field() : nullptr;
     if (!field) throw EHyError(Format("%s: field not resolved", column->FieldName().c_str()));
-    sources.push_back({column, field, item, IsGrouped(item->BinType()), i < fields_.KeyCount()});
+    const bool transform = IsGrouped(item->BinType());
+    const TFastKind fast = FastKindOf(*column, *field, item->BinType() == binCustom);
+    sources.push_back({column, field, item, transform, i < fields_.KeyCount(), fast,
+                       column->Offset(), 1u << column->NullBit(),
+                       fast == fkDate && transform ? std::make_unique<TGroupCache>() : nullptr});
   }
 
   TLoadBins bins(*this);
   Variant value;
+  TFieldData data;
   int64_t counter = 0;
+  // The plain value into the scratch record; false when it must take the
+  // Variant path (no plain read, another kind, a value out of the column's
+  // range or a NaN), which then decides, and raises, exactly as always.
+  auto storeFast = [&](Source& source) {
+    if (source.fast == fkNone || !source.field->GetData(data)) return false;
+    uint8_t* into = scratch_ + source.offset;
+    if (data.kind == TFieldData::fdNull) {
+      SetNullMask(scratch_, NullMask(scratch_) | source.bit);
+      return true;
+    }
+    switch (source.fast) {
+      case fkCount: {
+        const int32_t one = 1;
+        std::memcpy(into, &one, sizeof one);
+        break;
+      }
+      case fkInt16:
+      case fkUInt16:
+      case fkInt32:
+      case fkInt64: {
+        if (data.kind != TFieldData::fdInt) return false;
+        const int64_t v = data.i;
+        if (source.fast == fkInt16) {
+          if (v < INT16_MIN || v > INT16_MAX) return false;
+          const auto n = static_cast<int16_t>(v);
+          std::memcpy(into, &n, sizeof n);
+        } else if (source.fast == fkUInt16) {
+          if (v < 0 || v > UINT16_MAX) return false;
+          const auto n = static_cast<uint16_t>(v);
+          std::memcpy(into, &n, sizeof n);
+        } else if (source.fast == fkInt32) {
+          if (v < INT32_MIN || v > INT32_MAX) return false;
+          const auto n = static_cast<int32_t>(v);
+          std::memcpy(into, &n, sizeof n);
+        } else {
+          std::memcpy(into, &v, sizeof v);
+        }
+        break;
+      }
+      case fkDouble:
+      case fkDate: {
+        if (data.kind != TFieldData::fdDouble || std::isnan(data.d)) return false;
+        double d = data.d;
+        if (source.groups) d = source.groups->Group(*source.item, d);
+        if (source.key && std::isnan(d)) return false;
+        std::memcpy(into, &d, sizeof d);
+        break;
+      }
+      case fkString: {
+        if (data.kind != TFieldData::fdText) return false;
+        const uint32_t id = Intern(data.text);
+        std::memcpy(into, &id, sizeof id);
+        break;
+      }
+      case fkNone: return false;
+    }
+    SetNullMask(scratch_, NullMask(scratch_) & ~source.bit);
+    return true;
+  };
   for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
     std::memset(scratch_, 0, recordSize_);
     SetNullMask(scratch_, nullTemplate_);
     current_ = scratch_;
-    for (const Source& source : sources) {
+    for (Source& source : sources) {
+      if (storeFast(source)) continue;
       value = source.field->Value();
       if (!value.IsNull()) {
         if (source.transform) source.item->TransformValue(value);
@@ -642,7 +846,8 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   const size_t words = static_cast<size_t>(packer.Words());
   // Keys and record pointer side by side.
   const size_t stride = words + 1;
-  std::vector<uint64_t> packed(n * stride);
+  TLargeBlock packedBlock(n * stride * sizeof(uint64_t));
+  auto* packed = reinterpret_cast<uint64_t*>(packedBlock.Data());
   for (size_t i = 0; i < n; ++i) {
     uint64_t* entry = &packed[i * stride];
     packer.Encode(records[i], entry);
@@ -659,9 +864,9 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   // an index (empty when the entries themselves are in order).
   std::vector<uint32_t> order;
   switch (words) {
-    case 1: SortEntries<1>(packed.data(), n); break;
-    case 2: SortEntries<2>(packed.data(), n); break;
-    case 3: SortEntries<3>(packed.data(), n); break;
+    case 1: SortEntries<1>(packed, n); break;
+    case 2: SortEntries<2>(packed, n); break;
+    case 3: SortEntries<3>(packed, n); break;
     default:
       order.resize(n);
       std::iota(order.begin(), order.end(), 0u);

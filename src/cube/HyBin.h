@@ -42,6 +42,8 @@ enum TBinRole : uint8_t { brNone = 0, brKey = 1, brSum = 2, brMax = 3, brMin = 4
 
 // ---------------------------------------------------------------------------
 // TPagedMem: records carved from 4096-byte pages, freed all at once.
+// Pages are cut from blocks that grow with the table; large blocks ask the
+// system for huge pages, so a big load does not fault in every 4 KB page.
 
 class TPagedMem {
 public:
@@ -57,18 +59,48 @@ public:
 
   // `n` zeroed bytes; a new page is taken when the current one has fewer
   // than `n` free. Raises EHyError for a request larger than a page holds.
-  uint8_t* Allocate(int32_t n);
-  int32_t PageCount() const { return pageCount_; }
-  void Swap(TPagedMem& other) {
-    std::swap(current_, other.current_);
-    std::swap(pageCount_, other.pageCount_);
+  uint8_t* Allocate(int32_t n) {
+    if (current_ && n > 0 && n <= currentFree_) {
+      uint8_t* address = current_ + kPageSize - currentFree_;
+      currentFree_ -= n;
+      return address;
+    }
+    return AllocateSlow(n);
   }
+  int32_t PageCount() const { return pageCount_; }
+  void Swap(TPagedMem& other);
 
 private:
+  uint8_t* AllocateSlow(int32_t n);
   uint8_t* NewPage();
 
   uint8_t* current_ = nullptr;
+  int32_t currentFree_ = 0;  // the current page's free bytes (its header lags)
   int32_t pageCount_ = 0;
+  // Blocks pages are cut from (address, bytes); the last one's unused pages
+  // follow `current_`.
+  std::vector<std::pair<uint8_t*, size_t>> blocks_;
+  int32_t pagesLeft_ = 0;
+};
+
+// Zeroed memory for the load's large scratch arrays, in huge pages when
+// the system offers them. Frees itself.
+class TLargeBlock {
+public:
+  TLargeBlock() = default;
+  explicit TLargeBlock(size_t bytes);
+  ~TLargeBlock();
+  TLargeBlock(TLargeBlock&& other) noexcept : data_(other.data_), bytes_(other.bytes_) {
+    other.data_ = nullptr;
+  }
+  TLargeBlock& operator=(TLargeBlock&& other) noexcept;
+  TLargeBlock(const TLargeBlock&) = delete;
+  TLargeBlock& operator=(const TLargeBlock&) = delete;
+  uint8_t* Data() const { return data_; }
+
+private:
+  uint8_t* data_ = nullptr;
+  size_t bytes_ = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,9 @@
 // and cell reads with lazily computed totals.
 #include "cube/HyCache.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/Format.h"
 #include "common/StrUtils.h"
 #include "cube/HyArrays.h"
@@ -46,6 +49,77 @@ std::unique_ptr<TBaseArray> MakeValueArray(TFieldType type) {
   throw EHyCache(Format("Field '%s' of type %s cannot be used as a dimension", fieldName.c_str(),
                         typeName.c_str()));
 }
+
+// Something per distinct value of a key column, found by the value's bytes
+// in a bin record: a dimension has few values and the table many records,
+// so each value is converted and searched for once.
+class TKeyMemo {
+public:
+  explicit TKeyMemo(const TBinField& column)
+      : offset_(column.Offset()), size_(column.DataSize()), column_(column) {
+    slots_.resize(64);
+  }
+
+  // The slot of the record's value; `found` tells whether it held one.
+  int32_t& Slot(const uint8_t* record, bool& found) {
+    if (column_.IsNullIn(record)) {
+      found = nullSet_;
+      nullSet_ = true;
+      return nullValue_;
+    }
+    uint64_t key = 0;
+    std::memcpy(&key, record + offset_, static_cast<size_t>(size_));
+    uint64_t h = key * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    const size_t mask = slots_.size() - 1;
+    for (size_t pos = h & mask;; pos = (pos + 1) & mask) {
+      Entry& e = slots_[pos];
+      if (e.used && e.key == key) {
+        found = true;
+        return e.value;
+      }
+      if (!e.used) {
+        if ((count_ + 1) * 2 > slots_.size()) {
+          Grow();
+          return Slot(record, found);
+        }
+        ++count_;
+        e = {key, 0, true};
+        found = false;
+        return e.value;
+      }
+    }
+  }
+
+private:
+  struct Entry {
+    uint64_t key = 0;
+    int32_t value = 0;
+    bool used = false;
+  };
+
+  void Grow() {
+    std::vector<Entry> old(slots_.size() * 2);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Entry& e : old) {
+      if (!e.used) continue;
+      uint64_t h = e.key * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+      size_t pos = h & mask;
+      while (slots_[pos].used) pos = (pos + 1) & mask;
+      slots_[pos] = e;
+    }
+  }
+
+  int32_t offset_;
+  int32_t size_;
+  const TBinField& column_;
+  std::vector<Entry> slots_;
+  size_t count_ = 0;
+  bool nullSet_ = false;
+  int32_t nullValue_ = 0;
+};
 
 }  // namespace
 
@@ -235,17 +309,23 @@ void TDataCache::CreateMetaData() {
 
 void TDataCache::CompressDimensions() {
   const int32_t records = binTable_->RecordCount();
-  for (auto& dimension : dimensions_) dimension->values_->SetCapacity(records);
+  // More values than that are refused below; the arrays grow if need be.
+  for (auto& dimension : dimensions_)
+    dimension->values_->SetCapacity(std::min(records, kMaxDimensionValues + 1));
   ProgressStage("Compress Dimensions...", records);
   const TBinFields& fields = binTable_->Fields();
+  std::vector<TKeyMemo> seen;
+  for (int32_t k = 0; k < GetDimensionCount(); ++k) seen.emplace_back(*fields[k]);
   const uint8_t* previous = nullptr;
   for (int32_t r = 0; r < records; ++r) {
     const uint8_t* record = binTable_->GoToRecord(r);
     for (int32_t k = 0; k < GetDimensionCount(); ++k) {
-      // Records come in key order: a key equal to the previous record's is
-      // already among the values.
+      // A key equal to the previous record's (records come in key order) or
+      // with the bytes of one added before is already among the values.
       if (previous && fields[k]->SameValueIn(previous, record)) continue;
-      dimensions_[k]->values_->Add(fields[k]->ValueOrNull());
+      bool found;
+      seen[k].Slot(record, found);
+      if (!found) dimensions_[k]->values_->Add(fields[k]->ValueOrNull());
     }
     previous = record;
     ProgressStep();
@@ -289,11 +369,18 @@ void TDataCache::BuildCellIndex() {
   const int32_t records = binTable_->RecordCount();
   std::vector<int32_t> counter(dims, 0), keyPos(dims, 0);
   int32_t zeroCount = dims;
+  std::vector<TKeyMemo> positions;
+  for (int32_t d = 0; d < dims; ++d) positions.emplace_back(*fields[d]);
   auto locate = [&](int32_t d) {
-    int32_t index;
-    if (!dimensions_[d]->values_->Find(fields[d]->ValueOrNull(), index))
-      throw EHyCache("Algorithm Error");
-    keyPos[d] = index + 1;
+    bool found;
+    int32_t& position = positions[d].Slot(binTable_->Current(), found);
+    if (!found) {
+      int32_t index;
+      if (!dimensions_[d]->values_->Find(fields[d]->ValueOrNull(), index))
+        throw EHyCache("Algorithm Error");
+      position = index + 1;
+    }
+    keyPos[d] = position;
   };
 
   int32_t r = 0;

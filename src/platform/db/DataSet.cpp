@@ -78,6 +78,15 @@ Variant TField::Value() const {
   return dataSet_->GetFieldValue(*this);
 }
 
+bool TField::GetData(TFieldData& data) const {
+  dataSet_->CheckActive();
+  if (dataSet_->Eof()) {
+    data.kind = TFieldData::fdNull;
+    return true;
+  }
+  return dataSet_->GetFieldData(*this, data);
+}
+
 int32_t TField::AsInteger() const {
   Variant v = Value();
   return v.IsNull() ? 0 : v.AsInteger();
@@ -205,6 +214,8 @@ void TDataSet::Next() {
   else
     eof_ = true;
 }
+
+bool TDataSet::GetFieldData(const TField&, TFieldData&) const { return false; }
 
 void TDataSet::EnableControls() {
   if (disableCount_ > 0) --disableCount_;

@@ -5,6 +5,7 @@
 // protected Internal... operations.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,6 +50,20 @@ const char* FieldTypeName(TFieldType type);
 
 class TDataSet;
 
+// A field's value on the current row as a plain number or text, for scans
+// that cannot afford a Variant per value. Integer, AutoInc, SmallInt, Word
+// and LargeInt fields give fdInt; Float fdDouble; Date, Time, DateTime and
+// TimeStamp fdDouble (the date number, as Value() gives it); String,
+// FixedChar, WideString and Memo fdText, valid until the dataset moves or
+// closes. NULL gives fdNull.
+struct TFieldData {
+  enum TKind : uint8_t { fdNull, fdInt, fdDouble, fdText };
+  TKind kind = fdNull;
+  int64_t i = 0;
+  double d = 0;
+  std::string_view text;
+};
+
 class TField {
 public:
   TField(TDataSet* dataSet, int fieldNo, std::string name, TFieldType type, int size,
@@ -67,6 +82,10 @@ public:
   // current row (empty dataset, past the end).
   Variant Value() const;
   bool IsNull() const { return Value().IsNull(); }
+  // Value() without the Variant (see TFieldData), with the same conversions
+  // and errors. False when the engine or the field type has no such read:
+  // the caller asks Value() instead.
+  bool GetData(TFieldData& data) const;
   int32_t AsInteger() const;     // 0 for NULL
   std::string AsString() const;  // "" for NULL; "True"/"False" for Booleans
 
@@ -128,6 +147,9 @@ public:
   // which handles a closed dataset and Eof). Raises EDatabaseError when the
   // stored value does not fit the field's type.
   virtual Variant GetFieldValue(const TField& field) const = 0;
+  // The current row's value of `field` as plain data (see TField::GetData);
+  // the base class has none and returns false.
+  virtual bool GetFieldData(const TField& field, TFieldData& data) const;
 
   // Raises EDatabaseError "Cannot perform this operation on a closed dataset".
   void CheckActive() const;

@@ -312,6 +312,42 @@ Variant TMemDataSet::GetFieldValue(const TField& field) const {
   return columns_[field.FieldNo()].Get(cursor_);
 }
 
+bool TMemDataSet::GetFieldData(const TField& field, TFieldData& data) const {
+  const Column& c = columns_[field.FieldNo()];
+  const int64_t row = cursor_;
+  switch (c.type) {
+    case ftSmallint:
+    case ftWord:
+    case ftInteger:
+    case ftAutoInc:
+      data.kind = TFieldData::fdInt;
+      data.i = c.int32s[row];
+      break;
+    case ftLargeint:
+      data.kind = TFieldData::fdInt;
+      data.i = c.int64s[row];
+      break;
+    case ftFloat:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp:
+      data.kind = TFieldData::fdDouble;
+      data.d = c.doubles[row];
+      break;
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+      data.kind = TFieldData::fdText;
+      data.text = std::string_view(c.text).substr(c.textStart[row], c.textLength[row]);
+      break;
+    default: return false;
+  }
+  if (c.NullAt(row)) data.kind = TFieldData::fdNull;
+  return true;
+}
+
 void TMemDataSet::InternalOpen() {
   for (const Column& c : columns_) AddField(c.name, c.type, c.size, c.precision);
 }

@@ -68,6 +68,7 @@ public:
   void Clear();
 
   Variant GetFieldValue(const TField& field) const override;
+  bool GetFieldData(const TField& field, TFieldData& data) const override;
 
 protected:
   void InternalOpen() override;

@@ -299,7 +299,10 @@ void TTable::InternalOpen() {
         Format("'%s' is a folder, not a database file", fileName_.c_str()));
 
   // Read-only: a missing file is never created, and nothing is written.
-  int rc = sqlite3_open_v2(fileName_.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+  // One connection per table, used by one thread at a time: without the
+  // connection's mutex every column read of a scan saves a lock and unlock.
+  int rc = sqlite3_open_v2(fileName_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
   if (rc != SQLITE_OK) RaiseSqlError("Cannot open database file");
   sqlite3_busy_timeout(db_, 5000);
 
@@ -421,6 +424,77 @@ void TTable::RaiseBadValue(const TField& field, int column) const {
                               sqlTable_.c_str(), fileName_.c_str(),
                               static_cast<long long>(RecNo()), field.FieldName().c_str(),
                               ShownValue(scan_, column).c_str(), field.TypeName()));
+}
+
+bool TTable::GetFieldData(const TField& field, TFieldData& data) const {
+  const int col = field.FieldNo();
+  const TFieldType type = field.DataType();
+  switch (type) {
+    case ftInteger:
+    case ftAutoInc:
+    case ftSmallint:
+    case ftWord:
+    case ftLargeint:
+    case ftFloat:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp:
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo: break;
+    default: return false;
+  }
+  const int storage = sqlite3_column_type(scan_, col);
+  if (storage == SQLITE_NULL) {
+    data.kind = TFieldData::fdNull;
+    return true;
+  }
+  switch (type) {
+    case ftFloat:
+      if (!ColumnDouble(scan_, col, storage, data.d)) break;
+      data.kind = TFieldData::fdDouble;
+      return true;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftTimeStamp: {
+      TDateTime dt;
+      if (!ColumnDate(scan_, col, storage, dt)) break;
+      if (type == ftDate) dt = DateOf(dt);
+      if (type == ftTime) dt = TimeOf(dt);
+      data.kind = TFieldData::fdDouble;
+      data.d = dt;
+      return true;
+    }
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftMemo:
+      data.kind = TFieldData::fdText;
+      if (storage != SQLITE_BLOB) {
+        data.text = ColumnText(scan_, col);
+      } else {
+        const void* bytes = sqlite3_column_blob(scan_, col);
+        const int size = sqlite3_column_bytes(scan_, col);
+        data.text = std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(size));
+      }
+      return true;
+    default: {  // the integer types
+      int64_t v;
+      if (!ColumnInt64(scan_, col, storage, v)) break;
+      const bool fits = type == ftLargeint                   ? true
+                        : type == ftSmallint                 ? v >= INT16_MIN && v <= INT16_MAX
+                        : type == ftWord                     ? v >= 0 && v <= UINT16_MAX
+                                                             : v >= INT32_MIN && v <= INT32_MAX;
+      if (!fits) break;
+      data.kind = TFieldData::fdInt;
+      data.i = v;
+      return true;
+    }
+  }
+  RaiseBadValue(field, col);
 }
 
 Variant TTable::GetFieldValue(const TField& field) const {

@@ -80,6 +80,7 @@ public:
   TTableLocation Location() const { return ResolveTableLocation(databaseName_, tableName_); }
 
   Variant GetFieldValue(const TField& field) const override;
+  bool GetFieldData(const TField& field, TFieldData& data) const override;
 
 protected:
   void InternalOpen() override;
