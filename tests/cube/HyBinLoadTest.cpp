@@ -60,12 +60,12 @@ std::vector<std::string> Bins(TMemDataSet& data, const std::vector<ItemSpec>& it
   store.SetShowProgressDialog(false);
   store.SetDataSet(&data);
   int n = 0;
-  for (const ItemSpec& spec : items) {
+  for (const ItemSpec& def : items) {
     THyMapItem* item = store.DimensionMap().Add();
-    item->SetName(std::string(spec.field) + std::to_string(n++));
-    item->SetDimensionType(spec.type);
-    item->SetFieldName(spec.field);
-    if (spec.bins != binNone) item->SetBinType(spec.bins);
+    item->SetName(std::string(def.field) + std::to_string(n++));
+    item->SetDimensionType(def.type);
+    item->SetFieldName(def.field);
+    if (def.bins != binNone) item->SetBinType(def.bins);
   }
   store.SetActive(true);
   TBinTable& bins = *store.DataCache().BinTable();
