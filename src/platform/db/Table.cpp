@@ -136,11 +136,53 @@ bool ColumnBoolean(sqlite3_stmt* stmt, int col, int storage, bool& out) {
 }
 
 bool ColumnDate(sqlite3_stmt* stmt, int col, int storage, TDateTime& out) {
-  if (storage == SQLITE_TEXT) return TryISOStrToDateTime(TrimBlanks(ColumnText(stmt, col)), out);
+  if (storage == SQLITE_TEXT) return TryTableDateText(TrimBlanks(ColumnText(stmt, col)), out);
   double d;
   if (storage == SQLITE_BLOB || !ColumnDouble(stmt, col, storage, d)) return false;
   if (!(d >= kMinDay && d < kMaxDay)) return false;
   out = d;
+  return true;
+}
+
+// The number of `count` decimal digits at p; -1 when one is not a digit.
+int Digits(const char* p, int count) {
+  int v = 0;
+  for (int i = 0; i < count; ++i) {
+    const unsigned d = static_cast<unsigned char>(p[i]) - unsigned('0');
+    if (d > 9) return -1;
+    v = v * 10 + static_cast<int>(d);
+  }
+  return v;
+}
+
+// The exact forms only; false sends the text to the general parser.
+bool TryFastDateText(std::string_view text, TDateTime& out) {
+  const size_t n = text.size();
+  if (n != 10 && n != 16 && n != 19 && n != 23) return false;
+  const char* p = text.data();
+  if (p[4] != '-' || p[7] != '-') return false;
+  const int y = Digits(p, 4), mo = Digits(p + 5, 2), d = Digits(p + 8, 2);
+  if (y < 0 || mo < 0 || d < 0) return false;
+  TDateTime date;
+  if (!TryEncodeDate(y, mo, d, date)) return false;
+  if (n == 10) {
+    out = date;
+    return true;
+  }
+  if ((p[10] != ' ' && p[10] != 'T') || p[13] != ':') return false;
+  const int h = Digits(p + 11, 2), mi = Digits(p + 14, 2);
+  int sec = 0, ms = 0;
+  if (n >= 19) {
+    if (p[16] != ':') return false;
+    sec = Digits(p + 17, 2);
+  }
+  if (n == 23) {
+    if (p[19] != '.') return false;
+    ms = Digits(p + 20, 3);
+  }
+  TDateTime time;
+  if (h < 0 || mi < 0 || sec < 0 || ms < 0 || !TryEncodeTime(h, mi, sec, ms, time)) return false;
+  out = ComposeDateTime(date, time);
   return true;
 }
 
@@ -203,6 +245,10 @@ std::string ShownValue(sqlite3_stmt* stmt, int col) {
 }
 
 }  // namespace
+
+bool TryTableDateText(std::string_view text, TDateTime& out) {
+  return TryFastDateText(text, out) || TryISOStrToDateTime(text, out);
+}
 
 TColumnType ColumnTypeFromDeclaration(std::string_view declared) {
   Declaration d = ParseDeclaration(declared);
@@ -462,7 +508,8 @@ bool TTable::GetFieldData(const TField& field, TFieldData& data) const {
     case ftTimeStamp: {
       TDateTime dt;
       if (!ColumnDate(scan_, col, storage, dt)) break;
-      if (type == ftDate) dt = DateOf(dt);
+      // A date text is a whole day already; zero goes through for its sign.
+      if (type == ftDate && (dt != std::trunc(dt) || dt == 0)) dt = DateOf(dt);
       if (type == ftTime) dt = TimeOf(dt);
       data.kind = TFieldData::fdDouble;
       data.d = dt;

@@ -54,6 +54,11 @@ struct TColumnType {
 // The field type of a declared SQLite column type (see above).
 TColumnType ColumnTypeFromDeclaration(std::string_view declared);
 
+// A date text as TryISOStrToDateTime reads it, with the common exact forms
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM", "...:SS" and "...:SS.fff" (or "T" for the
+// blank) read without the general scanner: a scan parses one per row.
+bool TryTableDateText(std::string_view text, TDateTime& out);
+
 // Where a table lives: the database file and the table inside it.
 struct TTableLocation {
   std::string fileName;

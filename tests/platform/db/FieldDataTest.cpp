@@ -6,8 +6,11 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DbTestUtil.h"
+#include "common/Format.h"
+#include "common/StrUtils.h"
 #include "platform/db/MemDataSet.h"
 #include "platform/db/Table.h"
 
@@ -147,6 +150,97 @@ TEST(FieldData, MemDataSetGivesWhatValueGives) {
   for (; !data.Eof(); data.Next()) ExpectSameAsValue(data, plainReads);
   // 14 plain-read columns (integers, float, dates, texts) on three rows.
   EXPECT_EQ(plainReads, 3 * 14);
+}
+
+// The table's date reader against the general ISO parser: the same answer and
+// the same bits for every text, the exact forms it reads itself and the
+// near misses it must leave to the general parser.
+TEST(TableDateText, AgreesWithTheGeneralParser) {
+  std::vector<std::string> texts;
+  const char* const dates[] = {"0001-01-01", "9999-12-31", "0000-01-01", "2000-02-29", "1900-02-29",
+                               "2004-02-29", "2003-02-29", "2004-02-30", "2004-12-31", "2004-13-01",
+                               "2004-00-10", "2004-01-00", "1899-12-30", "1899-12-29", "1970-01-01",
+                               "2004-1-05",  "2004-01-5",  "204-01-05",  "2004/01/05", "2004-0a-05",
+                               "+004-01-05", "2004-01-05x", "20040105",  "2004--01-5", "2004-01-0\xff"};
+  const char* const times[] = {"",          " 00:00",      "T23:59",     " 23:59:59",   "T12:30:45.678",
+                               " 24:00",    " 25:00",      " 10:60",     " 10:20:60",   " 10:20:30.999",
+                               " 10:20:30.5", " 10:20:30.1234", " 10:20:30.", "t10:20",  "_10:20",
+                               " 1:20",     " 10:2",       " 10:20:3",   "  10:20",     " 10:20:30,123",
+                               " 10-20",    " 10:20:30.12a", " 10:20 ",  "T00:00:00.000", " 0a:20"};
+  for (const char* d : dates)
+    for (const char* t : times) texts.push_back(std::string(d) + t);
+  // Every day of a leap year and of a common year, at two times of day.
+  for (int year : {1996, 2023})
+    for (int m = 1; m <= 12; ++m)
+      for (int d = 1; d <= 31; ++d) {
+        texts.push_back(Format("%04d-%02d-%02d", year, m, d));
+        texts.push_back(Format("%04d-%02d-%02d 13:%02d:%02d.%03d", year, m, d, d, 59 - d, 37 * d));
+      }
+  texts.insert(texts.end(), {"", "10:20", "10:20:30", "2004", "2004-01", "2004-01-05T", "x"});
+  int read = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    TDateTime general = -1.5, fast = -1.5;
+    const bool generalOk = TryISOStrToDateTime(text, general);
+    ASSERT_EQ(TryTableDateText(text, fast), generalOk);
+    EXPECT_EQ(std::memcmp(&fast, &general, sizeof fast), 0) << fast << " " << general;
+    read += generalOk;
+  }
+  EXPECT_GT(read, 1400);  // the near misses alone would not get here
+}
+
+TEST(TableDateText, TableReadsDatesAndRaisesTheSameErrors) {
+  TempDir dir;
+  const std::string file = dir.File("dates.db");
+  ExecSql(file,
+          "CREATE TABLE d (a DATE, b DATETIME);"
+          "INSERT INTO d VALUES ('2004-01-05', '2004-01-05 10:20');"
+          "INSERT INTO d VALUES (' 2004-01-05 10:20:30.250 ', '2004-01-05T10:20:30.1234');"
+          "INSERT INTO d VALUES (0.0, -0.0);"
+          "INSERT INTO d VALUES (-0.0, 38000.5);"
+          "INSERT INTO d VALUES ('2004-02-30', '2004-1-5');"
+          "INSERT INTO d VALUES ('2004-01-05 25:00', '2004-01-05 10:20:30.');");
+  TTable table;
+  table.SetTableName(file + ":d");
+  table.Open();
+  const TField* a = table.FieldByName("a");
+  const TField* b = table.FieldByName("b");
+  auto plain = [](const TField* f) {
+    TFieldData data;
+    EXPECT_TRUE(f->GetData(data));
+    EXPECT_EQ(data.kind, TFieldData::fdDouble);
+    return data.d;
+  };
+  auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+  const TDateTime day = EncodeDate(2004, 1, 5);
+  EXPECT_TRUE(same(plain(a), day));
+  EXPECT_TRUE(same(plain(b), day + EncodeTime(10, 20, 0, 0)));
+  table.Next();
+  EXPECT_TRUE(same(plain(a), day));  // blanks trimmed, the time dropped
+  EXPECT_TRUE(same(a->Value().AsDate(), day));
+  TDateTime general;
+  ASSERT_TRUE(TryISOStrToDateTime("2004-01-05T10:20:30.1234", general));
+  EXPECT_TRUE(same(plain(b), general));
+  // Stored numbers, zero of either sign among them: the same bits as Value().
+  for (int row = 3; row <= 4; ++row) {
+    table.Next();
+    for (const TField* f : {a, b}) EXPECT_TRUE(same(plain(f), f->Value().AsDate())) << row;
+  }
+  const std::string where = "Table 'd' (" + file + "), row ";
+  for (int row = 5; row <= 6; ++row) {
+    table.Next();
+    const std::string texts[2][2] = {{"'2004-02-30'", "'2004-1-5'"},
+                                     {"'2004-01-05 25:00'", "'2004-01-05 10:20:30.'"}};
+    int col = 0;
+    for (const TField* f : {a, b}) {
+      const std::string expected = where + std::to_string(row) + ", field '" + f->FieldName() +
+                                   "': " + texts[row - 5][col++] + " is not a valid " +
+                                   f->TypeName() + " value";
+      TFieldData data;
+      EXPECT_EQ(ErrorOf([&] { f->GetData(data); }), expected);
+      EXPECT_EQ(ErrorOf([&] { f->Value(); }), expected);
+    }
+  }
 }
 
 }  // namespace
