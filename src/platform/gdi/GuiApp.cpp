@@ -2,6 +2,11 @@
 
 #include <QGuiApplication>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
 #include "platform/gdi/GdiTypes.h"
 
 namespace hy {
@@ -11,6 +16,13 @@ void EnsureGuiApplication() {
   if (qobject_cast<QGuiApplication*>(existing)) return;
   if (existing) throw EGdiError("A non-graphical application object exists; fonts cannot be used");
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+    // Outside a desktop session: the private runtime folder Qt would pick,
+    // made here so that a command-line run prints no warning about it.
+    const std::string dir = "/tmp/runtime-" + std::to_string(getuid());
+    mkdir(dir.c_str(), 0700);
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir));
+  }
   static int argc = 1;
   static char name[] = "hycube";
   static char* argv[] = {name, nullptr};
