@@ -2,6 +2,7 @@
 
 #include "common/Format.h"
 #include "cube/HyStore.h"
+#include "support/MapItems.h"
 #include "support/TestDatabase.h"
 
 namespace hy {
@@ -32,10 +33,7 @@ protected:
 
   THyMapItem& Add(const std::string& name, const std::string& field, TDimFlags type,
                   uint32_t values = 0) {
-    THyMapItem* item = map().Add();
-    item->SetName(name);
-    item->SetDimensionType(type);
-    item->SetFieldName(field);
+    THyMapItem* item = test::AddMapItem(map(), name, field, type);
     item->SetValueCount(values);
     return *item;
   }

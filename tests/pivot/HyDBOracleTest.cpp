@@ -12,6 +12,7 @@
 #include "common/StrUtils.h"
 #include "pivot/HyDB.h"
 #include "support/TestDatabase.h"
+#include "support/MapItems.h"
 
 namespace hy {
 namespace {
@@ -56,11 +57,7 @@ protected:
   }
 
   THyMapItem* AddItem(const std::string& name, const std::string& field, TDimFlags type) {
-    THyMapItem* item = cube->DimensionMap().Add();
-    item->SetName(name);
-    item->SetDimensionType(type);
-    item->SetFieldName(field);
-    return item;
+    return test::AddMapItem(cube->DimensionMap(), name, field, type);
   }
 
   // The SQL condition for value `v` of dimension `dim`, from the value the

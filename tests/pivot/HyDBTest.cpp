@@ -6,6 +6,7 @@
 #include "pivot/HyDB.h"
 #include "pivot/HyDBTestUtil.h"
 #include "support/TestDatabase.h"
+#include "support/MapItems.h"
 
 namespace hy {
 namespace {
@@ -48,11 +49,7 @@ protected:
   }
 
   THyMapItem* AddItem(const std::string& name, const std::string& field, TDimFlags type) {
-    THyMapItem* item = cube->DimensionMap().Add();
-    item->SetName(name);
-    item->SetDimensionType(type);
-    item->SetFieldName(field);
-    return item;
+    return test::AddMapItem(cube->DimensionMap(), name, field, type);
   }
 
   // The source's stored state read with the cube, as a window layout does:

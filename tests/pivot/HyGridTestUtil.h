@@ -16,6 +16,7 @@
 #include "pivot/HyGrid.h"
 #include "HyDBTestUtil.h"
 #include "support/TestDatabase.h"
+#include "support/MapItems.h"
 
 namespace hy::test {
 
@@ -46,11 +47,8 @@ public:
     source->SetDecisionCube(cube);
   }
 
-  void AddItem(const std::string& name, const std::string& field, TDimFlags type) {
-    THyMapItem* item = cube->DimensionMap().Add();
-    item->SetName(name);
-    item->SetDimensionType(type);
-    item->SetFieldName(field);
+  THyMapItem* AddItem(const std::string& name, const std::string& field, TDimFlags type) {
+    return test::AddMapItem(cube->DimensionMap(), name, field, type);
   }
 
   // Applies a stored pivot state and opens the cube.

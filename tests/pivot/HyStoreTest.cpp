@@ -6,6 +6,7 @@
 #include "cube/ScriptedProgress.h"
 #include "pivot/HyDBCube.h"
 #include "support/TestDatabase.h"
+#include "support/MapItems.h"
 
 namespace hy {
 namespace {
@@ -49,11 +50,8 @@ protected:
   }
   void TearDown() override { SetProgressFactory(nullptr); }
 
-  void AddItem(const std::string& name, const std::string& field, TDimFlags type) {
-    THyMapItem* item = cube->DimensionMap().Add();
-    item->SetName(name);
-    item->SetDimensionType(type);
-    item->SetFieldName(field);
+  THyMapItem* AddItem(const std::string& name, const std::string& field, TDimFlags type) {
+    return test::AddMapItem(cube->DimensionMap(), name, field, type);
   }
 
   std::string OpenError() {
