@@ -496,18 +496,6 @@ private:
 
 namespace {
 
-// Enables the dataset's controls again on every exit from the scan.
-class TControlsDisabled {
-public:
-  explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-  ~TControlsDisabled() { dataSet_.EnableControls(); }
-  TControlsDisabled(const TControlsDisabled&) = delete;
-  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-  TDataSet& dataSet_;
-};
-
 bool IsGrouped(TBinType type) {
   return type == binYear || type == binQuarter || type == binMonth || type == binWeek ||
          type == binCustom;

@@ -13,17 +13,6 @@ namespace hy {
 
 namespace {
 
-class TControlsDisabled {
-public:
-  explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
-  ~TControlsDisabled() { dataSet_.EnableControls(); }
-  TControlsDisabled(const TControlsDisabled&) = delete;
-  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-  TDataSet& dataSet_;
-};
-
 // Quicksort of display positions by their texts, byte-wise: middle pivot,
 // Hoare partition, recursion on the left part and iteration on the right.
 void SortByText(std::vector<int16_t>& order, const std::vector<std::string>& text, int32_t left,

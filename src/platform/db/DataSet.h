@@ -185,4 +185,17 @@ private:
   int disableCount_ = 0;
 };
 
+// Disables a dataset's linked controls for a scope and enables them again
+// on every exit from it, exceptions included.
+class TControlsDisabled {
+public:
+  explicit TControlsDisabled(TDataSet& dataSet) : dataSet_(dataSet) { dataSet_.DisableControls(); }
+  ~TControlsDisabled() { dataSet_.EnableControls(); }
+  TControlsDisabled(const TControlsDisabled&) = delete;
+  TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+  TDataSet& dataSet_;
+};
+
 }  // namespace hy
