@@ -165,9 +165,9 @@ uint32_t MinRecordSize(uint32_t type) {
 
 namespace {
 
-double HiMetricToPx(int32_t v, int32_t device, int32_t millimeters) {
-  if (device > 0 && millimeters > 0) return double(v) * device / (millimeters * 100.0);
-  return double(v) * 96.0 / 2540.0;
+double HiMetricToPx(double v, int32_t device, int32_t millimeters) {
+  if (device > 0 && millimeters > 0) return v * device / (millimeters * 100.0);
+  return v * 96.0 / 2540.0;
 }
 
 std::string DescriptionPart(const std::u16string& d, int part) {
