@@ -403,8 +403,8 @@ struct TPolyFields {
 };
 static_assert(RecordSize<TPolyFields>() == 28);
 
-struct TXFormFields {
-  float M11 = 1, M12 = 0, M21 = 0, M22 = 1, Dx = 0, Dy = 0;
+// The transform's fields are those of the view's TXForm.
+struct TXFormFields : TXForm {
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
     v(s.M11, s.M12, s.M21, s.M22, s.Dx, s.Dy);

@@ -521,12 +521,14 @@ TPoint TEmrPoly::Point(uint32_t i) const {
 TXForm ReadXForm(const TEmfRecord& r, uint32_t* mode) {
   Expect(r, r.Type == EMR_SETWORLDTRANSFORM || r.Type == EMR_MODIFYWORLDTRANSFORM);
   TModifyXFormFields f;
-  if (r.Type == EMR_MODIFYWORLDTRANSFORM)
+  if (r.Type == EMR_MODIFYWORLDTRANSFORM) {
     f = DecodeRecord<TModifyXFormFields>(r);
-  else
-    static_cast<TXFormFields&>(f) = DecodeRecord<TXFormFields>(r), f.Mode = MWT_SET;
+  } else {
+    static_cast<TXFormFields&>(f) = DecodeRecord<TXFormFields>(r);
+    f.Mode = MWT_SET;
+  }
   if (mode) *mode = f.Mode;
-  return {f.M11, f.M12, f.M21, f.M22, f.Dx, f.Dy};
+  return f;
 }
 
 // ---- clipping ----

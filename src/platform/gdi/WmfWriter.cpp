@@ -243,50 +243,41 @@ void TWmfWriter::Text(const TEmfRecord& r) {
     for (int32_t a : dx) w.I16(S(a));
 }
 
+namespace {
+
+// What follows the raster operation in both bitmap records of the old form:
+// the source and destination boxes (last field first) and the bitmap.
+void WriteStretchedBitmap(le::TWriter& w, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc, int32_t xDest,
+                          int32_t yDest, int32_t cxDest, int32_t cyDest, const TDibRef& dib) {
+  for (int32_t v : {cySrc, cxSrc, ySrc, xSrc, cyDest, cxDest, yDest, xDest}) w.I16(S(v));
+  w.Bytes(dib.Info, dib.InfoSize);
+  w.Bytes(dib.Bits, dib.BitsSize);
+}
+
+}  // namespace
+
 void TWmfWriter::Dib(const TEmfRecord& r) {
   TEmrStretchDIBits d = ReadStretchDIBits(r);
   if (!d.Source.Present()) return;
   TWmfRecordScope rec = Record(META_STRETCHDIB);
-  le::TWriter& w = rec.Out();
-  w.U32(d.Rop);
-  w.U16(uint16_t(d.UsageSrc));
-  w.I16(S(d.CySrc));
-  w.I16(S(d.CxSrc));
-  w.I16(S(d.YSrc));
-  w.I16(S(d.XSrc));
-  w.I16(S(d.CyDest));
-  w.I16(S(d.CxDest));
-  w.I16(S(d.YDest));
-  w.I16(S(d.XDest));
-  w.Bytes(d.Source.Info, d.Source.InfoSize);
-  w.Bytes(d.Source.Bits, d.Source.BitsSize);
+  rec.Out().U32(d.Rop);
+  rec.Out().U16(uint16_t(d.UsageSrc));
+  WriteStretchedBitmap(rec.Out(), d.XSrc, d.YSrc, d.CxSrc, d.CySrc, d.XDest, d.YDest, d.CxDest, d.CyDest,
+                       d.Source);
 }
 
 void TWmfWriter::Blt(const TEmfRecord& r) {
   TEmrBitBlt b = ReadBitBlt(r);
   if (!b.HasSource()) {
     TWmfRecordScope rec = Record(META_PATBLT);
-    le::TWriter& w = rec.Out();
-    w.U32(b.Rop);
-    w.I16(S(b.CyDest));
-    w.I16(S(b.CxDest));
-    w.I16(S(b.YDest));
-    w.I16(S(b.XDest));
+    rec.Out().U32(b.Rop);
+    for (int32_t v : {b.CyDest, b.CxDest, b.YDest, b.XDest}) rec.Out().I16(S(v));
     return;
   }
   TWmfRecordScope rec = Record(META_DIBSTRETCHBLT);
-  le::TWriter& w = rec.Out();
-  w.U32(b.Rop);
-  w.I16(S(b.CySrc));
-  w.I16(S(b.CxSrc));
-  w.I16(S(b.YSrc));
-  w.I16(S(b.XSrc));
-  w.I16(S(b.CyDest));
-  w.I16(S(b.CxDest));
-  w.I16(S(b.YDest));
-  w.I16(S(b.XDest));
-  w.Bytes(b.Source.Info, b.Source.InfoSize);
-  w.Bytes(b.Source.Bits, b.Source.BitsSize);
+  rec.Out().U32(b.Rop);
+  WriteStretchedBitmap(rec.Out(), b.XSrc, b.YSrc, b.CxSrc, b.CySrc, b.XDest, b.YDest, b.CxDest, b.CyDest,
+                       b.Source);
 }
 
 void TWmfWriter::Poly(const TEmfRecord& r) {
