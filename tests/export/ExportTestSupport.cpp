@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -186,3 +188,19 @@ std::string TestDir(const std::string& name) {
 }
 
 }  // namespace hy::test
+
+namespace {
+
+// The test files go when the run ends.
+class TRemoveTestFiles : public ::testing::Environment {
+public:
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(
+        std::filesystem::temp_directory_path() / ("hy_export_test_" + std::to_string(::getpid())), ec);
+  }
+};
+
+const auto* const kRemoveTestFiles = ::testing::AddGlobalTestEnvironment(new TRemoveTestFiles);
+
+}  // namespace
