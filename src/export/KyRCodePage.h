@@ -17,9 +17,6 @@ constexpr int kAnsiCodePage = 1252;
 // and advance by one byte.
 char32_t NextCodePoint(std::string_view s, size_t& i);
 
-// Appends `c` in UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
-
 // The code-page byte of `c`, or 0 when the code page cannot hold it
 // (U+0000 itself also gives 0, which callers treat as unrepresentable).
 uint8_t AnsiByte(char32_t c);

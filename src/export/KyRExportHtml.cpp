@@ -1,5 +1,6 @@
 #include "export/KyRExportHtml.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/StrUtils.h"
@@ -53,48 +54,30 @@ const char* HtmlFontSize(int points) {
   return "-1";
 }
 
-void AppendHtmlText(std::string& out, std::string_view utf8) {
-  for (size_t i = 0; i < utf8.size();) {
-    char32_t c = NextCodePoint(utf8, i);
-    switch (c) {
-      case '"': out += "&quot;"; continue;
-      case '&': out += "&amp;"; continue;
-      case '\'': out += "&#39;"; continue;
-      case '<': out += "&lt;"; continue;
-      case '>': out += "&gt;"; continue;
-      case 0x2122: out += "&trade;"; continue;
-      case 0xA9: out += "&copy;"; continue;
-      case 0xB0: out += "&deg;"; continue;
-      case 0xB1: out += "&plusmn;"; continue;
-      case 0xB6: out += "&para;"; continue;
-      default: break;
-    }
-    if (c < 0x80) {
-      out += char(c);
-    } else if (uint8_t b = AnsiByte(c)) {
-      out += char(b);
-    } else {
-      AppendReference(out, c);
-    }
-  }
-}
+namespace {
 
-void AppendXmlText(std::string& out, std::string_view utf8) {
+struct TEntity {
+  char32_t Char;
+  const char* Text;
+};
+
+// HTML's entities for the few signs that have well-known names.
+constexpr TEntity kHtmlEntities[] = {{'"', "&quot;"},  {'&', "&amp;"},   {'\'', "&#39;"},   {'<', "&lt;"},
+                                     {'>', "&gt;"},    {0x2122, "&trade;"}, {0xA9, "&copy;"}, {0xB0, "&deg;"},
+                                     {0xB1, "&plusmn;"}, {0xB6, "&para;"}};
+// XML's five, and the line breaks and tabs a parser would turn into blanks
+// inside an attribute.
+constexpr TEntity kXmlEntities[] = {{'"', "&quot;"}, {'&', "&amp;"},  {'\'', "&apos;"}, {'<', "&lt;"},
+                                    {'>', "&gt;"},   {'\t', "&#9;"}, {'\n', "&#10;"},  {'\r', "&#13;"}};
+
+template <size_t N>
+void AppendMarkup(std::string& out, std::string_view utf8, const TEntity (&entities)[N], bool xml) {
   for (size_t i = 0; i < utf8.size();) {
     char32_t c = NextCodePoint(utf8, i);
-    switch (c) {
-      case '"': out += "&quot;"; continue;
-      case '&': out += "&amp;"; continue;
-      case '\'': out += "&apos;"; continue;
-      case '<': out += "&lt;"; continue;
-      case '>': out += "&gt;"; continue;
-      // a parser turns these into blanks inside an attribute unless referenced
-      case '\t':
-      case '\n':
-      case '\r': AppendReference(out, c); continue;
-      default: break;
-    }
-    if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) {
+    const TEntity* e = std::find_if(entities, entities + N, [c](const TEntity& x) { return x.Char == c; });
+    if (e != entities + N) {
+      out += e->Text;
+    } else if (xml && (c < 0x20 || c == 0xFFFE || c == 0xFFFF)) {
       AppendReference(out, 0xFFFD);  // not a character of XML, even as a reference
     } else if (c < 0x80) {
       out += char(c);
@@ -105,6 +88,12 @@ void AppendXmlText(std::string& out, std::string_view utf8) {
     }
   }
 }
+
+}  // namespace
+
+void AppendHtmlText(std::string& out, std::string_view utf8) { AppendMarkup(out, utf8, kHtmlEntities, false); }
+
+void AppendXmlText(std::string& out, std::string_view utf8) { AppendMarkup(out, utf8, kXmlEntities, true); }
 
 // ---- HTML ----
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QString>
+
 #include "common/ScopeGuard.h"
 #include "export/KyRCodePage.h"
 #include "export/KyRExportFile.h"
@@ -61,11 +63,10 @@ void TKyRExportToText::SaveToFile(const std::string& fileName) {
   std::string out;
   if (!ansi) out += kUtf8Bom;
   for (const std::u32string& l : lines_) {
-    for (char32_t c : l) {
-      if (ansi)
-        out += char(c < 0x80 ? uint8_t(c) : AnsiByte(c));
-      else
-        AppendUtf8(out, c);
+    if (ansi) {
+      for (char32_t c : l) out += char(c < 0x80 ? uint8_t(c) : AnsiByte(c));
+    } else {
+      out += QString::fromUcs4(l.data(), qsizetype(l.size())).toStdString();
     }
     out += "\r\n";
     file.Write(out);

@@ -41,20 +41,8 @@ TGrid Normalised(const std::vector<std::vector<TMetafile>>& pictures, std::vecto
   return Cells(ex);
 }
 
-TMetafile Page(const std::function<void(TMetafileCanvas&)>& draw) {
-  TMetafile m;
-  m.SetWidth(kPageW);
-  m.SetHeight(kPageH);
-  TMetafileCanvas c(m);
-  c.SetFont(TFont("Arial", -13, 0, clBlack));
-  c.Brush().SetStyle(bsClear);
-  draw(c);
-  c.Close();
-  return m;
-}
-
 TEST(CaptureTest, FragmentsDrawnBackToBackBecomeOneCellAndSingleByteRecordsReadAsBytes) {
-  TMetafile page = Page([](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.TextOut(100, 50, "Temp");
     c.TextOut(c.PenPos().X, 50, "érature 20°");  // continues the first fragment
     c.TextOut(300, 50, "x|y");
@@ -71,7 +59,7 @@ TEST(CaptureTest, FragmentsDrawnBackToBackBecomeOneCellAndSingleByteRecordsReadA
 }
 
 TEST(CaptureTest, ATextEightUnitsLeftJoinsAColumnElevenStartsOne) {
-  TMetafile page = Page([](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.TextOut(100, 50, "a");
     c.TextOut(92, 80, "b");   // 8 left of the column at 100
     c.TextOut(200, 50, "c");
@@ -112,7 +100,7 @@ TEST(CaptureTest, PagesOneAndThreeLieWherePageIndexesPutThem) {
 }
 
 TEST(CaptureTest, TextsInOneCellJoinInsteadOfShiftingTheRow) {
-  TMetafile page = Page([](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.TextOut(100, 50, "left");
     c.SetFont(TFont("Arial", -13, 0, clRed));
     c.Brush().SetStyle(bsSolid);
@@ -135,11 +123,11 @@ TEST(CaptureTest, PicturesTakeCellsOnlyWhenAskedFor) {
     c.Draw(300, 48, bmp);
   };
   TKyRExportAttributes with;
-  TGrid cells = Normalised({{Page(draw)}}, {1}, with);
+  TGrid cells = Normalised({{DrawPage(draw)}}, {1}, with);
   ASSERT_EQ(with.Records().size(), 1u);  // the picture lies right of the only column
   EXPECT_EQ(cells, (TGrid{{"caption"}}));
 
-  TMetafile page = Page([&](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([&](TMetafileCanvas& c) {
     c.TextOut(100, 50, "caption");
     c.TextOut(300, 50, "pic");
     c.Draw(300, 80, bmp);
@@ -160,7 +148,7 @@ TEST(CaptureTest, PicturesTakeCellsOnlyWhenAskedFor) {
 
 TEST(CaptureTest, NothingCapturedGivesOneRowAndNoColumns) {
   TKyRExportAttributes ex;
-  TGrid cells = Normalised({{Page([](TMetafileCanvas& c) { c.TextOut(10, 10, "   "); })}}, {1}, ex);
+  TGrid cells = Normalised({{DrawPage([](TMetafileCanvas& c) { c.TextOut(10, 10, "   "); })}}, {1}, ex);
   EXPECT_TRUE(cells.empty());
   EXPECT_EQ(ex.RowCount(), 1);
   EXPECT_EQ(ex.ColumnCount(), 0);

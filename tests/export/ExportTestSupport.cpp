@@ -45,6 +45,18 @@ TMetafile DrawGridPage(const TGrid& grid, const TGridStyle& style) {
   return m;
 }
 
+TMetafile DrawPage(const std::function<void(TMetafileCanvas&)>& draw) {
+  TMetafile m;
+  m.SetWidth(kPageW);
+  m.SetHeight(kPageH);
+  TMetafileCanvas c(m);
+  c.SetFont(TFont("Arial", -13, 0, clBlack));
+  c.Brush().SetStyle(bsClear);
+  draw(c);
+  c.Close();
+  return m;
+}
+
 void MakeSingleByte(TMetafile& picture, const std::function<bool(const std::string&)>& which) {
   std::vector<uint8_t> out;
   EnumerateMetafile(picture, [&](const TEmfRecord& r) {

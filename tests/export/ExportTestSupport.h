@@ -11,6 +11,10 @@
 #include "platform/gdi/Fonts.h"
 #include "platform/gdi/Metafile.h"
 
+namespace hy {
+class TMetafileCanvas;
+}
+
 namespace hy::test {
 
 using TGrid = std::vector<std::vector<std::string>>;
@@ -30,6 +34,9 @@ constexpr int32_t kPageH = 1123;
 // A page holding `grid` cell by cell, each cell filled in the background
 // colour and its text drawn into it (empty cells are filled only).
 TMetafile DrawGridPage(const TGrid& grid, const TGridStyle& style = {});
+
+// A page drawn by `draw` on a canvas with 10 pt black Arial and a clear brush.
+TMetafile DrawPage(const std::function<void(TMetafileCanvas&)>& draw);
 
 // Rewrites the wide text records whose text `which` selects (and the code
 // page holds) as single-byte text records.

@@ -17,18 +17,6 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-TMetafile Page(const std::function<void(TMetafileCanvas&)>& draw) {
-  TMetafile m;
-  m.SetWidth(kPageW);
-  m.SetHeight(kPageH);
-  TMetafileCanvas c(m);
-  c.SetFont(TFont("Arial", -13, 0, clBlack));
-  c.Brush().SetStyle(bsClear);
-  draw(c);
-  c.Close();
-  return m;
-}
-
 // Rows padded with empty cells to the widest row (XML leaves empty cells out).
 TGrid Padded(TGrid grid, size_t width) {
   for (auto& row : grid) row.resize(std::max(row.size(), width));
@@ -38,12 +26,12 @@ TGrid Padded(TGrid grid, size_t width) {
 TEST(TextExportTest, LaterTextOverwritesAndAFormFeedEndsEachPage) {
   // top - 1 = 32 is line 2; left - 1 = 65 is column 10, character 9
   std::vector<std::vector<TMetafile>> pages = {
-      {Page([](TMetafileCanvas& c) {
+      {DrawPage([](TMetafileCanvas& c) {
         c.TextOut(66, 33, "abcdef");
         c.TextOut(79, 33, "XY");  // column 12
         c.TextOut(1, 1, "top");   // column 0 still starts the line
       })},
-      {Page([](TMetafileCanvas& c) { c.TextOut(66, 17, "next"); })}};
+      {DrawPage([](TMetafileCanvas& c) { c.TextOut(66, 17, "next"); })}};
   std::string dir = TestDir("text");
   TKyRExportToText ex;
   RunExport(ex, pages, {1, 2}, dir + "/r.txt", false);
@@ -57,7 +45,7 @@ TEST(TextExportTest, LaterTextOverwritesAndAFormFeedEndsEachPage) {
 
 TEST(TextExportTest, EmptyPicturesGiveEmptyTextAndCsvFiles) {
   std::string dir = TestDir("empty");
-  std::vector<std::vector<TMetafile>> pages = {{Page([](TMetafileCanvas& c) { c.TextOut(5, 5, "  "); })}};
+  std::vector<std::vector<TMetafile>> pages = {{DrawPage([](TMetafileCanvas& c) { c.TextOut(5, 5, "  "); })}};
   TKyRExportToText text;
   RunExport(text, pages, {1}, dir + "/e.txt", false);
   TKyRExportToCSV csv;
@@ -89,7 +77,7 @@ TEST(CsvExportTest, WithSeparateFilesEachFileHoldsItsOwnPicture) {
 
 TEST(HtmlExportTest, CellsCarryColourSizeCodeAlignmentAndFillers) {
   std::string dir = TestDir("html");
-  TMetafile page = Page([](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.SetFont(TFont("MS Sans Serif", -11, 0, clBlack));  // 8 pt: size code 2
     c.TextOut(100, 50, "plain");
     c.SetFont(TFont("Arial", -16, fsBold, clRed));  // 12 pt: no size code
@@ -125,10 +113,11 @@ TEST(HtmlExportTest, CellsCarryColourSizeCodeAlignmentAndFillers) {
 }
 
 TEST(HtmlExportTest, PicturesGoBesideTheFileOnePerCell) {
+  if (!HavePython()) GTEST_SKIP() << "python3 is missing";
   std::string dir = TestDir("pictures");
   TBitmap bmp(10, 6, pf24bit);
   bmp.Fill(clBlue);
-  TMetafile page = Page([&](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([&](TMetafileCanvas& c) {
     c.TextOut(100, 50, "a");
     c.TextOut(300, 50, "b");
     c.Draw(100, 80, bmp);
@@ -149,7 +138,7 @@ TEST(HtmlExportTest, PicturesGoBesideTheFileOnePerCell) {
 
 TEST(XmlExportTest, RowsWithAndWithoutAttributes) {
   std::string dir = TestDir("xml");
-  TMetafile page = Page([](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.TextOut(100, 50, "a");
     c.TextOut(300, 50, "b");
     c.TextOut(100, 80, "c");
@@ -168,7 +157,7 @@ TEST(XmlExportTest, RowsWithAndWithoutAttributes) {
 
   // a row whose texts all lie in other rows' columns is an element without attributes
   TKyRExportToXML bare;
-  RunExport(bare, {{Page([](TMetafileCanvas& c) {
+  RunExport(bare, {{DrawPage([](TMetafileCanvas& c) {
               TBitmap bmp(4, 4, pf24bit);
               c.TextOut(100, 50, "a");
               c.Draw(100, 90, bmp);
@@ -181,7 +170,7 @@ TEST(XmlExportTest, RowsWithAndWithoutAttributes) {
 TEST(XmlExportTest, LongValuesAreCutBeforeTheirEntities) {
   std::string dir = TestDir("xmlcut");
   std::string text = std::string(250, 'x') + "&&&&&&&&";
-  TMetafile page = Page([&](TMetafileCanvas& c) {
+  TMetafile page = DrawPage([&](TMetafileCanvas& c) {
     c.SetFont(TFont("Arial", -3, 0, clBlack));
     c.TextOut(10, 50, text);
   });
