@@ -184,6 +184,36 @@ TEST(XmlExportTest, LongValuesAreCutBeforeTheirEntities) {
   EXPECT_EQ(cells, (TGrid{{std::string(250, 'x') + "&&&&&"}}));
 }
 
+TEST(XmlExportTest, AnyTextGivesAWellFormedFile) {
+  if (!HavePython()) GTEST_SKIP() << "python3 is missing";
+  const std::vector<std::string> pieces = {"a", "Z9", " ", "&", "<", ">", "\"", "'", "\t", "\n", "\x01", "\x1F",
+                                           "\xC2\xB0", "\xE2\x82\xAC", "\xCE\xA9", "\xF0\x9F\x98\x80", "]]>", "--"};
+  std::mt19937 rng(99);
+  std::vector<std::string> texts, expected;
+  for (int i = 0; i < 40; ++i) {
+    std::string t = "x", e = "x";  // never blank, so every text is captured
+    for (int k = 0; k < 12; ++k) {
+      const std::string& piece = pieces[rng() % pieces.size()];
+      t += piece;
+      e += (piece == "\x01" || piece == "\x1F") ? "\xEF\xBF\xBD" : piece;  // not XML characters: U+FFFD
+    }
+    texts.push_back(t);
+    expected.push_back(e);
+  }
+  TMetafile page = DrawPage([&](TMetafileCanvas& c) {
+    for (size_t i = 0; i < texts.size(); ++i) c.TextOut(40, 40 + int32_t(i) * 20, texts[i]);
+  });
+  std::string dir = TestDir("anyxml");
+  TKyRExportToXML ex;
+  RunExport(ex, {{page}}, {1}, dir + "/a.xml", false);
+  if (std::system("command -v xmllint >/dev/null") == 0) {
+    EXPECT_EQ(std::system(("xmllint --noout '" + dir + "/a.xml'").c_str()), 0);
+  }
+  TGrid cells = ReadWithPython("xml", dir + "/a.xml");
+  ASSERT_EQ(cells.size(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(cells[i], std::vector<std::string>{expected[i]}) << i;
+}
+
 // Every format keeps these texts.
 const TGrid kHardTexts = {{"semi;colon", "\"quoted\"", "a & b"},
                           {"x<y>z", "x|y", "20°"},
