@@ -127,7 +127,7 @@ constexpr TKyRStringEntry kEntries[] = {
     {2160, "Seiten"},
     {2161, "Geben Sie Seitenzahlen und/oder Seitenbereiche durch Kommas getrennt ein. %sZum Beispiel 1,3,5-12."},
     {2162, "Speichern als:"},
-    {2163, "Jede Seite in eigener Datei"},
+    {2163, "Jede Seite in eine eigene Datei"},
     {2164, "Fertiger Bericht (KyReport)"},
 
     {2170, "Exportfilter für Text"},

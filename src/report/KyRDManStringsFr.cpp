@@ -119,7 +119,7 @@ constexpr TKyRStringEntry kEntries[] = {
     {2152, "Propriétés..."},
     {2153, "Copies :"},
     {2154, "Assembler"},
-    {2155, " Étendue "},
+    {2155, " Étendue de pages "},
     {2156, "toutes les pages"},
     {2157, "page en cours"},
     {2158, "paires uniquement"},
