@@ -36,7 +36,10 @@ void TKyRExportAttributes::BeginExport() {
   records_.clear();
   columns_.clear();
   font_ = DefaultExportFont();
+  textAlign_ = 0;
+  bkMode_ = 0;
   bkColor_ = clWhite;
+  currentX_ = currentY_ = 0;
 }
 
 void TKyRExportAttributes::EndExport() {
