@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QPageSize>
+#include <QSizeF>
 
 namespace hy {
 
