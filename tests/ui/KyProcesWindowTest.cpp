@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "report/KyRDMan.h"
+#include "report/PrintKy.h"
 #include "ui/KyProcesWindow.h"
 
 namespace hy {
@@ -121,6 +122,36 @@ TEST_F(KyProcesWindowTest, RunInProcessRunsTheWorkInsideTheModalWindow) {
   EXPECT_FALSE(process.Window()->isVisible());
   process.HideProcess();
   EXPECT_TRUE(mainWindow->isEnabled());
+}
+
+// Three pages; the window must be up while each is made.
+class TThreePages : public TKyPrintComponent {
+public:
+  std::vector<bool> WindowShown;
+  TKyRWindowProcess* Window = nullptr;
+  void BuildReport() override {
+    TKyPrintComponent::BuildReport();
+    BeginDoc();
+    for (int i = 0; i < 3; ++i) {
+      NewPage(false);
+      WindowShown.push_back(Window->Window() && Window->Window()->isVisible());
+    }
+    EndDoc();
+  }
+};
+
+TEST_F(KyProcesWindowTest, ATwoPassPreparationRunsUnderTheWindow) {
+  TThreePages report;
+  report.Window = &process;
+  report.SetProcess(&process);
+  report.SetTwoPass(true);
+  report.Prepare();
+  EXPECT_EQ(report.WindowShown, std::vector<bool>(6, true));
+  EXPECT_EQ(report.Pages().size(), 3u);
+  EXPECT_TRUE(report.Prepared());
+  EXPECT_EQ(process.Window(), nullptr);
+  EXPECT_TRUE(mainWindow->isEnabled());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST(KyRAnimate, DrawsADifferentPictureForEachFrame) {
