@@ -127,8 +127,8 @@ private:
   }
 
   TNode ParseNot() {
-    TNesting nesting(depth_);
     if (!token_.IsKeyword("NOT")) return ParseComparison();
+    TNesting nesting(depth_);
     Advance();
     return Operator(roNot, ParseNot());
   }
@@ -242,9 +242,9 @@ private:
   }
 
   TNode ParseFactor() {
-    TNesting nesting(depth_);
     switch (token_.Kind) {
       case ktLParen: {
+        TNesting nesting(depth_);
         Advance();
         TNode inner = ParseOr();
         if (token_.Kind != ktRParen) Expected("')'");
@@ -261,9 +261,11 @@ private:
         Advance();
         return node;
       }
-      case ktMinus:
+      case ktMinus: {
+        TNesting nesting(depth_);
         Advance();
         return Operator(roNegate, ParseFactor());
+      }
       case ktName: return ParseName();
       default: Expected("Expression");
     }
@@ -305,6 +307,7 @@ private:
     const int number = FindKyRFunction(name);
     if (number < 0) throw EDatabaseError(Format("Unknown function '%s'", name.c_str()));
     const TKyRFunctionInfo& info = KyRFunctionInfo(number);
+    TNesting nesting(depth_);
     auto node = std::make_unique<TKyRExprNode>();
     node->Kind = nkFunction;
     node->Name = info.Name;
