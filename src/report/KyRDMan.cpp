@@ -51,6 +51,10 @@ std::string LoadString(int language, int k) {
   return {};
 }
 
+std::string CreatorCredit() {
+  return LoadString(lnEnglish, kStrCreatorCredit) + " " + LoadString(lnEnglish, kStrCreatorCredit + 1);
+}
+
 TKyRLangID LangIDOfLocale(const QLocale& locale) {
   switch (locale.language()) {
     case QLocale::Russian: return lnRussian;

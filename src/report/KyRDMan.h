@@ -31,7 +31,9 @@ constexpr int kKyRLangCount = 8;
 // Library string numbers used across the report half. A text is always
 // fetched through LoadString; these only name the numbers.
 constexpr int kStrSysVarFirst = 1030;   // "Date" .. "BandLineNo" (15 names)
-constexpr int kStrAboutFirst = 1080;    // about box: 1080..1082
+constexpr int kStrAboutCaption = 1080;
+constexpr int kStrAboutProduct = 1081;
+constexpr int kStrAboutText = 1082;
 constexpr int kStrOK = 1103;            // "&OK"
 constexpr int kStrCancel = 1104;        // "&Cancel"
 constexpr int kStrFile = 1202;          // "File"
@@ -50,10 +52,13 @@ constexpr int kStrPrinting = 2053;      // "Printing..."
 constexpr int kStrPreparing = 2054;     // "Preparing..."
 constexpr int kStrSavePage = 2055;
 constexpr int kStrAllFiles = 2056;      // "All files (*.*)|*.*"
-constexpr int kStrProductName = 2064;   // product identification: 2064, 2065
+constexpr int kStrProductName = 2064;   // "HyCube"
+constexpr int kStrProductCaption = 2065;  // "HyCube Report"
 constexpr int kStrFirstPass = 2066;
 constexpr int kStrSecondPass = 2067;
-constexpr int kStrCreatorCredit = 2068; // creator credit of generated files: 2068..2073
+constexpr int kStrCreatorCredit = 2068; // creator credit of generated files: 2068 + 2069
+constexpr int kStrVersion = 2070;
+constexpr int kStrCopyright = 2071;
 constexpr int kStrExporting = 2074;     // "Exporting..."
 constexpr int kStrExportingPage = 2075; // "Exporting %d page on the %dst bar..."
 constexpr int kStrPropertyMissing = 2076;
@@ -67,6 +72,10 @@ std::string LoadString(int language, int k);
 
 // Whether `language` has its own text for `k` (no fallback).
 bool HasOwnString(int language, int k);
+
+// The credit that generated documents (XML, RTF, PDF) carry: the same text
+// whatever the report's language.
+std::string CreatorCredit();
 
 // The string table's language for a locale: Russian, Ukrainian, German,
 // French, Swedish and Czech select their block; every other language,

@@ -3,18 +3,17 @@
 #include "report/KyRDMan.h"
 
 namespace hy {
-namespace {
-
-const TKyRStringEntry kEnglish[] = {
-    {1828, "page #"},
-    {1831, "Sheet"},
-};
-
-}  // namespace
 
 TKyRStringBlock KyRStringBlock(int language) {
   switch (language) {
-    case lnEnglish: return {kEnglish, std::size(kEnglish)};
+    case lnEnglish: return kKyRStringsEnglish;
+    case lnRussian: return kKyRStringsRussian;
+    case lnUkrainian: return kKyRStringsUkrainian;
+    case lnGerman: return kKyRStringsGerman;
+    case lnFrench: return kKyRStringsFrench;
+    case lnSpanish: return kKyRStringsSpanish;
+    case lnSwedish: return kKyRStringsSwedish;
+    case lnCzech: return kKyRStringsCzech;
     default: return {nullptr, 0};
   }
 }
