@@ -44,6 +44,7 @@
 
 namespace hy {
 
+class TKyPrintBaseComponent;
 class TKyRDataManager;
 
 // Deeper nesting (parentheses, operands, arguments) is refused with
@@ -54,6 +55,10 @@ constexpr int kKyRMaxExprDepth = 200;
 // and value. Date and time types make a number a date.
 using TKyRVariableLookup =
     std::function<bool(const std::string& name, TFieldType& type, Variant& value)>;
+
+// The report component's GetVariable (system variables, user variables,
+// OnGetVariable) as a variable lookup; the report must outlive it.
+TKyRVariableLookup KyRReportVariables(TKyPrintBaseComponent& report);
 
 struct TKyRExprSource {
   TDataSet* Dataset = nullptr;

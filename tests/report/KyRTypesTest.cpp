@@ -5,6 +5,7 @@
 #include "platform/gdi/MetafileCanvas.h"
 #include "report/KyRParsTestSupport.h"
 #include "report/KyRTypes.h"
+#include "report/PrintKy.h"
 
 namespace hy {
 namespace {
@@ -146,6 +147,39 @@ TEST_F(HighLightCheck, WhiteChangesOnlyTheFontOtherColoursFillTheCell) {
   EXPECT_FALSE(ApplyHighLights(canvas, cell, list, t.Context()));
   EXPECT_EQ(canvas.Font().Name(), "Untouched");
   EXPECT_EQ(canvas.RecordCount(), after);
+}
+
+TEST(KyRTypes, ReportVariablesReachTheExpressions) {
+  TKyPrintComponent report;
+  TKyRVariable* total = report.Variables().Add();
+  total->SetName("Total");
+  total->SetCurValue(Variant(int32_t{41}));
+  TKyRVariable* unset = report.Variables().Add();
+  unset->SetName("Unset");
+  TKyRVariable* shadowed = report.Variables().Add();
+  shadowed->SetName("pageno");  // a system variable's name: never reached
+  shadowed->SetCurValue(Variant(int32_t{999}));
+  report.SetOnGetVariable([](TKyPrintBaseComponent&, const std::string& name, bool& accept, TFieldType& type,
+                             Variant& value) {
+    if (name != "Late") return;
+    accept = true;
+    type = ftInteger;
+    value = Variant(int32_t{7});
+  });
+
+  TKyRExprContext context(nullptr, KyRReportVariables(report));
+  EXPECT_EQ(CalculateKyRExpression("total + 1", context).AsInteger(), 42);
+  EXPECT_EQ(CalculateKyRExpression("Unset", context).ToText(), "") << "a Null value reads as empty text";
+  EXPECT_EQ(CalculateKyRExpression("PageNo", context).AsInteger(), 0) << "before any page";
+  EXPECT_EQ(CalculateKyRExpression("Late * 2", context).AsInteger(), 14);
+  EXPECT_EQ(CalculateKyRExpression("Date", context).VarType(), varDate) << "its type makes the day a date";
+  EXPECT_THROW(CalculateKyRExpression("Nobody", context), EDatabaseError);
+
+  TKyPrintComponent copy;
+  copy.SetVariables(report.Variables());
+  ASSERT_EQ(copy.Variables().Count(), 3);
+  EXPECT_EQ(copy.Variables().Items(0)->Name(), "Total");
+  EXPECT_EQ(copy.Variables().Owner(), &copy);
 }
 
 }  // namespace
