@@ -108,23 +108,30 @@ private:
     return node;
   }
 
-  TNode ParseOr() {
-    TNode left = ParseAnd();
-    while (token_.IsKeyword("OR")) {
+  using TParse = TNode (TParser::*)();
+  using TRecognise = TKyROperator (*)(const TKyRToken&);
+
+  // Operands joined left to right by the operators `recognise` knows.
+  TNode Chain(TParse operand, TRecognise recognise) {
+    TNode left = (this->*operand)();
+    for (TKyROperator op = recognise(token_); op != roNone; op = recognise(token_)) {
       Advance();
-      left = Operator(roOr, std::move(left), ParseAnd());
+      left = Operator(op, std::move(left), (this->*operand)());
     }
     return left;
   }
 
-  TNode ParseAnd() {
-    TNode left = ParseNot();
-    while (token_.IsKeyword("AND")) {
-      Advance();
-      left = Operator(roAnd, std::move(left), ParseNot());
-    }
-    return left;
+  static TKyROperator OrOperator(const TKyRToken& t) { return t.IsKeyword("OR") ? roOr : roNone; }
+  static TKyROperator AndOperator(const TKyRToken& t) { return t.IsKeyword("AND") ? roAnd : roNone; }
+  static TKyROperator AddOperator(const TKyRToken& t) {
+    return t.Kind == ktPlus ? roAdd : t.Kind == ktMinus ? roSub : roNone;
   }
+  static TKyROperator MulOperator(const TKyRToken& t) {
+    return t.Kind == ktStar ? roMul : t.Kind == ktSlash ? roDiv : roNone;
+  }
+
+  TNode ParseOr() { return Chain(&TParser::ParseAnd, OrOperator); }
+  TNode ParseAnd() { return Chain(&TParser::ParseNot, AndOperator); }
 
   TNode ParseNot() {
     if (!token_.IsKeyword("NOT")) return ParseComparison();
@@ -221,25 +228,8 @@ private:
     return Finish(std::move(node));
   }
 
-  TNode ParseAdditive() {
-    TNode left = ParseMultiplicative();
-    while (token_.Kind == ktPlus || token_.Kind == ktMinus) {
-      const TKyROperator op = token_.Kind == ktPlus ? roAdd : roSub;
-      Advance();
-      left = Operator(op, std::move(left), ParseMultiplicative());
-    }
-    return left;
-  }
-
-  TNode ParseMultiplicative() {
-    TNode left = ParseFactor();
-    while (token_.Kind == ktStar || token_.Kind == ktSlash) {
-      const TKyROperator op = token_.Kind == ktStar ? roMul : roDiv;
-      Advance();
-      left = Operator(op, std::move(left), ParseFactor());
-    }
-    return left;
-  }
+  TNode ParseAdditive() { return Chain(&TParser::ParseMultiplicative, AddOperator); }
+  TNode ParseMultiplicative() { return Chain(&TParser::ParseFactor, MulOperator); }
 
   TNode ParseFactor() {
     switch (token_.Kind) {
