@@ -82,21 +82,25 @@ void TKyRPrinter::SetPaperFromPrinter() const {
 
 void TKyRPrinter::SetPaperSize(TKyRPaperSize size) {
   paperSize_ = size;
-  if (size == psDefault) {
+  RefreshPaper();
+}
+
+void TKyRPrinter::RefreshPaper() const {
+  if (paperSize_ == psDefault) {
     SetPaperFromPrinter();
   } else {
-    width_ = TenthsMmToPageUnits(PaperInfo(size).Width);
-    height_ = TenthsMmToPageUnits(PaperInfo(size).Height);
+    width_ = TenthsMmToPageUnits(PaperInfo(paperSize_).Width);
+    height_ = TenthsMmToPageUnits(PaperInfo(paperSize_).Height);
   }
 }
 
 int32_t TKyRPrinter::PaperSizeWidth() const {
-  if (width_ < 1) const_cast<TKyRPrinter*>(this)->SetPaperSize(paperSize_);
+  if (width_ < 1) RefreshPaper();
   return width_;
 }
 
 int32_t TKyRPrinter::PaperSizeHeight() const {
-  if (height_ < 1) const_cast<TKyRPrinter*>(this)->SetPaperSize(paperSize_);
+  if (height_ < 1) RefreshPaper();
   return height_;
 }
 

@@ -127,6 +127,8 @@ public:
 private:
   TPrinterCaps Caps() const;
   void SetPaperFromPrinter() const;
+  // Width and height from the paper (the printer's for psDefault).
+  void RefreshPaper() const;
 
   TPlatformPrinter* printer_;
   int32_t printerIndex_ = -1;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <set>
 
 #include "report/KyRDMan.h"

@@ -40,7 +40,8 @@ std::string FormatNumbers(std::string_view format, std::initializer_list<int64_t
   return out;
 }
 
-TKyPrintBaseComponent::TKyPrintBaseComponent(TComponent* owner) : TComponent(owner) {}
+TKyPrintBaseComponent::TKyPrintBaseComponent(TComponent* owner)
+    : TComponent(owner), silentProcess_(std::make_unique<TKySilentProcess>()) {}
 
 TKyPrintBaseComponent::~TKyPrintBaseComponent() {
   Destroying();
@@ -53,11 +54,7 @@ void TKyPrintBaseComponent::SetPrinter(TPlatformPrinter* printer) {
   savedPrinterSetting_.SetPrinter(printer);
 }
 
-TKyProcess& TKyPrintBaseComponent::Process() const {
-  if (process_) return *process_;
-  if (!silentProcess_) const_cast<TKyPrintBaseComponent*>(this)->silentProcess_ = std::make_unique<TKySilentProcess>();
-  return *silentProcess_;
-}
+TKyProcess& TKyPrintBaseComponent::Process() const { return process_ ? *process_ : *silentProcess_; }
 
 int32_t TKyPrintBaseComponent::BarCount() const {
   if (InPass2()) return passBarCount_;

@@ -79,7 +79,8 @@ void TKyRAnimate::paintEvent(QPaintEvent*) {
   // The sheet leaves the left folder, arcs over and drops into the right one.
   const double t = frame_ / double(kFrameCount - 1);
   const double x = from.center().x() + (to.center().x() - from.center().x()) * t;
-  const double y = from.top() + 4 - std::sin(t * M_PI) * (h - 22);
+  const double rest = from.top() + 8, peak = 11;  // the sheet stays inside the strip
+  const double y = rest - std::sin(t * M_PI) * (rest - peak);
   DrawSheet(p, QPointF(x, y), -20 + 40 * t);
 }
 

@@ -44,24 +44,23 @@ int16_t CodeFromDuplex(QPrinter::DuplexMode mode) {
 
 }  // namespace
 
-TQtPrinter::TQtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+TQtPrinter::TQtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) { Refresh(); }
 
 TQtPrinter::~TQtPrinter() {
   if (painter_) Abort();
 }
 
-std::vector<std::string> TQtPrinter::Printers() const {
-  std::vector<std::string> names;
-  for (const QString& n : QPrinterInfo::availablePrinterNames()) names.push_back(n.toStdString());
-  return names;
+void TQtPrinter::Refresh() {
+  names_.clear();
+  for (const QString& n : QPrinterInfo::availablePrinterNames()) names_.push_back(n.toStdString());
+  if (index_ >= static_cast<int32_t>(names_.size())) index_ = -1;
 }
 
-bool TQtPrinter::HasPrinter() const { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
+std::vector<std::string> TQtPrinter::Printers() const { return names_; }
 
 void TQtPrinter::SetPrinterIndex(int32_t index) {
-  const QStringList names = QPrinterInfo::availablePrinterNames();
-  index_ = index >= 0 && index < names.size() ? index : -1;
-  const QString name = index_ >= 0 ? names[index_] : QPrinterInfo::defaultPrinterName();
+  index_ = index >= 0 && index < static_cast<int32_t>(names_.size()) ? index : -1;
+  const QString name = index_ >= 0 ? QString::fromStdString(names_[index_]) : QPrinterInfo::defaultPrinterName();
   if (!name.isEmpty()) printer_->setPrinterName(name);
 }
 

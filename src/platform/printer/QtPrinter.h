@@ -1,6 +1,7 @@
 // The installed printers through Qt Print Support. With no printer installed
 // the list is empty, the capabilities are those of FallbackCaps and a job
-// raises EPrinterError. Needs a QGuiApplication.
+// raises EPrinterError. The list is read once (asking the print server is
+// slow); Refresh reads it again. Needs a QGuiApplication.
 #pragma once
 
 #include <memory>
@@ -37,12 +38,14 @@ public:
 
   // The Qt printer behind this object (for the print dialog of the program).
   QPrinter& Device();
+  void Refresh();
 
 private:
-  bool HasPrinter() const;
+  bool HasPrinter() const { return !names_.empty(); }
 
   std::unique_ptr<QPrinter> printer_;
   std::unique_ptr<QPainter> painter_;
+  std::vector<std::string> names_;
   int32_t index_ = -1;
 };
 

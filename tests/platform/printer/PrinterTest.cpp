@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <cstdlib>
 
+#include "platform/gdi/GuiApp.h"
 #include "platform/printer/QtPrinter.h"
 #include "platform/printer/RecordingPrinter.h"
 
@@ -19,16 +19,8 @@ class NoPrinterEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
     setenv("CUPS_SERVER", "/nonexistent/hy-test-cups.sock", 1);
-    if (!QGuiApplication::instance()) {
-      static int argc = 1;
-      static char name[] = "test_printer";
-      static char* argv[] = {name, nullptr};
-      app_ = new QGuiApplication(argc, argv);
-    }
+    EnsureGuiApplication();
   }
-
-private:
-  QGuiApplication* app_ = nullptr;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new NoPrinterEnvironment);
