@@ -202,12 +202,7 @@ int32_t TKyAutoPrint::DrawCellText(TMetafileCanvas& canvas, std::string text, ui
   if (highLights_.Count() > 0) {
     if (!exprContext_) {
       if (dataManager_->Datasets().Count() == 0) dataManager_->CollectDatasets(nullptr, Owner());
-      exprContext_ = std::make_shared<TKyRExprContext>(
-          dataManager_, [this](const std::string& name, TFieldType& type, Variant& value) {
-            bool accept = false;
-            GetVariable(name, accept, type, value);
-            return accept;
-          });
+      exprContext_ = std::make_shared<TKyRExprContext>(dataManager_, KyRReportVariables(*this));
     }
     if (flags & DT_CALCRECT) {
       if (const TKyRHighLight* h = FindHoldingHighLight(highLights_, *exprContext_)) canvas.SetFont(h->Font());

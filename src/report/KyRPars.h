@@ -21,9 +21,9 @@
 // - LIKE: strings only; "%" matches any run of characters, "_" one
 //   character, everything else itself, case-sensitively; no escape character.
 // - IN: true when the value equals one of the list's values by the "=" rule.
-// - +: numbers, strings (joined), a date and a number (a date); -: numbers,
-//   a date minus a number (a date), a date minus a date (days); * and /:
-//   numbers only; unary -: numbers.
+// - +: numbers, strings (joined), a date and a number or another date (a
+//   date: day plus time); -: numbers, a date minus a number (a date), a date
+//   minus a date (days); * and /: numbers only; unary -: numbers.
 // - NOT, AND, OR: Booleans, numbers (non-zero is true), the texts "True" and
 //   "False"; Null counts as false. AND and OR skip their right operand when
 //   the left decides.
@@ -44,6 +44,7 @@
 
 namespace hy {
 
+class TKyPrintBaseComponent;
 class TKyRDataManager;
 
 // Deeper nesting (parentheses, operands, arguments) is refused with
@@ -54,6 +55,10 @@ constexpr int kKyRMaxExprDepth = 200;
 // and value. Date and time types make a number a date.
 using TKyRVariableLookup =
     std::function<bool(const std::string& name, TFieldType& type, Variant& value)>;
+
+// The report component's GetVariable (system variables, user variables,
+// OnGetVariable) as a variable lookup; the report must outlive it.
+TKyRVariableLookup KyRReportVariables(TKyPrintBaseComponent& report);
 
 struct TKyRExprSource {
   TDataSet* Dataset = nullptr;

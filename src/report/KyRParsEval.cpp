@@ -57,7 +57,7 @@ Variant KyRArithmetic(char op, const Variant& a, const Variant& b) {
   bool ok = false;
   switch (op) {
     case '+':
-      ok = numbers || (ca == vcString && cb == vcString) || (ca == vcDate && cb == vcNumber) ||
+      ok = numbers || (ca == vcString && cb == vcString) || (ca == vcDate && (cb == vcNumber || cb == vcDate)) ||
            (ca == vcNumber && cb == vcDate);
       break;
     case '-': ok = numbers || (ca == vcDate && (cb == vcNumber || cb == vcDate)); break;

@@ -108,27 +108,34 @@ private:
     return node;
   }
 
-  TNode ParseOr() {
-    TNode left = ParseAnd();
-    while (token_.IsKeyword("OR")) {
+  using TParse = TNode (TParser::*)();
+  using TRecognise = TKyROperator (*)(const TKyRToken&);
+
+  // Operands joined left to right by the operators `recognise` knows.
+  TNode Chain(TParse operand, TRecognise recognise) {
+    TNode left = (this->*operand)();
+    for (TKyROperator op = recognise(token_); op != roNone; op = recognise(token_)) {
       Advance();
-      left = Operator(roOr, std::move(left), ParseAnd());
+      left = Operator(op, std::move(left), (this->*operand)());
     }
     return left;
   }
 
-  TNode ParseAnd() {
-    TNode left = ParseNot();
-    while (token_.IsKeyword("AND")) {
-      Advance();
-      left = Operator(roAnd, std::move(left), ParseNot());
-    }
-    return left;
+  static TKyROperator OrOperator(const TKyRToken& t) { return t.IsKeyword("OR") ? roOr : roNone; }
+  static TKyROperator AndOperator(const TKyRToken& t) { return t.IsKeyword("AND") ? roAnd : roNone; }
+  static TKyROperator AddOperator(const TKyRToken& t) {
+    return t.Kind == ktPlus ? roAdd : t.Kind == ktMinus ? roSub : roNone;
   }
+  static TKyROperator MulOperator(const TKyRToken& t) {
+    return t.Kind == ktStar ? roMul : t.Kind == ktSlash ? roDiv : roNone;
+  }
+
+  TNode ParseOr() { return Chain(&TParser::ParseAnd, OrOperator); }
+  TNode ParseAnd() { return Chain(&TParser::ParseNot, AndOperator); }
 
   TNode ParseNot() {
-    TNesting nesting(depth_);
     if (!token_.IsKeyword("NOT")) return ParseComparison();
+    TNesting nesting(depth_);
     Advance();
     return Operator(roNot, ParseNot());
   }
@@ -221,30 +228,13 @@ private:
     return Finish(std::move(node));
   }
 
-  TNode ParseAdditive() {
-    TNode left = ParseMultiplicative();
-    while (token_.Kind == ktPlus || token_.Kind == ktMinus) {
-      const TKyROperator op = token_.Kind == ktPlus ? roAdd : roSub;
-      Advance();
-      left = Operator(op, std::move(left), ParseMultiplicative());
-    }
-    return left;
-  }
-
-  TNode ParseMultiplicative() {
-    TNode left = ParseFactor();
-    while (token_.Kind == ktStar || token_.Kind == ktSlash) {
-      const TKyROperator op = token_.Kind == ktStar ? roMul : roDiv;
-      Advance();
-      left = Operator(op, std::move(left), ParseFactor());
-    }
-    return left;
-  }
+  TNode ParseAdditive() { return Chain(&TParser::ParseMultiplicative, AddOperator); }
+  TNode ParseMultiplicative() { return Chain(&TParser::ParseFactor, MulOperator); }
 
   TNode ParseFactor() {
-    TNesting nesting(depth_);
     switch (token_.Kind) {
       case ktLParen: {
+        TNesting nesting(depth_);
         Advance();
         TNode inner = ParseOr();
         if (token_.Kind != ktRParen) Expected("')'");
@@ -261,9 +251,11 @@ private:
         Advance();
         return node;
       }
-      case ktMinus:
+      case ktMinus: {
+        TNesting nesting(depth_);
         Advance();
         return Operator(roNegate, ParseFactor());
+      }
       case ktName: return ParseName();
       default: Expected("Expression");
     }
@@ -305,6 +297,7 @@ private:
     const int number = FindKyRFunction(name);
     if (number < 0) throw EDatabaseError(Format("Unknown function '%s'", name.c_str()));
     const TKyRFunctionInfo& info = KyRFunctionInfo(number);
+    TNesting nesting(depth_);
     auto node = std::make_unique<TKyRExprNode>();
     node->Kind = nkFunction;
     node->Name = info.Name;

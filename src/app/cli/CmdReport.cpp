@@ -264,11 +264,7 @@ void Configure(TKyPrintHyCube& report, const ReportOptions& o) {
   if (o.subject) doc.SetSubject(*o.subject);
   if (o.keywords) doc.SetKeywords(*o.keywords);
 
-  const TKyRExprContext check(&report.DataManager(), [&](const std::string& name, TFieldType& type, Variant& v) {
-    bool accept = false;
-    report.GetVariable(name, accept, type, v);
-    return accept;
-  });
+  const TKyRExprContext check(&report.DataManager(), KyRReportVariables(report));
   for (const HighLightOption& h : o.highLights) {
     try {
       ParseKyRExpression(h.expression, check);
