@@ -356,3 +356,17 @@ TEST_F(GridReport, RowsAreAsHighAsTheirTallestWrappedCell) {
 
 }  // namespace
 }  // namespace hy
+
+namespace hy {
+namespace {
+
+TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
+  grid.PrinterSetting().SetPaperSizeWidth(1500);
+  grid.Widths.assign(14, 100);  // 14 x 104 = 1456 of 1480 available
+  grid.Prepare();
+  EXPECT_EQ(grid.BarCount(), 1);
+  EXPECT_EQ(grid.FindPage(0, 0)->RightMargin(), 10);
+}
+
+}  // namespace
+}  // namespace hy

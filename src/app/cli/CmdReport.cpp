@@ -251,7 +251,11 @@ void Configure(TKyPrintHyCube& report, const ReportOptions& o) {
       printer.SetPaperSizeHeight(o.paperHeight);
     }
   }
-  if (o.landscape) printer.SetOrientation(spoLandscape);
+  if (o.landscape) {
+    // The stored paper is upright; turning it from there swaps its sides.
+    if (printer.Orientation() == spoDefault) printer.SetOrientation(spoPortrait);
+    printer.SetOrientation(spoLandscape);
+  }
   if (o.margins) printer.SetMargins(*o.margins);
   if (o.rowStyle) report.Style().SetRowStyle(*o.rowStyle);
   if (o.autoFit) report.SetAutoFit(true);
