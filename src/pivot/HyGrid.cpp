@@ -88,13 +88,8 @@ void TDisplayDims::ItemChanged(TDisplayDim&, TDisplayDimChange kind) {
 void THyGridDataLink::DataEvent(TDecisionDataEvent event) {
   if (Busy() || !grid_) return;
   SetBusy(true);
-  try {
-    grid_->DataEvent(event);
-  } catch (...) {
-    SetBusy(false);
-    throw;
-  }
-  SetBusy(false);
+  const auto idle = ScopeExit([this] { SetBusy(false); });
+  grid_->DataEvent(event);
 }
 
 // --- TCustomHyGrid
@@ -210,9 +205,10 @@ bool TCustomHyGrid::Totals() const {
 
 void TCustomHyGrid::SetTotals(bool value) {
   const bool was = dimensions_.Updating();
-  dimensions_.SetUpdating(true);
-  for (int32_t i = 0; i < dimensions_.Count(); ++i) dimensions_[i]->SetSubtotals(value);
-  dimensions_.SetUpdating(was);
+  {
+    const auto quiet = dimensions_.QuietScope();
+    for (int32_t i = 0; i < dimensions_.Count(); ++i) dimensions_[i]->SetSubtotals(value);
+  }
   if (!was && !IsLoading()) SyncDimensions();
 }
 
@@ -252,6 +248,10 @@ void TCustomHyGrid::InvalidateCell(int32_t x, int32_t y) {
 
 void TCustomHyGrid::ShapeChanged() {
   if (view_) view_->ModelShapeChanged();
+}
+
+void TCustomHyGrid::LayoutChanged() {
+  if (view_) view_->ModelLayoutChanged();
 }
 
 void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
@@ -297,8 +297,7 @@ void TCustomHyGrid::Loaded() {
 void TCustomHyGrid::SyncDimensions() {
   THySource* source = DecisionSource();
   if (source) {
-    const bool was = dimensions_.Updating();
-    dimensions_.SetUpdating(true);
+    const auto quiet = dimensions_.QuietScope();
     const int32_t dims = source->DimensionCount();
     const int32_t sums = source->SummaryCount();
     if (dimensions_.Count() != dims + sums) {
@@ -320,7 +319,6 @@ void TCustomHyGrid::SyncDimensions() {
       if (charWidth < 0) charWidth = MeasureText(font_, "W0") / 2;
       dd.SetWidth(object->MapItem()->Width() * charWidth);
     }
-    dimensions_.SetUpdating(was);
   }
   Layout();
 }
@@ -341,7 +339,7 @@ void TCustomHyGrid::Layout() {
   if (!IsActiveSource()) {
     if (populated_) {
       ResetEmpty();
-      ShapeChanged();
+      LayoutChanged();
       Invalidate();
     }
     return;
@@ -361,37 +359,38 @@ void TCustomHyGrid::Layout() {
   populated_ = true;
   dragging_ = 0;
 
-  inLayout_ = true;
-  colWidths_.assign(dataCols + rowLevels_ + outlinerCols_, defaultColWidth_);
-  rowHeights_.assign(dataRows + colLevels_ + captionRows_, defaultRowHeight_);
-  if (outlinerCols_) colWidths_[0] = kOutlinerWidth;
-  for (int32_t level = 0; level < rowLevels_; ++level) {
-    const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Rows, level));
-    if (dd) colWidths_[outlinerCols_ + level] = std::max(dd->Width(), 0);
-  }
-  // A level whose subtotals are off hides the positions where its own
-  // subtotal starts; deeper levels are -1 there too but start no group.
-  auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count, std::vector<int32_t>& sizes,
-                           int32_t first) {
-    for (int32_t level = 0; level < levels; ++level) {
-      const TDisplayDim* dd = DisplayDimOf(DimAtLevel(axis, level));
-      if (!dd || dd->Subtotals()) continue;
-      for (int32_t pos = 0; pos < count; ++pos) {
-        bool isSum = false, groupStart = false;
-        source->GetHeaderValue(axis, level, pos, isSum, groupStart);
-        if (isSum && groupStart) sizes[first + pos] = 0;
-      }
+  {
+    const TValueScope<bool> sizing(inLayout_, true);
+    colWidths_.assign(dataCols + rowLevels_ + outlinerCols_, defaultColWidth_);
+    rowHeights_.assign(dataRows + colLevels_ + captionRows_, defaultRowHeight_);
+    if (outlinerCols_) colWidths_[0] = kOutlinerWidth;
+    for (int32_t level = 0; level < rowLevels_; ++level) {
+      const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Rows, level));
+      if (dd) colWidths_[outlinerCols_ + level] = std::max(dd->Width(), 0);
     }
-  };
-  hideSubtotals(TDimAxis::Rows, rowLevels_, dataRows, rowHeights_, fixedRows_);
-  dataWidth_ = defaultColWidth_;
-  for (int32_t level = 0; level < colLevels_; ++level)
-    if (const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Cols, level)))
-      dataWidth_ = std::max(dataWidth_, dd->Width());
-  std::fill(colWidths_.begin() + fixedCols_, colWidths_.end(), dataWidth_);
-  hideSubtotals(TDimAxis::Cols, colLevels_, dataCols, colWidths_, fixedCols_);
-  inLayout_ = false;
-  ShapeChanged();
+    // A level whose subtotals are off hides the positions where its own
+    // subtotal starts; deeper levels are -1 there too but start no group.
+    auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count, std::vector<int32_t>& sizes,
+                             int32_t first) {
+      for (int32_t level = 0; level < levels; ++level) {
+        const TDisplayDim* dd = DisplayDimOf(DimAtLevel(axis, level));
+        if (!dd || dd->Subtotals()) continue;
+        for (int32_t pos = 0; pos < count; ++pos) {
+          bool isSum = false, groupStart = false;
+          source->GetHeaderValue(axis, level, pos, isSum, groupStart);
+          if (isSum && groupStart) sizes[first + pos] = 0;
+        }
+      }
+    };
+    hideSubtotals(TDimAxis::Rows, rowLevels_, dataRows, rowHeights_, fixedRows_);
+    dataWidth_ = defaultColWidth_;
+    for (int32_t level = 0; level < colLevels_; ++level)
+      if (const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Cols, level)))
+        dataWidth_ = std::max(dataWidth_, dd->Width());
+    std::fill(colWidths_.begin() + fixedCols_, colWidths_.end(), dataWidth_);
+    hideSubtotals(TDimAxis::Cols, colLevels_, dataCols, colWidths_, fixedCols_);
+  }
+  LayoutChanged();
   Invalidate();
 }
 

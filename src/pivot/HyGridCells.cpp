@@ -222,6 +222,39 @@ bool TCustomHyGrid::GetValueArray(int32_t x, int32_t y, TValueArray& values) con
   return source->GetValueArray(x, y, values);
 }
 
+TCustomHyGrid::TAxisAnchor TCustomHyGrid::AnchorAt(TDimAxis axis, int32_t pos) const {
+  TAxisAnchor anchor;
+  const THySource* source = DecisionSource();
+  if (!populated_ || !IsActiveSource()) return anchor;
+  const TAxisEntries& index = axis == TDimAxis::Rows ? source->RowIndex() : source->ColIndex();
+  for (int32_t level = 0; level < static_cast<int32_t>(index.size()); ++level) {
+    const std::vector<int16_t>& entries = index[level];
+    if (pos < 0 || pos >= static_cast<int32_t>(entries.size())) return {};
+    anchor.push_back({DimAtLevel(axis, level), entries[pos]});
+  }
+  return anchor;
+}
+
+int32_t TCustomHyGrid::FindAnchor(TDimAxis axis, const TAxisAnchor& anchor) const {
+  const THySource* source = DecisionSource();
+  if (anchor.empty() || !populated_ || !IsActiveSource()) return -1;
+  const TAxisEntries& index = axis == TDimAxis::Rows ? source->RowIndex() : source->ColIndex();
+  const int32_t levels = static_cast<int32_t>(index.size());
+  // (level now, value) of every anchor dimension still open on the axis.
+  std::vector<std::pair<int32_t, int16_t>> wanted;
+  for (const TAnchorValue& a : anchor)
+    for (int32_t level = 0; level < levels; ++level)
+      if (DimAtLevel(axis, level) == a.Dim) wanted.emplace_back(level, a.Value);
+  if (wanted.empty()) return -1;
+  const int32_t count = static_cast<int32_t>(index[0].size());
+  for (int32_t pos = 0; pos < count; ++pos) {
+    bool match = true;
+    for (const auto& [level, value] : wanted) match = match && index[level][pos] == value;
+    if (match) return pos;
+  }
+  return -1;
+}
+
 // --- painting
 
 TCellPaint TCustomHyGrid::CellPaint(int32_t col, int32_t row, TGridDrawState gridState) {

@@ -38,6 +38,7 @@ public:
 
   // THyGridView
   void ModelShapeChanged() override;
+  void ModelLayoutChanged() override;
   void ModelInvalidate() override;
   void ModelInvalidateCell(int32_t col, int32_t row) override;
   void ModelDestroyed() override;
@@ -59,14 +60,20 @@ protected:
 
 private:
   void Attach();
+  // Keeps what the top-left shows, to find it again after a pivot.
+  void RememberTopLeft();
   void ShowQuickMenu(TQuickMenu& menu, int32_t x, int32_t y);
+  // The quick menu of the current cell, for the keyboard.
+  void ShowCellMenu();
   // The cell under a viewport point in data coordinates, with the zone of
   // its width the point is in.
   bool DataCellAt(QPoint point, int32_t& x, int32_t& y, TCellZone& zone) const;
 
   TCustomHyGrid* model_ = nullptr;
   std::unique_ptr<TCustomHyGrid> ownModel_;
-  bool syncing_ = false;
+  bool restoring_ = false;
+  TCustomHyGrid::TAxisAnchor rowAnchor_;
+  TCustomHyGrid::TAxisAnchor colAnchor_;
   QMenu* popup_ = nullptr;
 };
 
