@@ -73,7 +73,6 @@ void THyGrid::ModelLayoutChanged() {
     const int32_t row = model_->FindAnchor(TDimAxis::Rows, rowAnchor_);
     const int32_t col = model_->FindAnchor(TDimAxis::Cols, colAnchor_);
     SetTopLeft(FixedCols() + std::max(col, 0), FixedRows() + std::max(row, 0));
-    MoveCurrent(std::max(Col(), FixedCols()), std::max(Row(), FixedRows()));
   }
   RememberTopLeft();
 }

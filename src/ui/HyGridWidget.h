@@ -33,8 +33,11 @@ public:
   // A glyph image of the grid (15 × 15), drawn by the program.
   static const QPixmap& Glyph(TGridGlyph glyph);
 
-  // The whole grid, unscrolled, as an image of its full size.
-  QImage RenderImage();
+  // The whole grid, unscrolled, as an image of its full size; `scale` is
+  // the device pixels per grid pixel (a fractional screen scale).
+  QImage RenderImage(double scale = 1.0);
+  // Size of that image in grid pixels, from the geometry alone.
+  QSize RenderSize() const;
 
   // THyGridView
   void ModelShapeChanged() override;

@@ -316,5 +316,166 @@ TEST_F(HyGridWidgetTest, PaintsCellsInTheirColours) {
     image.save(QString::fromStdString(std::string(dir) + "/grid-widget.png"));
 }
 
+// Lengths of the runs of exactly `ink` along a line of the image.
+std::vector<int> InkRuns(const QImage& image, bool vertical, int at, int from, QColor ink) {
+  std::vector<int> runs;
+  int run = 0;
+  const int end = vertical ? image.height() : image.width();
+  for (int i = from; i < end; ++i) {
+    const QColor c = vertical ? image.pixelColor(at, i) : image.pixelColor(i, at);
+    if (c == ink) {
+      ++run;
+    } else if (run) {
+      runs.push_back(run);
+      run = 0;
+    }
+  }
+  if (run) runs.push_back(run);
+  return runs;
+}
+
+TEST_F(HyGridWidgetTest, GridLinesHaveOneWidthAtAFractionalScale) {
+  // Texts in blue, so that only lines are black.
+  for (TFont* font : {&model->CaptionFont(), &model->DataFont(), &model->LabelFont(),
+                      &model->LabelSumFont(), &model->Font()})
+    font->SetColor(0xFF0000);
+  for (double scale : {1.0, 1.25, 1.5, 1.75, 2.0}) {
+    const QImage image = widget->RenderImage(scale);
+    if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+      image.save(QString::fromStdString(std::string(dir) + "/grid-scale-" +
+                                        std::to_string(int(scale * 100)) + ".png"));
+    // Down a data column left of its text, and along a data row under it.
+    const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
+    const std::vector<int> horizontal =
+        InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
+    const std::vector<int> vertical =
+        InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
+    ASSERT_EQ(horizontal.size(), 8u) << scale;  // 7 data rows and the bottom edge
+    ASSERT_EQ(vertical.size(), 4u) << scale;    // 3 data columns and the right edge
+    const int width = std::max(1, int(std::lround(scale)));
+    for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
+    for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
+  }
+}
+
+TEST_F(HyGridWidgetTest, GridLinesOnScreenHaveOneWidth) {
+  for (TFont* font : {&model->CaptionFont(), &model->DataFont(), &model->LabelFont(),
+                      &model->LabelSumFont(), &model->Font()})
+    font->SetColor(0xFF0000);
+  // The whole window: the viewport sits inside the frame, at a fractional
+  // device position under a fractional scale.
+  const QPixmap shot = widget->grab();
+  const double scale = shot.devicePixelRatio();
+  const QPoint origin = widget->viewport()->mapTo(widget.get(), QPoint(0, 0)) * scale;
+  const QImage image = shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y())));
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    image.save(QString::fromStdString(std::string(dir) + "/grid-screen-" +
+                                      std::to_string(int(scale * 100)) + ".png"));
+  const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
+  const std::vector<int> horizontal =
+      InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
+  const std::vector<int> vertical = InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
+  ASSERT_EQ(horizontal.size(), 8u) << scale;
+  ASSERT_EQ(vertical.size(), 4u) << scale;
+  const int width = std::max(1, int(std::lround(scale)));
+  for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
+  for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
+}
+
+// A grid too small to show the whole cross-tab.
+class SmallGridWidgetTest : public HyGridWidgetTest {
+protected:
+  void SetUp() override {
+    HyGridWidgetTest::SetUp();
+    widget->resize(330, 110);
+    QCoreApplication::processEvents();
+  }
+  void Shoot(const char* name) {
+    if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+      widget->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+  }
+  // The label of the first data row on screen, at a row label level.
+  std::string TopRowLabel(int32_t x) const {
+    return model->CellText(x, widget->TopRow() - model->FixedRows());
+  }
+};
+
+TEST_F(SmallGridWidgetTest, APivotAtTheTopLeftStaysThere) {
+  Shoot("pivot-before");
+  DragTo(At(0, -2), At(-1, -1, 0.9));  // Year to the rows, after Product
+  Shoot("pivot-after");
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ Year+ | ");
+  EXPECT_EQ(widget->FixedRows(), 1);
+  // The first data row and the captions are on screen.
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+  EXPECT_EQ(widget->LeftCol(), widget->FixedCols());
+  EXPECT_FALSE(widget->CellRect(widget->FixedCols(), widget->FixedRows()).isEmpty());
+  EXPECT_EQ(model->CellText(-3, 0), "East");
+
+  Click(At(-1, -1, 0.9));  // Year's caption: nothing after it; the plus cell closes all
+  Click(At(-4, -1));
+  EXPECT_EQ(test::Pivot(*source), "Region- Product- Year- | ");
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+  EXPECT_EQ(widget->LeftCol(), widget->FixedCols());
+}
+
+TEST_F(SmallGridWidgetTest, AScrolledViewKeepsItsFirstRowAcrossAPivot) {
+  widget->SetTopRow(model->FixedRows() + 3);  // West, A
+  ASSERT_EQ(TopRowLabel(-2), "West");
+  Shoot("scrolled-before");
+  Click(At(-2, -1, 0.9));  // Region's right quarter closes Product
+  Shoot("scrolled-after");
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  EXPECT_EQ(TopRowLabel(-1), "West");
+  // And back: West's first row again.
+  Click(At(-1, -1, 0.9));
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+  EXPECT_EQ(TopRowLabel(-2), "West");
+  EXPECT_EQ(TopRowLabel(-1), "A");
+
+  // A pivot that removes the row dimensions goes to the top.
+  widget->SetTopRow(model->FixedRows() + 3);
+  DragTo(At(-2, -1), At(0, -2, 0.9));  // Region to the columns
+  DragTo(At(-1, -1), At(1, -3, 0.9));  // and Product
+  EXPECT_EQ(test::Pivot(*source), " | Year+ Region+ Product+");
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+}
+
+TEST_F(SmallGridWidgetTest, TheKeyboardOpensMenusAndGlyphs) {
+  widget->setFocus();
+  // From the first data cell, Left and Up reach the labels and captions.
+  widget->MoveCurrent(model->FixedCols(), model->FixedRows());
+  QTest::keyClick(widget.get(), Qt::Key_Left);
+  QTest::keyClick(widget.get(), Qt::Key_Up);
+  EXPECT_EQ(widget->Col(), model->FixedCols() - 1);
+  EXPECT_EQ(widget->Row(), model->FixedRows() - 1);  // Product's caption
+
+  QTest::keyClick(widget.get(), Qt::Key_Menu);
+  ASSERT_NE(widget->PopupMenu(), nullptr);
+  EXPECT_TRUE(widget->PopupMenu()->isVisible());
+  ASSERT_NE(MenuAction("Display Data Only"), nullptr);
+  widget->PopupMenu()->close();
+
+  QTest::keyClick(widget.get(), Qt::Key_Left);  // Region's caption, whose minus closes Product
+  QTest::keyClick(widget.get(), Qt::Key_Return);
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  QTest::keyClick(widget.get(), Qt::Key_Return);  // its plus opens it again
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+
+  // Shift+F10 on a label offers the drill; on a data cell the general menu.
+  widget->MoveCurrent(model->FixedCols() - 2, model->FixedRows() + 3);
+  QTest::keyClick(widget.get(), Qt::Key_F10, Qt::ShiftModifier);
+  ASSERT_NE(MenuAction("Drill in to this value"), nullptr);
+  widget->PopupMenu()->close();
+  widget->MoveCurrent(model->FixedCols() + 1, model->FixedRows() + 1);
+  QTest::keyClick(widget.get(), Qt::Key_Menu);
+  ASSERT_NE(MenuAction("Subtotals on/off"), nullptr);
+  EXPECT_TRUE(widget->PopupMenu()->isVisible());
+  widget->PopupMenu()->close();
+  // Enter on a cell without a glyph changes nothing.
+  QTest::keyClick(widget.get(), Qt::Key_Return);
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+}
+
 }  // namespace
 }  // namespace hy
