@@ -36,7 +36,9 @@ public:
   // The whole grid, unscrolled, as an image of its full size; `scale` is
   // the device pixels per grid pixel (a fractional screen scale).
   QImage RenderImage(double scale = 1.0);
-  // Size of that image in grid pixels, from the geometry alone.
+  // Size of that image in grid pixels, from the geometry alone (exact, where
+  // RenderSize stops at INT_MAX).
+  int64_t RenderExtent(bool cols) const;
   QSize RenderSize() const;
 
   // THyGridView

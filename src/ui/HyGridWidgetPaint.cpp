@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 #include "platform/gdi/Colors.h"
@@ -273,11 +275,16 @@ void THyGrid::PaintAfterCells(QPainter& painter, const QRect& cellArea) {
     FillLine(painter, cellArea, Qt::LeftEdge, w, line);
 }
 
+int64_t THyGrid::RenderExtent(bool cols) const {
+  int64_t extent = Extent(cols);
+  // The closing right and bottom lines.
+  if (model_ && model_->Populated() && model_->HasOption(cgGridLines)) extent += model_->GridLineWidth();
+  return std::max<int64_t>(extent, 1);
+}
+
 QSize THyGrid::RenderSize() const {
-  QSize size = GridExtent();
-  if (model_ && model_->Populated() && model_->HasOption(cgGridLines))
-    size += QSize(model_->GridLineWidth(), model_->GridLineWidth());
-  return size.expandedTo(QSize(1, 1));
+  return {static_cast<int>(std::min<int64_t>(RenderExtent(true), INT_MAX)),
+          static_cast<int>(std::min<int64_t>(RenderExtent(false), INT_MAX))};
 }
 
 QImage THyGrid::RenderImage(double scale) {
