@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "pivot/HyGridTexts.h"
 #include "platform/gdi/Fonts.h"
 #include "platform/gdi/GuiApp.h"
 
@@ -95,7 +96,11 @@ void THyGridDataLink::DataEvent(TDecisionDataEvent event) {
 // --- TCustomHyGrid
 
 TCustomHyGrid::TCustomHyGrid(TComponent* owner)
-    : TComponent(owner), link_(this), quickMenu_(new TQuickMenu(this)), dimensions_(this) {
+    : TComponent(owner),
+      link_(this),
+      quickMenu_(new TQuickMenu(this)),
+      dimensions_(this),
+      texts_(std::make_unique<TCellTextCache>()) {
   captionFont_.SetColor(clCaptionText);
   for (TFont* f : {&captionFont_, &dataFont_, &labelFont_, &labelSumFont_, &font_})
     f->SetOnChange([this] { Invalidate(); });
@@ -136,6 +141,7 @@ void TCustomHyGrid::SetDecisionSource(THySource* source) {
   if (source == link_.Source() && source == watchedSource_) return;
   if (watchedSource_) watchedSource_->RemoveFreeNotification(this);
   watchedSource_ = source;
+  texts_->Clear();
   if (source) source->FreeNotification(this);
   link_.SetSource(source);
 }
@@ -256,6 +262,7 @@ void TCustomHyGrid::LayoutChanged() {
 
 void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
   if (IsDestroying()) return;
+  texts_->Clear();
   switch (event) {
     case TDecisionDataEvent::StateChanged:
     case TDecisionDataEvent::NewDimensions:
@@ -272,6 +279,7 @@ void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
 }
 
 void TCustomHyGrid::DisplayDimChanged(TDisplayDimChange kind) {
+  texts_->Clear();
   switch (kind) {
     case TDisplayDimChange::DisplayName:
     case TDisplayDimChange::Alignment:
@@ -335,6 +343,7 @@ void TCustomHyGrid::ResetEmpty() {
 
 void TCustomHyGrid::Layout() {
   if (IsDestroying()) return;
+  texts_->Clear();
   const THySource* source = DecisionSource();
   if (!IsActiveSource()) {
     if (populated_) {

@@ -28,6 +28,7 @@
 
 namespace hy {
 
+class TCellTextCache;
 class TCustomHyGrid;
 class TDisplayDims;
 
@@ -436,7 +437,6 @@ private:
   bool LabelGroupStart(TDimAxis axis, int32_t level, int32_t pos, bool isGroupStart) const;
   std::string ValueText(int32_t dimIndex, int32_t valueIndex) const;
   std::string CaptionText(int32_t dimIndex) const;
-  std::string DataText(int32_t x, int32_t y) const;
   void DropOn(const TGridCoord& target, bool swap);
   void FillDimensionEntries();
   void ChooseCaptionEntry(TQuickMenu& menu);
@@ -497,6 +497,8 @@ private:
   TDecisionExamineCellEvent onExamineCell_;
   TNotifyEvent onTopLeftChanged_;
   TTextMeasure measure_;
+  // Data cell texts made once per cube record; filled by const queries.
+  std::unique_ptr<TCellTextCache> texts_;
 };
 
 // Texts of the quick menu entries.
