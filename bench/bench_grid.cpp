@@ -19,6 +19,7 @@
 #include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
 #include "platform/db/MemDataSet.h"
+#include "support/MapItems.h"
 
 // Every allocation of the program is counted.
 namespace {
@@ -59,23 +60,16 @@ struct Orders {
   TMemDataSet data;
 };
 
-THyMapItem& AddItem(THyCube& cube, const char* name, const char* field, TDimFlags type) {
-  THyMapItem* item = cube.DimensionMap().Add();
-  item->SetName(name);
-  item->SetDimensionType(type);
-  item->SetFieldName(field);
-  return *item;
-}
-
 struct PivotedGrid {
   PivotedGrid() {
     cube = new THyCube(&owner);
     cube->SetShowProgressDialog(false);
     cube->SetDataSet(&orders.data);
-    AddItem(*cube, "Customer", "CustNo", dimDimension);
-    AddItem(*cube, "SaleDate", "SaleDate", dimDimension).SetBinType(binMonth);
-    AddItem(*cube, "Payment", "PaymentMethod", dimDimension);
-    AddItem(*cube, "Total", "ItemsTotal", dimSum);
+    THyMap& map = cube->DimensionMap();
+    test::AddMapItem(map, "Customer", "CustNo", dimDimension);
+    test::AddMapItem(map, "SaleDate", "SaleDate", dimDimension)->SetBinType(binMonth);
+    test::AddMapItem(map, "Payment", "PaymentMethod", dimDimension);
+    test::AddMapItem(map, "Total", "ItemsTotal", dimSum);
     source = new THySource(&owner);
     grid = new TCustomHyGrid(&owner);
     grid->SetTextMeasure([](const TFont&, const std::string& text) { return 8 * int32_t(text.size()); });

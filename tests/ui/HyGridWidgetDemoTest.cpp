@@ -3,8 +3,6 @@
 // on screen.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QMenu>
 #include <QTest>
 
 #include <cstdlib>
@@ -19,11 +17,12 @@
 #include "support/QtApp.h"
 #include "support/TestDatabase.h"
 #include "ui/HyGridWidget.h"
+#include "ui/HyGridWidgetTestUtil.h"
 
 namespace hy {
 namespace {
 
-class HyGridWidgetDemoTest : public ::testing::Test {
+class HyGridWidgetDemoTest : public ::testing::Test, public test::GridDriver {
 protected:
   void SetUp() override {
     test::App();
@@ -51,19 +50,6 @@ protected:
   }
   void TearDown() override { widget.reset(); }
 
-  QPoint At(int32_t x, int32_t y, double fraction = 0.5) const {
-    const QRect r = widget->CellRect(x + model->FixedCols(), y + model->FixedRows());
-    EXPECT_FALSE(r.isEmpty()) << x << "," << y;
-    return QPoint(r.left() + int(r.width() * fraction), r.center().y());
-  }
-  void Click(QPoint p) { QTest::mouseClick(widget->viewport(), Qt::LeftButton, Qt::NoModifier, p); }
-  void Drag(QPoint from, QPoint to) {
-    QWidget* vp = widget->viewport();
-    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
-    QTest::mouseMove(vp, (from + to) / 2);
-    QTest::mouseMove(vp, to);
-    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
-  }
   void Shoot(const std::string& name) {
     if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
       widget->grab().save(QString::fromStdString(std::string(dir) + "/demo-" + name + ".png"));
@@ -94,8 +80,6 @@ protected:
   TTable* table = nullptr;
   THyCube* cube = nullptr;
   THySource* source = nullptr;
-  std::unique_ptr<THyGrid> widget;
-  TCustomHyGrid* model = nullptr;
 };
 
 TEST_F(HyGridWidgetDemoTest, EveryPivotShowsTheFirstDataCellWithItsLabels) {
@@ -107,21 +91,21 @@ TEST_F(HyGridWidgetDemoTest, EveryPivotShowsTheFirstDataCellWithItsLabels) {
   ASSERT_EQ(model->RowLevels(), 2);
   ExpectFirstCellsShown("payment-opened");
 
-  Drag(At(-1, -1), At(0, -2, 0.9));  // Payment to the columns, after Customer
+  DragTo(At(-1, -1), At(0, -2, 0.9));  // Payment to the columns, after Customer
   ASSERT_EQ(model->ColLevels(), 2);
   ExpectFirstCellsShown("payment-across");
-  Drag(At(1, -3), At(-1, -1, 0.9));  // and back to the rows
+  DragTo(At(1, -3), At(-1, -1, 0.9));  // and back to the rows
   ASSERT_EQ(model->RowLevels(), 2);
   ExpectFirstCellsShown("payment-back");
 
-  QTest::mouseClick(widget->viewport(), Qt::RightButton, Qt::NoModifier, At(-2, 0));
-  ASSERT_NE(widget->PopupMenu(), nullptr);
-  for (QAction* a : widget->PopupMenu()->actions())
-    if (a->text() == "Drill in to this value") a->trigger();
+  Click(At(-2, 0), Qt::RightButton);
+  QAction* drill = MenuAction("Drill in to this value");
+  ASSERT_NE(drill, nullptr);
+  drill->trigger();
   ASSERT_EQ(model->RowLevels(), 1);
   ExpectFirstCellsShown("drilled");
 
-  Drag(At(0, -2), At(-1, -1, 0.9));  // Customer to the rows: every dimension there
+  DragTo(At(0, -2), At(-1, -1, 0.9));  // Customer to the rows: every dimension there
   ASSERT_EQ(model->ColLevels(), 0);
   ExpectFirstCellsShown("all-rows");
 }
