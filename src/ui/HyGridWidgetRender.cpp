@@ -15,6 +15,7 @@
 
 #include "common/StrUtils.h"
 #include "platform/gdi/GdiTypes.h"
+#include "platform/gdi/GuiApp.h"
 #include "ui/HyGridWidget.h"
 
 namespace hy {
@@ -63,7 +64,7 @@ void EnsureWidgetApplication() {
   QCoreApplication* existing = QCoreApplication::instance();
   if (qobject_cast<QApplication*>(existing)) return;
   if (existing) throw EGdiError("A non-widget application object exists; the grid cannot be drawn");
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  PrepareWindowlessEnvironment();
   static int argc = 1;
   static char name[] = "hycube";
   static char* argv[] = {name, nullptr};

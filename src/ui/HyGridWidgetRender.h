@@ -16,8 +16,8 @@ inline constexpr int64_t kGridPngMaxPixels = 100'000'000;
 inline constexpr int64_t kGridPngHardMaxPixels = 500'000'000;
 inline constexpr int32_t kGridPngMaxSide = 32767;
 
-// Creates the widget application (on the offscreen platform unless
-// QT_QPA_PLATFORM names another) when none exists. Raises EGdiError when a
+// Creates the widget application (prepared as PrepareWindowlessEnvironment
+// says) when none exists. Raises EGdiError when a
 // non-widget application object exists already.
 void EnsureWidgetApplication();
 
