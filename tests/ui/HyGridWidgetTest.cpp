@@ -306,52 +306,47 @@ std::vector<int> InkRuns(const QImage& image, bool vertical, int at, int from, Q
   return runs;
 }
 
-TEST_F(HyGridWidgetTest, GridLinesHaveOneWidthAtAFractionalScale) {
-  // Texts in blue, so that only lines are black.
-  for (TFont* font : {&model->CaptionFont(), &model->DataFont(), &model->LabelFont(),
-                      &model->LabelSumFont(), &model->Font()})
-    font->SetColor(0xFF0000);
-  for (double scale : {1.0, 1.25, 1.5, 1.75, 2.0}) {
-    const QImage image = widget->RenderImage(scale);
-    if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
-      image.save(QString::fromStdString(std::string(dir) + "/grid-scale-" +
-                                        std::to_string(int(scale * 100)) + ".png"));
-    // Down a data column left of its text, and along a data row under it.
-    const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
-    const std::vector<int> horizontal =
-        InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
-    const std::vector<int> vertical =
-        InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
-    ASSERT_EQ(horizontal.size(), 8u) << scale;  // 7 data rows and the bottom edge
-    ASSERT_EQ(vertical.size(), 4u) << scale;    // 3 data columns and the right edge
-    const int width = std::max(1, int(std::lround(scale)));
-    for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
-    for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
-  }
+// The sales grid's data area, drawn `scale` device pixels to a grid pixel
+// with texts in blue: every black line, across and down, is as thick as
+// the scale rounded.
+void ExpectEvenGridLines(const QImage& image, double scale, const std::string& name) {
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    image.save(QString::fromStdString(std::string(dir) + "/" + name + "-" +
+                                      std::to_string(int(scale * 100)) + ".png"));
+  // Down a data column left of its text, and along a data row under it.
+  const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
+  const std::vector<int> horizontal =
+      InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
+  const std::vector<int> vertical = InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
+  ASSERT_EQ(horizontal.size(), 8u) << scale;  // 7 data rows and the bottom edge
+  ASSERT_EQ(vertical.size(), 4u) << scale;    // 3 data columns and the right edge
+  const int width = std::max(1, int(std::lround(scale)));
+  for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
+  for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
 }
 
-TEST_F(HyGridWidgetTest, GridLinesOnScreenHaveOneWidth) {
-  for (TFont* font : {&model->CaptionFont(), &model->DataFont(), &model->LabelFont(),
-                      &model->LabelSumFont(), &model->Font()})
+void BlueTexts(TCustomHyGrid& model) {
+  for (TFont* font : {&model.CaptionFont(), &model.DataFont(), &model.LabelFont(),
+                      &model.LabelSumFont(), &model.Font()})
     font->SetColor(0xFF0000);
+}
+
+TEST_F(HyGridWidgetTest, GridLinesHaveOneWidthAtAFractionalScale) {
+  BlueTexts(*model);
+  for (double scale : {1.0, 1.25, 1.5, 1.75, 2.0})
+    ExpectEvenGridLines(widget->RenderImage(scale), scale, "grid-scale");
+}
+
+// Run again by CTest under QT_SCALE_FACTOR 1.25 and 1.5.
+TEST_F(HyGridWidgetTest, GridLinesOnScreenHaveOneWidth) {
+  BlueTexts(*model);
   // The whole window: the viewport sits inside the frame, at a fractional
   // device position under a fractional scale.
   const QPixmap shot = widget->grab();
   const double scale = shot.devicePixelRatio();
   const QPoint origin = widget->viewport()->mapTo(widget.get(), QPoint(0, 0)) * scale;
-  const QImage image = shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y())));
-  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
-    image.save(QString::fromStdString(std::string(dir) + "/grid-screen-" +
-                                      std::to_string(int(scale * 100)) + ".png"));
-  const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
-  const std::vector<int> horizontal =
-      InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
-  const std::vector<int> vertical = InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
-  ASSERT_EQ(horizontal.size(), 8u) << scale;
-  ASSERT_EQ(vertical.size(), 4u) << scale;
-  const int width = std::max(1, int(std::lround(scale)));
-  for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
-  for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
+  ExpectEvenGridLines(shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y()))),
+                      scale, "grid-screen");
 }
 
 // A grid too small to show the whole cross-tab.
