@@ -65,6 +65,8 @@ void THyGrid::ModelShapeChanged() {
 
 void THyGrid::ModelLayoutChanged() {
   if (!model_) return;
+  // The fixed counts of the layout before this one.
+  const bool dataCurrent = Col() >= knownFixed_.X && Row() >= knownFixed_.Y;
   {
     // Positions now mean other cells: the old top-left says nothing until
     // the anchors have found their cells again.
@@ -74,11 +76,15 @@ void THyGrid::ModelLayoutChanged() {
     const int32_t col = model_->FindAnchor(TDimAxis::Cols, colAnchor_);
     SetTopLeft(FixedCols() + std::max(col, 0), FixedRows() + std::max(row, 0));
   }
+  // A current data cell goes with the view; a caption or label the keyboard
+  // is on stays where it is.
+  if (dataCurrent) MoveCurrent(LeftCol(), TopRow());
   RememberTopLeft();
 }
 
 void THyGrid::RememberTopLeft() {
   if (!model_) return;
+  knownFixed_ = {FixedCols(), FixedRows()};
   // At the top (left) there is nothing to keep: the view stays there.
   rowAnchor_ = TopRow() > FixedRows() ? model_->AnchorAt(TDimAxis::Rows, TopRow() - FixedRows())
                                       : TCustomHyGrid::TAxisAnchor();

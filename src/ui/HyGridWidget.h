@@ -77,6 +77,7 @@ private:
   TCustomHyGrid* model_ = nullptr;
   std::unique_ptr<TCustomHyGrid> ownModel_;
   bool restoring_ = false;
+  TGridCoord knownFixed_{0, 0};
   TCustomHyGrid::TAxisAnchor rowAnchor_;
   TCustomHyGrid::TAxisAnchor colAnchor_;
   QMenu* popup_ = nullptr;

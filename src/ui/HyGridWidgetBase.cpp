@@ -415,7 +415,8 @@ void TDrawGridBase::mousePressEvent(QMouseEvent* event) {
       return;
     }
     const TGridCoord c = MouseCoord(p);
-    if (c.X >= FirstCurrent(true) && c.Y >= FirstCurrent(false)) MoveCurrent(c.X, c.Y);
+    // Only the keyboard takes the current cell onto fixed cells.
+    if (c.X >= FixedCols() && c.Y >= FixedRows()) MoveCurrent(c.X, c.Y);
   }
   if (!hasFocus()) setFocus(Qt::MouseFocusReason);
 }

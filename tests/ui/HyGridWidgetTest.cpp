@@ -390,10 +390,14 @@ TEST_F(SmallGridWidgetTest, AScrolledViewKeepsItsFirstRowAcrossAPivot) {
   widget->SetTopRow(model->FixedRows() + 3);  // West, A
   ASSERT_EQ(TopRowLabel(-2), "West");
   Shoot("scrolled-before");
+  widget->MoveCurrent(model->FixedCols() + 1, model->FixedRows() + 4);
   Click(At(-2, -1, 0.9));  // Region's right quarter closes Product
   Shoot("scrolled-after");
   EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
   EXPECT_EQ(TopRowLabel(-1), "West");
+  // The current cell went with the view.
+  EXPECT_EQ(widget->Row(), widget->TopRow());
+  EXPECT_EQ(widget->Col(), widget->LeftCol());
   // And back: West's first row again.
   Click(At(-1, -1, 0.9));
   EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
