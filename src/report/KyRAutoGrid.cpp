@@ -26,7 +26,7 @@ TAlignment TKyPrintCustomGrid::GetCellAlignment(int32_t col, int32_t) {
 const TFont& TKyPrintCustomGrid::GetCellFont(int32_t, int32_t) { return defaultFont_; }
 
 int32_t TKyPrintCustomGrid::Avail() const {
-  const TPageInfo* page = CurrentPage();
+  const TPageInfo* page = OpenPage();
   return page ? page->Width() - page->LeftMargin() - page->RightMargin() : 0;
 }
 
@@ -142,7 +142,7 @@ void TKyPrintCustomGrid::Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 }
 
 int32_t TKyPrintCustomGrid::PrintTitleRows(int32_t sheetWidth) {
-  const int32_t left = CurrentPage()->LeftMargin();
+  const int32_t left = OpenPage()->LeftMargin();
   const int32_t top = CurrentY();
   if (DrawHorzLines()) {
     Canvas()->SetPen(gridLine_);
@@ -157,7 +157,7 @@ int32_t TKyPrintCustomGrid::PrintTitleRows(int32_t sheetWidth) {
 
 int32_t TKyPrintCustomGrid::PrintRow(int32_t row, int32_t sheetWidth, int32_t height) {
   TMetafileCanvas& canvas = *Canvas();
-  const TPageInfo& page = *CurrentPage();
+  const TPageInfo& page = *OpenPage();
   const int32_t left = page.LeftMargin();
   const int32_t pageRight = page.Width() - page.RightMargin();
   const int32_t top = CurrentY();
