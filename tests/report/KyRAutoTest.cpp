@@ -354,11 +354,6 @@ TEST_F(GridReport, RowsAreAsHighAsTheirTallestWrappedCell) {
   EXPECT_TRUE(Has(words, "second"));
 }
 
-}  // namespace
-}  // namespace hy
-
-namespace hy {
-namespace {
 
 TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   grid.PrinterSetting().SetPaperSizeWidth(1500);
@@ -366,6 +361,47 @@ TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   grid.Prepare();
   EXPECT_EQ(grid.BarCount(), 1);
   EXPECT_EQ(grid.FindPage(0, 0)->RightMargin(), 10);
+}
+
+
+TEST_F(GridReport, DrawTextHookAndHighLightsReachEveryCell) {
+  grid.SetHeader({});
+  grid.SetFooter({});
+  grid.SetOnDrawText([](TMetafileCanvas&, std::string& text, const TRect&, uint16_t&, int32_t& height,
+                        bool& drawDefault) {
+    if (text == "r1c1") text = "changed";
+    if (text == "r2c2") {
+      drawDefault = false;
+      height = 5;
+    }
+  });
+  TKyRHighLight* highLight = grid.HighLights().Add();
+  highLight->SetExpression("PageNo = 1");
+  highLight->SetColor(clYellow);
+  TFont bold = highLight->Font();
+  bold.SetStyle(fsBold);
+  highLight->SetFont(bold);
+  grid.Prepare();
+  const std::vector<std::string> words = Words(0, 0);
+  EXPECT_TRUE(Has(words, "changed"));
+  EXPECT_FALSE(Has(words, "r1c1"));
+  EXPECT_FALSE(Has(words, "r2c2"));
+  EXPECT_TRUE(Has(words, "r2c1"));
+  bool yellow = false, boldFont = false;
+  EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
+    if (r.Type == emf::EMR_CREATEBRUSHINDIRECT) yellow = yellow || ReadCreateBrush(r).Color == clYellow;
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+  });
+  EXPECT_TRUE(yellow);
+  EXPECT_TRUE(boldFont);
+
+  highLight->SetExpression("PageNo = 7");  // holds on no page
+  grid.Prepare();
+  boldFont = false;
+  EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+  });
+  EXPECT_FALSE(boldFont);
 }
 
 }  // namespace
