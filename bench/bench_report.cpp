@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "app/DemoLayout.h"
@@ -25,16 +26,6 @@
 #include "report/KyRAHyDC.h"
 
 namespace {
-
-struct Rng {  // splitmix64
-  uint64_t state;
-  uint64_t Next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-};
 
 void Exec(sqlite3* db, const char* sql) {
   char* error = nullptr;
@@ -54,14 +45,14 @@ void WriteTable(const std::string& file, int rows, int cols, int fill) {
            "CREATE TABLE grid (R INTEGER NOT NULL, C INTEGER NOT NULL, Amount REAL NOT NULL); BEGIN;");
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, "INSERT INTO grid VALUES (?, ?, ?)", -1, &insert, nullptr);
-  Rng rng{20261208};
+  std::mt19937_64 rng(20261208);
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < cols; ++c) {
       // Every row and column keeps at least one record, so none is left out.
-      if (r != c % rows && c != r % cols && static_cast<int>(rng.Next() % 100) >= fill) continue;
+      if (r != c % rows && c != r % cols && static_cast<int>(rng() % 100) >= fill) continue;
       sqlite3_bind_int(insert, 1, 100000 + r);
       sqlite3_bind_int(insert, 2, 1000 + c);
-      sqlite3_bind_double(insert, 3, static_cast<double>(rng.Next() % 10000000) / 100);
+      sqlite3_bind_double(insert, 3, static_cast<double>(rng() % 10000000) / 100);
       sqlite3_step(insert);
       sqlite3_reset(insert);
     }

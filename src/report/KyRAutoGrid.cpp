@@ -40,13 +40,27 @@ void TKyPrintCustomGrid::BuildColumns() {
   if (count == 0) return;
   double scale = 1.0;
   if (autoFit_) {
-    const int32_t total = Measure(true, 0, count - 1, 0);
-    if (total > 0) scale = static_cast<double>(Avail()) / total;
+    // The gaps keep their size: only the text areas share what they leave.
+    int64_t widths = 0, gaps = 0;
+    for (const TColumnInfo& c : columns_) {
+      if (c.Hidden) continue;
+      widths += c.Width;
+      gaps += 2 * gapHorizontal_;
+    }
+    if (widths > 0) scale = std::max(0.0, static_cast<double>(Avail() - gaps) / static_cast<double>(widths));
   }
   int32_t x = 0;
+  // Rounded on the running total, so that the roundings do not add up.
+  double scaled = 0;
+  int32_t rounded = 0;
   for (int32_t i = 0; i < count - 1; ++i) {
     TColumnInfo& c = columns_[static_cast<size_t>(i)];
-    c.Width = static_cast<int32_t>(std::nearbyint(c.Width * scale));
+    if (scale != 1.0) {
+      scaled += c.Width * scale;
+      const int32_t next = static_cast<int32_t>(std::nearbyint(scaled));
+      c.Width = next - rounded;
+      rounded = next;
+    }
     c.Left = x + gapHorizontal_;
     x += ColumnSpan(i);
   }

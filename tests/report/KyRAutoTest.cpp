@@ -168,6 +168,13 @@ TEST_F(GridReport, AutoFitScalesColumnsOntoOneSheetEndingAtTheRightMargin) {
   EXPECT_LT(grid.Columns()[0].Width, 100);
   for (size_t i = 1; i < grid.Columns().size(); ++i)
     EXPECT_EQ(grid.Columns()[i].Left, grid.Columns()[i - 1].Left + grid.Columns()[i - 1].Width + 4);
+
+  // Many columns: the gaps alone take a third of the page, still one sheet.
+  grid.Widths.assign(30, 40);
+  grid.Prepare();
+  EXPECT_EQ(grid.BarCount(), 1);
+  EXPECT_EQ(grid.Columns().back().Left + grid.Columns().back().Width + grid.GapHorizontal(), 380);
+  for (const TColumnInfo& c : grid.Columns()) EXPECT_NEAR(c.Width, (380 - 30 * 4) / 30, 1);
 }
 
 TEST_F(GridReport, PriceListColoursRowsAlternatelyAndAddsAPixelBetweenRows) {
