@@ -21,6 +21,8 @@ const Subcommand kSubcommands[] = {
     {"pivot", hy::cli::CmdPivot,
      "pivot [source] [items] [limits] [--layout TEXT] [--png FILE]   print the cross-tab as CSV"},
     {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
+    {"krp", hy::cli::CmdKrp,
+     "krp info|export|render|print FILE ...   inspect, export, render or print a prepared report"},
 };
 
 void PrintUsage(FILE* out) {
