@@ -194,6 +194,8 @@ void Export(TKyPrintBaseComponent& report, const std::string& fileName, bool sep
 
 bool PrintWithDialog(TKyPrintBaseComponent& report, TKyPrintResult* result) {
   if (!SetupDialogFunction()) return false;
+  // The page choice counts the report's pages: build them first.
+  if (!report.Prepared()) report.BuildReport();
   TKySetupRequest request;
   request.ExportMode = false;
   request.Language = report.Language().EffectiveLanguage();
@@ -218,6 +220,7 @@ bool PrintWithDialog(TKyPrintBaseComponent& report, TKyPrintResult* result) {
 
 bool ExportWithDialog(TKyPrintBaseComponent& report, std::string& fileName) {
   if (!SetupDialogFunction()) return false;
+  if (!report.Prepared()) report.BuildReport();
   TKySetupRequest request;
   request.ExportMode = true;
   request.Language = report.Language().EffectiveLanguage();
