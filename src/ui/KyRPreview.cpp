@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,10 +20,13 @@
 
 #include "platform/printer/QtPrinter.h"
 #include "report/KyRDMan.h"
+#include "report/KyROutput.h"
 #include "report/PrintKy.h"
+#include "ui/KyNumEd.h"
 #include "ui/KyRFind.h"
 #include "ui/KyRLens.h"
 #include "ui/KyRPreviewGlyphs.h"
+#include "ui/KyRPESet.h"
 #include "ui/KyRPreviewOutput.h"
 #include "ui/KyRView.h"
 
@@ -144,6 +146,7 @@ TfrmKyPreview::TfrmKyPreview(TKyPrintBaseComponent* report, QWidget* parentContr
   tsSheets_->setObjectName("tsSheets");
   tsSheets_->setShape(QTabBar::TriangularSouth);
   tsSheets_->setDrawBase(false);
+  tsSheets_->setUsesScrollButtons(true);
   tsSheets_->setExpanding(false);
   tsSheets_->setFocusPolicy(Qt::NoFocus);
 
@@ -264,18 +267,17 @@ void TfrmKyPreview::CreateStatusBar(QWidget* bar) {
       row->addWidget(button);
       lblPages_ = new QLabel(bar);
       lblPages_->setObjectName("lblPages");
-      edNumPage_ = new QLineEdit(bar);
+      edNumPage_ = new TKyNumberEdit(bar);
       edNumPage_->setObjectName("edNumPage");
-      edNumPage_->setValidator(new QIntValidator(1, 1, edNumPage_));
+      edNumPage_->SetIntegerOnly(true);
+      edNumPage_->SetMinValue(1);
       edNumPage_->setFixedWidth(48);
-      edNumPage_->setAlignment(Qt::AlignRight);
       lblNumPages_ = new QLabel(bar);
       lblNumPages_->setObjectName("lblNumPages");
       row->addWidget(lblPages_);
       row->addWidget(edNumPage_);
       row->addWidget(lblNumPages_);
-      connect(edNumPage_, &QLineEdit::editingFinished, this,
-              [this] { preview_->SetPageNumber(edNumPage_->text().toInt()); });
+      connect(edNumPage_, &QLineEdit::editingFinished, this, [this] { GoToTypedPage(); });
       continue;
     }
     row->addWidget(button);
@@ -428,6 +430,15 @@ void TfrmKyPreview::GoTo(int tag) {
   preview_->SetPageNumber(p + 1);
 }
 
+void TfrmKyPreview::GoToTypedPage() {
+  // A number outside the report leaves the page; the field shows it again.
+  const QString text = edNumPage_->text().trimmed();
+  bool ok = false;
+  const int n = text.toInt(&ok);
+  if (ok) preview_->SetPageNumber(n);
+  PageChanged();
+}
+
 void TfrmKyPreview::PageChanged() {
   if (!report_) return;
   const int p = report_->PageIndex();
@@ -436,8 +447,8 @@ void TfrmKyPreview::PageChanged() {
   Button("btnPrevPage")->setEnabled(p >= 1);
   Button("btnNextPage")->setEnabled(p < n - 1);
   Button("btnLastPage")->setEnabled(p < n);
-  if (auto* range = edNumPage_->findChild<QIntValidator*>()) range->setTop(std::max(1, n));
-  edNumPage_->setText(QString::number(p + 1));
+  edNumPage_->SetMaxValue(std::max(1, n));
+  edNumPage_->SetValue(p + 1);
 }
 
 void TfrmKyPreview::BarChanged() {
@@ -492,8 +503,7 @@ bool TfrmKyPreview::HandleKey(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
       if (edNumPage_->hasFocus()) {
-        preview_->SetPageNumber(edNumPage_->text().toInt());
-        PageChanged();
+        GoToTypedPage();
         return true;
       }
       return false;
@@ -554,9 +564,16 @@ void TfrmKyPreview::OpenFromFile() {
     ShowError(e);
     return;
   }
+  // The scale list keeps its choice: a fit fits the new pages, a zoom stays.
   const int scale = cbScale_->currentIndex();
+  const int zoom = preview_->Zoom();
   ReloadReport();
-  if (scale != kScaleFitWidth) SelectScale(scale);  // the scale list keeps its choice
+  if (scale == kScaleFitWidth || scale == kScaleFitPage) {
+    SelectScale(scale);
+  } else {
+    preview_->SetZoom(zoom);
+    ZoomChanged();
+  }
 }
 
 void TfrmKyPreview::SaveToFile() {
@@ -612,6 +629,7 @@ void TfrmKyPreview::LensMouseMove(QPoint pos) {
 // ---- installing ----
 
 void UsePreviewWindow() {
+  if (!SetupDialogFunction()) InstallSetupDialog();
   SetPreviewFunction([](TKyPrintBaseComponent& report, QWidget* parentControl) {
     if (parentControl) {
       auto* window = new TfrmKyPreview(&report, parentControl);

@@ -14,12 +14,12 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QTabBar;
 class QToolButton;
 
 namespace hy {
 
+class TKyNumberEdit;
 class TKyPrintBaseComponent;
 class TKyRPreview;
 class TfrmKyRLens;
@@ -67,7 +67,7 @@ public:
   TfrmKyRLens* Lens() const { return lens_; }
   QComboBox* cbScale() const { return cbScale_; }
   QTabBar* tsSheets() const { return tsSheets_; }
-  QLineEdit* edNumPage() const { return edNumPage_; }
+  TKyNumberEdit* edNumPage() const { return edNumPage_; }
   QLabel* lblPages() const { return lblPages_; }
   QLabel* lblNumPages() const { return lblNumPages_; }
   QLabel* lblStatus() const { return lblStatus_; }
@@ -86,6 +86,7 @@ private:
   bool HandleKey(QKeyEvent* event);
   void ZoomChanged();
   void PageChanged();
+  void GoToTypedPage();
   void BarChanged();
   void ZoomByClickChanged();
   void GroupToggled(QToolButton* button, int group);
@@ -98,7 +99,7 @@ private:
   TfrmKyRLens* lens_ = nullptr;
   QComboBox* cbScale_ = nullptr;
   QTabBar* tsSheets_ = nullptr;
-  QLineEdit* edNumPage_ = nullptr;
+  TKyNumberEdit* edNumPage_ = nullptr;
   QLabel* lblPages_ = nullptr;
   QLabel* lblNumPages_ = nullptr;
   QLabel* lblStatus_ = nullptr;
@@ -111,7 +112,8 @@ private:
 };
 
 // Installs the preview window as what the report's Preview and ShowPreview
-// open: modally and maximized without a parent control, embedded with one.
+// open: modally and maximized without a parent control, embedded with one;
+// and the setup dialog its print and export commands open, when none is.
 void UsePreviewWindow();
 
 }  // namespace hy

@@ -1,7 +1,7 @@
 // What the preview window's print, save/export and open commands call: the
-// report's output operations, reached through this small table so that the
-// window does not depend on how they are provided. A command whose entry is
-// empty is disabled.
+// report's output operations (PrintWithDialog, ExportWithDialog,
+// LoadFromFile) unless something else is set, as tests do. A command whose
+// entry is empty is disabled.
 #pragma once
 
 #include <functional>
@@ -26,5 +26,7 @@ struct TKyRPreviewOutput {
 // The table every preview window uses from its creation on.
 void SetPreviewOutput(TKyRPreviewOutput output);
 const TKyRPreviewOutput& PreviewOutput();
+// Back to the report's own output operations.
+void UseReportOutput();
 
 }  // namespace hy

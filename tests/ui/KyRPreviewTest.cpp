@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "report/KyROutput.h"
+#include "support/TestDatabase.h"
+#include "ui/KyNumEd.h"
 #include "ui/KyRFind.h"
 #include "ui/KyRLens.h"
 #include "ui/KyRPreview.h"
@@ -28,7 +32,10 @@ namespace {
 
 class KyRPreviewTest : public ::testing::Test {
 protected:
-  void TearDown() override { SetPreviewOutput({}); }
+  void TearDown() override {
+    UseReportOutput();
+    SetSetupDialogFunction({});
+  }
 
   // A prepared report of `bars` sheets of `pages` pages.
   std::unique_ptr<test::TPreviewTestReport> Report(int bars, int pages) {
@@ -116,8 +123,10 @@ TEST_F(KyRPreviewTest, NavigationEnablesWhatLeadsSomewhere) {
   window->edNumPage()->setText("3");
   QTest::keyClick(window->edNumPage(), Qt::Key_Return);
   EXPECT_EQ(window->KyRPreview()->PageNumber(), 3);
-  window->KyRPreview()->SetPageNumber(9);
+  window->edNumPage()->setText("9");
+  QTest::keyClick(window->edNumPage(), Qt::Key_Return);
   EXPECT_EQ(window->KyRPreview()->PageNumber(), 3);
+  EXPECT_EQ(window->edNumPage()->text(), "3");
   // Keys meant for the window do not reach the page field.
   QTest::keyClick(window->edNumPage(), Qt::Key_Home);
   EXPECT_EQ(window->KyRPreview()->PageNumber(), 1);
@@ -233,6 +242,48 @@ TEST_F(KyRPreviewTest, CtrlSExportsWithTheFileNameUsedLast) {
   EXPECT_EQ(window->FileName(), "/tmp/sales-2.pdf");
   QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(printed, 1);
+}
+
+TEST_F(KyRPreviewTest, SaveAndOpenGoThroughTheReportsOutput) {
+  test::TestDatabase folder;  // a throwaway folder
+  const std::string file = folder.Folder() + "/sales.krp";
+  std::vector<TKySetupRequest> requests;
+  SetSetupDialogFunction([&](const TKySetupRequest& request, TKySetupChoice& choice) {
+    requests.push_back(request);
+    choice.ExportTypeIndex = 0;  // the prepared report file
+    choice.FileName = file;
+    return true;
+  });
+  auto report = Report(2, 3);
+  auto window = Open(*report);
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  ASSERT_TRUE(std::filesystem::exists(file));
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(requests[0].ExportMode);
+  EXPECT_EQ(requests[0].FileName, "");
+  EXPECT_EQ(requests[1].FileName, file);  // the name used last
+
+  // Another report in the same window: open the saved one over it.
+  auto other = Report(1, 1);
+  auto second = Open(*other);
+  second->KyRPreview()->SetZoom(300);
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->nameFilters().first().startsWith("KyReport generated (*.krp)"));
+    dialog->selectFile(QString::fromStdString(file));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  QTest::keyClick(second.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(second->FileName(), file);
+  EXPECT_EQ(other->BarCount(), 2);
+  EXPECT_EQ(other->PageCount(), 3);
+  EXPECT_EQ(second->tsSheets()->count(), 2);
+  EXPECT_EQ(second->lblNumPages()->text(), "of 3");
+  EXPECT_EQ(second->KyRPreview()->PageNumber(), 1);
+  EXPECT_EQ(second->KyRPreview()->Zoom(), 300);  // the scale chosen stays
+  EXPECT_EQ(second->cbScale()->currentIndex(), TfrmKyPreview::kScaleCustom);
 }
 
 TEST_F(KyRPreviewTest, FindModesMarkTheMatchesOfThePage) {
