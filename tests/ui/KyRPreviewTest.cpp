@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "report/KyRDMan.h"
 #include "report/KyROutput.h"
 #include "support/TestDatabase.h"
 #include "ui/KyNumEd.h"
@@ -391,6 +393,69 @@ TEST_F(KyRPreviewTest, TheLensFollowsTheMouse) {
   EXPECT_EQ(lens->Source().topLeft(), QPointF(0, 0));
   lens->hide();
   EXPECT_FALSE(window->Button("btnLens")->isChecked());
+}
+
+TEST_F(KyRPreviewTest, TextsFollowTheReportsLanguage) {
+  auto report = Report(2, 1);
+  TKyRLanguage german;
+  german.SetLanguageID(lnGerman);
+  report->SetLanguage(german);
+  auto window = Open(*report);
+  const auto de = [](int k) { return QString::fromStdString(LoadString(lnGerman, k)); };
+  ASSERT_NE(de(kStrPreviewCaption), "Report preview mode");
+  EXPECT_EQ(window->windowTitle(), de(kStrPreviewCaption) + " / Quarterly sales");
+  EXPECT_EQ(window->lblPages()->text(), de(kStrPageNo));
+  EXPECT_EQ(window->Button("btnPrint")->toolTip(), de(1801));
+  EXPECT_EQ(window->cbScale()->itemText(TfrmKyPreview::kScaleFitWidth), de(1807));
+  EXPECT_EQ(window->tsSheets()->tabText(1), de(kStrSheet) + " 2");
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    caption = window->KyRPreview()->FindDialog()->windowTitle();
+    window->KyRPreview()->FindDialog()->reject();
+  });
+  EXPECT_FALSE(window->KyRPreview()->FindText());
+  EXPECT_EQ(caption, de(kStrFindFirst));
+}
+
+TEST_F(KyRPreviewTest, CtrlAShowsTheAboutBox) {
+  auto report = Report(1, 1);
+  auto window = Open(*report);
+  QString text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    text = box->windowTitle() + "|" + box->text();
+    box->accept();
+  });
+  QTest::keyClick(window.get(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_TRUE(text.startsWith("About HyCube Report|")) << text.toStdString();
+  EXPECT_TRUE(text.contains("HyCube Report"));
+}
+
+TEST_F(KyRPreviewTest, TheInchGridHasALineEveryInch) {
+  auto report = Report(1, 1);  // A4: 794 x 1123 page units, 96 to the inch
+  TKyRPreview preview;
+  preview.resize(1000, 1300);
+  preview.SetReport(report.get());
+  preview.SetShowGrid(true);
+  preview.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+  const QImage image = preview.PaintBox()->grab().toImage();
+  const auto silver = [&](int x, int y) { return image.pixelColor(x, y) == QColor(192, 192, 192); };
+  // Lines crossing a blank strip of the page, counted as runs.
+  const auto runs = [&](bool across) {
+    int count = 0;
+    bool in = false;
+    const int length = across ? image.width() : image.height();
+    for (int i = 2; i < length - 2; ++i) {
+      const bool s = across ? silver(i, 20) : silver(30, i);
+      count += s && !in;
+      in = s;
+    }
+    return count;
+  };
+  EXPECT_EQ(runs(true), 8);
+  EXPECT_EQ(runs(false), 11);
 }
 
 TEST_F(KyRPreviewTest, MarginGuttersUseEachOwnMargin) {
