@@ -17,7 +17,9 @@
 #include "support/QtApp.h"
 #include "support/ScriptedProcess.h"
 #include "support/TestDatabase.h"
+#include "ui/KyRFind.h"
 #include "ui/KyRFindSearch.h"
+#include "ui/KyRLens.h"
 #include "ui/KyRPreview.h"
 #include "ui/KyRView.h"
 
@@ -98,6 +100,19 @@ TEST_F(MainWindowPreview, TheReportButtonOpensThePreviewOfTheGrid) {
     preview.KyRPreview()->SetShowGrid(true);
     preview.KyRPreview()->SetZoom(50);
     EXPECT_TRUE(SavePicture(preview, "preview-grid"));
+
+    // The find dialog and the lens.
+    QTimer::singleShot(0, [&] {
+      TfrmKyRFind* find = preview.KyRPreview()->FindDialog();
+      EXPECT_TRUE(SavePicture(*find, "find-dialog"));
+      find->reject();
+    });
+    preview.KyRPreview()->FindText();
+    preview.SelectScale(4);
+    preview.ShowLens(true);
+    QWidget* page = preview.KyRPreview()->PaintBox();
+    QTest::mouseMove(page, QPoint(120, 100));
+    EXPECT_TRUE(SavePicture(*preview.Lens(), "lens"));
   });
   EXPECT_EQ(process.Runs, 1);
   // The next click prepares the grid as it is then.
