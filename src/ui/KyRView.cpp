@@ -74,8 +74,8 @@ TKyRPreview::TKyRPreview(QWidget* parent) : QScrollArea(parent) {
   QPalette panelPalette = panel_->palette();
   panelPalette.setColor(QPalette::Window, ToQColor(clBtnHighlight));
   panel_->setPalette(panelPalette);
-  Strip(panel_)->setObjectName("shRight");
-  Strip(panel_)->setObjectName("shBottom");
+  shadowRight_ = Strip(panel_);
+  shadowBottom_ = Strip(panel_);
   paintBox_ = new TKyRPreviewPage(this, panel_);
   paintBox_->setObjectName("pbPage");
   panel_->hide();
@@ -108,25 +108,25 @@ void TKyRPreview::SetReport(TKyPrintBaseComponent* report) {
 void TKyRPreview::SetPageNumber(int32_t n) {
   if (n == pageIndex_ + 1 || n < 1 || !report_ || n > report_->PageCount()) return;
   pageIndex_ = n - 1;
-  horizontalScrollBar()->setValue(0);
-  verticalScrollBar()->setValue(0);
-  report_->SetPageIndex(pageIndex_);
-  ShowHitHighlights();
-  LayoutPage();  // pages of one report may differ in size
-  RepaintPage();
+  ShowIndexes();
   if (onPageNumberChange_) onPageNumberChange_();
 }
 
 void TKyRPreview::SetBarNumber(int32_t n) {
   if (n == barIndex_ + 1 || n < 1 || !report_ || n > report_->BarCount()) return;
   barIndex_ = n - 1;
+  ShowIndexes();
+  if (onBarNumberChange_) onBarNumberChange_();
+}
+
+void TKyRPreview::ShowIndexes() {
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
+  report_->SetPageIndex(pageIndex_);  // the report's current page follows the preview
   report_->SetBarIndex(barIndex_);
   ShowHitHighlights();
-  LayoutPage();
+  LayoutPage();  // pages of one report may differ in size
   RepaintPage();
-  if (onBarNumberChange_) onBarNumberChange_();
 }
 
 void TKyRPreview::SetZoom(int32_t zoom) {
@@ -204,9 +204,8 @@ void TKyRPreview::LayoutPage() {
   canvas_->resize(std::max(need.width(), avail.width()), std::max(need.height(), avail.height()));
 
   panel_->setGeometry(left, top, panelWidth, panelHeight);
-  const QList<QWidget*> strips = {panel_->findChild<QWidget*>("shRight"), panel_->findChild<QWidget*>("shBottom")};
-  strips[0]->setGeometry(panelWidth - kShadow, kShadow, kShadow, panelHeight - kShadow);
-  strips[1]->setGeometry(kShadow, panelHeight - kShadow, panelWidth - kShadow, kShadow);
+  shadowRight_->setGeometry(panelWidth - kShadow, kShadow, kShadow, panelHeight - kShadow);
+  shadowBottom_->setGeometry(kShadow, panelHeight - kShadow, panelWidth - kShadow, kShadow);
   paintBox_->setGeometry(0, 0, std::max(0, panelWidth - kShadow), std::max(0, panelHeight - kShadow));
   panel_->show();
 }

@@ -111,6 +111,8 @@ protected:
 private:
   friend class TKyRPreviewPage;
   TPageInfo* CurrentPage() const;
+  // Shows the page of the current indexes from its top-left corner.
+  void ShowIndexes();
   void LayoutPage();
   void RepaintPage();
   void ShowHitHighlights();
@@ -131,6 +133,8 @@ private:
 
   QWidget* canvas_;          // the scrolled area
   QWidget* panel_;           // the page with its shadow
+  QWidget* shadowRight_;
+  QWidget* shadowBottom_;
   TKyRPreviewPage* paintBox_;
   TfrmKyRFind* findDialog_ = nullptr;
 
