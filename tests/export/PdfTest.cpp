@@ -278,6 +278,22 @@ TEST(PdfExportTest, EachSeparateFileHoldsItsOwnPage) {
   EXPECT_EQ(a[1].str(), b[1].str());
 }
 
+TEST(PdfExportTest, PagesWithoutElementsAndExportsWithoutPagesStaySound) {
+  SKIP_WITHOUT_PROGRAM("qpdf", "qpdf");
+  TPages pages = {{TextPage("one")}, {DrawPage([](TMetafileCanvas&) {})}, {TextPage("three")}};
+  std::string file = ExportPdf(pages, "blank");
+  EXPECT_EQ(TPdfFile(file).Contents().size(), 3u);  // the blank page keeps its place
+  TProgramRun check = RunProgram("qpdf --check " + Quoted(file));
+  EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
+  EXPECT_EQ(RunProgram("qpdf --show-npages " + Quoted(file)).Out, "3\n");
+
+  std::string none = TestDir("none") + "/none.pdf";
+  TKyRExportToPDF ex;
+  RunExport(ex, pages, {7}, none, false);  // a page list that selects nothing
+  check = RunProgram("qpdf --check " + Quoted(none));
+  EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
+}
+
 // A random cross-tab of 3 pages of 2 bars, pages 1 and 3 exported: every
 // cell text comes back on the page it was drawn on, and the file is sound.
 TEST(PdfExportTest, ARandomGridComesBackCellByCellOnTheRightPages) {
