@@ -1,10 +1,10 @@
 #include "export/KyRExportPdf.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 
 #include <QImage>
+#include <QString>
 
 #include "common/ScopeGuard.h"
 #include "common/StrUtils.h"

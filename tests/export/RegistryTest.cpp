@@ -6,9 +6,9 @@
 
 #include "ExportTestSupport.h"
 #include "export/KyRExportIcon.h"
-#include "export/KyRExportText.h"
 #include "export/KyRExportPdf.h"
 #include "export/KyRExportPicture.h"
+#include "export/KyRExportText.h"
 #include "export/KyRExportTypes.h"
 
 namespace hy {
