@@ -114,13 +114,15 @@ int CmdKrp(const Args& input) {
   LoadFromFile(report, file);
   if (action == "export") {
     if (type.empty() || out.empty()) return UsageError("export needs --type TYPE and --out OUT");
-    return ExportPages(report, type, out, options);
+    ExportPages(report, type, out, options);
+    return 0;
   }
   if (action == "render") {
     if (dir.empty()) return UsageError("render needs a folder DIR");
     return Render(report, dir, options);
   }
-  return PrintPages(report, options);
+  PrintPages(report, options);
+  return 0;
 }
 
 }  // namespace hy::cli

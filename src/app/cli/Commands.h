@@ -15,6 +15,8 @@ int CmdMap(const Args& args);
 int CmdCube(const Args& args);
 int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
+int CmdEval(const Args& args);
+int CmdReport(const Args& args);
 int CmdKrp(const Args& args);
 
 }  // namespace hy::cli

@@ -85,7 +85,7 @@ OutputOptions TakeOutputOptions(Args& args) {
   return o;
 }
 
-int PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
+void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
   EnsureGuiApplication();
   const bool record = o.Printer.rfind("record:", 0) == 0;
   std::unique_ptr<TPlatformPrinter> printer;
@@ -111,27 +111,29 @@ int PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
   report.PrinterSetting().SetCopies(o.Copies);
   report.PrinterSetting().SetCollate(o.Collate);
   const TKyPrintResult result = Print(report, PageListOf(report, o));
-  if (!result.Ok()) {
-    std::fprintf(stderr, "hycube: printing failed on \"%s\": %s\n", printer->DeviceName().c_str(),
-                 result.PrinterError.c_str());
-    return 1;
-  }
+  if (!result.Ok())
+    throw Exception(Format("Printing on \"%s\" failed: %s", printer->DeviceName().c_str(),
+                           result.PrinterError.c_str()));
   if (record) {
     const int n = WriteSheets(static_cast<TRecordingPrinter&>(*printer), o.Printer.substr(7));
     std::printf("recorded %d sheets in %s\n", n, o.Printer.substr(7).c_str());
   } else {
     std::printf("printed %d sheets on %s\n", int(result.Sheets), printer->DeviceName().c_str());
   }
-  return 0;
 }
 
-int ExportPages(TKyPrintBaseComponent& report, const std::string& type, const std::string& out,
-                const OutputOptions& o) {
-  if (out.empty()) throw Exception("--out FILE is needed");
+void SavePages(TKyPrintBaseComponent& report, const std::string& out, const OutputOptions& o) {
   const TPageList list = PageListOf(report, o);
+  SaveToFile(report, out, o.Separate, &list);
+}
+
+void ExportPages(TKyPrintBaseComponent& report, const std::string& type, const std::string& out,
+                 const OutputOptions& o) {
+  if (out.empty()) throw Exception("--export needs --out FILE");
   if (UpperCase(type) == "KRP" || UpperCase(type) == ".KRP") {
-    SaveToFile(report, out, o.Separate, &list);
+    SavePages(report, out, o);
   } else {
+    const TPageList list = PageListOf(report, o);
     const TKyRExportType* t = FindExportType(type);
     if (!t) {
       std::string known = "krp";
@@ -141,7 +143,6 @@ int ExportPages(TKyPrintBaseComponent& report, const std::string& type, const st
     }
     Export(report, out, o.Separate, *t, list);
   }
-  return 0;
 }
 
 }  // namespace hy::cli

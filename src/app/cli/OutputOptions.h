@@ -30,12 +30,14 @@ extern const char* const kPrintFlagsHelp;
 // (hy::Exception) for bad values.
 OutputOptions TakeOutputOptions(Args& args);
 
-// Prints the chosen pages; a message on stdout, an error on stderr. Returns
-// the exit status (0 printed, 1 the printer failed).
-int PrintPages(TKyPrintBaseComponent& report, const OutputOptions& options);
+// Prints the chosen pages and says where on stdout; a printer that fails
+// the job raises its message.
+void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& options);
 // Exports the chosen pages as TYPE (a registry extension, or krp for the
-// prepared report file) into `out`. Returns the exit status.
-int ExportPages(TKyPrintBaseComponent& report, const std::string& type, const std::string& out,
-                const OutputOptions& options);
+// prepared report file) into `out`.
+void ExportPages(TKyPrintBaseComponent& report, const std::string& type, const std::string& out,
+                 const OutputOptions& options);
+// The chosen pages as a prepared report file.
+void SavePages(TKyPrintBaseComponent& report, const std::string& out, const OutputOptions& options);
 
 }  // namespace hy::cli
