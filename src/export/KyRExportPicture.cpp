@@ -3,6 +3,7 @@
 #include "common/StrUtils.h"
 #include "export/KyRTiff.h"
 #include "platform/gdi/EmfPlayer.h"
+#include "platform/gdi/GuiApp.h"
 #include "platform/gdi/MetafileCanvas.h"
 
 namespace hy {
@@ -15,8 +16,15 @@ void TKyRExportToEMF::CheckSurface(int32_t width, int32_t height) const {
     throw EKyRExportError(Format("The picture size %d x %d is not valid", width, height));
 }
 
-void TKyRExportToEMF::NewRecording() {
-  canvas_.reset();
+void TKyRExportToEMF::EnsureSurface() {
+  if (canvas_) return;
+  // A driver may size the export only once the pictures come, and saving
+  // resets the sizes: then the surface keeps the size it had.
+  if (TotalWidth() > 0 && TotalHeight() > 0) {
+    CheckSurface(TotalWidth(), TotalHeight());
+    surfaceWidth_ = TotalWidth();
+    surfaceHeight_ = TotalHeight();
+  }
   metafile_ = std::make_unique<TMetafile>();
   metafile_->SetWidth(surfaceWidth_);
   metafile_->SetHeight(surfaceHeight_);
@@ -25,10 +33,15 @@ void TKyRExportToEMF::NewRecording() {
 }
 
 void TKyRExportToEMF::BeginExport() {
-  CheckSurface(TotalWidth(), TotalHeight());
-  surfaceWidth_ = TotalWidth();
-  surfaceHeight_ = TotalHeight();
-  NewRecording();
+  // Playing and re-recording pictures needs fonts, even without a window.
+  EnsureGuiApplication();
+  canvas_.reset();
+  metafile_.reset();
+  surfaceWidth_ = surfaceHeight_ = 0;
+  if (TotalWidth() != 0 || TotalHeight() != 0) {
+    CheckSurface(TotalWidth(), TotalHeight());
+    EnsureSurface();
+  }
 }
 
 void TKyRExportToEMF::EndExport() {
@@ -41,16 +54,19 @@ void TKyRExportToEMF::StartPage(int32_t, int32_t) {
 }
 
 void TKyRExportToEMF::EndPage(const TMetafile& picture) {
+  EnsureSurface();
   // A bitmap export saves no metafile: recording one would only cost.
-  if (saveMetafile_ && canvas_) canvas_->Draw(OffsetX(), OffsetY(), picture);
+  if (saveMetafile_) canvas_->Draw(OffsetX(), OffsetY(), picture);
 }
 
 void TKyRExportToEMF::SaveToFile(const std::string& fileName) {
   TKyRExport::SaveToFile(fileName);
-  if (!canvas_) NewRecording();
+  EnsureSurface();
   canvas_->Close();
   if (saveMetafile_) metafile_->SaveToFile(fileName);
-  NewRecording();
+  // The next picture (separate files) starts a new recording.
+  canvas_.reset();
+  metafile_.reset();
 }
 
 void TKyRExportToWMF::CheckSurface(int32_t width, int32_t height) const {
@@ -84,8 +100,9 @@ void TKyRExportToBMP::MakeBitmap() {
 }
 
 void TKyRExportToBMP::BeginExport() {
+  bitmap_.reset();
   TKyRExportToEMF::BeginExport();
-  MakeBitmap();
+  if (Metafile()) MakeBitmap();
 }
 
 void TKyRExportToBMP::EndExport() {
@@ -101,7 +118,7 @@ void TKyRExportToBMP::EndPage(const TMetafile& picture) {
 
 void TKyRExportToBMP::SaveToFile(const std::string& fileName) {
   TKyRExportToEMF::SaveToFile(fileName);
-  if (!bitmap_) MakeBitmap();
+  if (!bitmap_) MakeBitmap();  // no picture came: the blank surface
   std::unique_ptr<TBitmap> bitmap = std::move(bitmap_);
   if (bitmap->Empty())
     throw EKyRExportError("There is no page to write to \"" + fileName + "\": the picture is empty");

@@ -28,7 +28,8 @@ public:
 
   bool SaveMetafile() const { return saveMetafile_; }
   void SetSaveMetafile(bool save) { saveMetafile_ = save; }
-  // The surface being recorded (null outside an export).
+  // The surface being recorded (null outside an export and until the
+  // export's size is known).
   const TMetafile* Metafile() const { return metafile_.get(); }
 
   void BeginExport() override;
@@ -45,12 +46,13 @@ protected:
   int32_t SurfaceWidth() const { return surfaceWidth_; }
   int32_t SurfaceHeight() const { return surfaceHeight_; }
 
-private:
-  void NewRecording();
+  // Makes the surface, of TotalWidth x TotalHeight, unless it exists.
+  void EnsureSurface();
 
+private:
   bool saveMetafile_ = true;
-  // The surface size fixed at BeginExport; SaveToFile resets the sizes, and
-  // with separate files every later picture needs a surface of the same size.
+  // The size of the last surface made: SaveToFile resets the sizes, and with
+  // separate files every later picture needs a surface of the same size.
   int32_t surfaceWidth_ = 0;
   int32_t surfaceHeight_ = 0;
   std::unique_ptr<TMetafile> metafile_;

@@ -130,6 +130,37 @@ TEST(PictureExportTest, BarsLieSideBySideAndUnselectedPagesStayWhite) {
   ExpectSamePicture(expected, ReadWithMagick(dir + "/r.tif"));
 }
 
+// A driver that sizes the export only with each picture, after BeginExport.
+TEST(PictureExportTest, SizesGivenWithEachPictureMakeTheSameSurface) {
+  TPages pages = {{NumberedPage(1)}, {NumberedPage(2)}};
+  std::string dir = TestDir("late_sizes");
+  for (bool separate : {false, true}) {
+    TKyRExportToBMP bmp;
+    bmp.BeginExport();
+    for (int p = 0; p < 2; ++p) {
+      bmp.SetPageWidth(kPageW), bmp.SetPageHeight(kPageH);
+      bmp.SetTotalWidth(kPageW), bmp.SetTotalHeight(separate ? kPageH : 2 * kPageH);
+      bmp.SetOffsetY(separate ? 0 : p * kPageH);
+      bmp.StartPage(p, 0);
+      bmp.EndPage(pages[size_t(p)][0]);
+      if (separate) bmp.SaveToFile(SeparateFileName(dir + "/r.bmp", p, 0));
+    }
+    if (!separate) bmp.SaveToFile(dir + "/r.bmp");
+    bmp.EndExport();
+    if (separate) {
+      for (int p = 0; p < 2; ++p) {
+        TBitmap read;
+        read.LoadFromFile(SeparateFileName(dir + "/r.bmp", p, 0));
+        ExpectSamePicture(RenderMetafile(pages[size_t(p)][0]), read.ToRgbImage());
+      }
+    } else {
+      TBitmap read;
+      read.LoadFromFile(dir + "/r.bmp");
+      ExpectSamePicture(Expected(pages, {1, 2}), read.ToRgbImage());
+    }
+  }
+}
+
 TEST(PictureExportTest, SeparateFilesEachHoldTheirPictureWithTheSameSettings) {
   TPages pages = {{NumberedPage(1)}, {NumberedPage(2)}};
   std::string dir = TestDir("separate");
