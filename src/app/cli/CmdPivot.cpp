@@ -44,7 +44,7 @@ void AppendCsvField(std::string& out, const std::string& text) {
   out += '"';
 }
 
-int64_t PngMax(const std::string& text) {
+int64_t ParsePngMax(const std::string& text) {
   int64_t n = 0;
   const bool digits =
       !text.empty() && text.size() <= 12 && text.find_first_not_of("0123456789") == std::string::npos;
@@ -72,7 +72,7 @@ int CmdPivot(const Args& args) {
       continue;
     }
     if (options.rest[i] == "--png-max") {
-      pngMax = PngMax(FlagValue(options.rest, i, "pivot"));
+      pngMax = ParsePngMax(FlagValue(options.rest, i, "pivot"));
       continue;
     }
     throw Exception(
