@@ -24,6 +24,9 @@ constexpr int kEdge = 10;         // gap before a page larger than the client
 constexpr int32_t kPageUnitsPerInch = 96;
 constexpr TColor kHitColor = 0x00FFFF;      // yellow
 constexpr TColor kCurrentHitColor = 0x00A5FF;  // orange: the hit F3 went to
+// A page image larger than this (about 100 MB) is not kept: such a page is
+// played into the exposed part of the screen only.
+constexpr int64_t kMaxKeptImagePixels = int64_t(24) << 20;
 
 QWidget* Strip(QWidget* parent) {
   auto* strip = new QWidget(parent);
@@ -131,6 +134,7 @@ void TKyRPreview::ShowIndexes() {
 
 void TKyRPreview::SetZoom(int32_t zoom) {
   if (zoom < 1) zoom = 100;
+  zoom = std::min(zoom, kMaxZoom);
   if (zoom == zoom_) return;
   zoom_ = zoom;
   LayoutPage();
@@ -263,7 +267,15 @@ void TKyRPreview::PaintPage(QPainter& painter, const QRect& rect) {
     painter.fillRect(rect, Qt::white);
     return;
   }
-  painter.drawImage(rect.topLeft(), PageImage(rect.size(), painter.device()->devicePixelRatioF()));
+  const double dpr = painter.device()->devicePixelRatioF();
+  if (int64_t(rect.width() * dpr) * int64_t(rect.height() * dpr) <= kMaxKeptImagePixels) {
+    painter.drawImage(rect.topLeft(), PageImage(rect.size(), dpr));
+  } else {
+    pageImage_ = QImage();
+    imageValid_ = false;
+    painter.fillRect(rect, Qt::white);
+    DrawContent(painter, *page, highlights_, PageScale(*page, rect.size()) * QTransform::fromTranslate(rect.x(), rect.y()));
+  }
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(rect.adjusted(0, 0, -1, -1));

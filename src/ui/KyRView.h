@@ -50,8 +50,9 @@ public:
   void SetPageNumber(int32_t n);
   int32_t BarNumber() const { return barIndex_ + 1; }
   void SetBarNumber(int32_t n);
+  static constexpr int32_t kMaxZoom = 2000;
   int32_t Zoom() const { return zoom_; }
-  // Below 1 means 100.
+  // Below 1 means 100; above kMaxZoom (clicks zoom on and on) kMaxZoom.
   void SetZoom(int32_t zoom);
   bool ShowMargins() const { return showMargins_; }
   void SetShowMargins(bool value);

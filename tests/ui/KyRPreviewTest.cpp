@@ -186,6 +186,24 @@ TEST_F(KyRPreviewTest, ScaleListAndClickZoom) {
   EXPECT_EQ(preview->Zoom(), 100);
 }
 
+TEST_F(KyRPreviewTest, AHugeZoomIsCappedAndStillPaintsThePage) {
+  auto report = Report(1, 1);
+  TKyRPreview preview;
+  preview.resize(600, 500);
+  preview.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+  preview.SetReport(report.get());
+  preview.SetZoom(100000);
+  EXPECT_EQ(preview.Zoom(), TKyRPreview::kMaxZoom);
+  // "Sheet 1, page 1" starts at (60, 40) on the page: at 2000 % its first
+  // letter lies around (1200, 800) of the paint box.
+  const QImage part = preview.PaintBox()->grab(QRect(1200, 780, 300, 300)).toImage();
+  int dark = 0;
+  for (int y = 0; y < part.height(); ++y)
+    for (int x = 0; x < part.width(); ++x) dark += qGray(part.pixel(x, y)) < 100;
+  EXPECT_GT(dark, 500);
+}
+
 TEST_F(KyRPreviewTest, ThePageIsCentredWhenItFitsAndStartsAtTenWhenNot) {
   auto report = Report(1, 1);
   TKyRPreview preview;
