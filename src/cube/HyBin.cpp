@@ -9,12 +9,12 @@
 #include <numeric>
 #include <typeinfo>
 
-#include <sys/mman.h>
-
 #include "common/StrUtils.h"
 #include "cube/HyCache.h"
+#include "cube/HyCollate.h"
 #include "cube/HyMap.h"
 #include "cube/HyProgress.h"
+#include "platform/sys/LargeMemory.h"
 
 namespace hy {
 
@@ -28,37 +28,18 @@ namespace {
 constexpr int32_t kPagesPerBudgetCheck = 256;
 // The first block's pages; each block doubles until it is one huge page.
 constexpr int32_t kFirstBlockPages = 16;
-constexpr size_t kHugePageSize = size_t{2} << 20;
-constexpr int32_t kMaxBlockPages = static_cast<int32_t>(kHugePageSize / TPagedMem::kPageSize);
+constexpr int32_t kMaxBlockPages = static_cast<int32_t>(sys::kHugePageSize / TPagedMem::kPageSize);
 
 void SetFreeBytes(uint8_t* page, int32_t free) { std::memcpy(page + 8, &free, sizeof free); }
 
-size_t RoundToPages(size_t bytes) {
-  return (bytes + TPagedMem::kPageSize - 1) / TPagedMem::kPageSize * TPagedMem::kPageSize;
-}
-
-// `bytes` zeroed bytes. From one huge page up they are mapped from the
-// system, aligned to and advised as huge pages (fresh mappings are zero, so
-// nothing is cleared twice): faulting in 4 KB pages one by one costs more
-// than filling them. Smaller blocks come from the C library.
+// `bytes` zeroed bytes: from one huge page up mapped from the system,
+// smaller blocks from the C library.
 uint8_t* AllocateZeroed(size_t bytes) {
-  if (bytes >= kHugePageSize) {
-    bytes = RoundToPages(bytes);
-    const size_t span = bytes + kHugePageSize;
-    void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw ELowCapacityError(kLowCapacityMessage);
-    auto* base = static_cast<uint8_t*>(p);
-    const uintptr_t address = reinterpret_cast<uintptr_t>(base);
-    auto* aligned = reinterpret_cast<uint8_t*>((address + kHugePageSize - 1) & ~(kHugePageSize - 1));
-    const size_t head = static_cast<size_t>(aligned - base);
-    if (head) munmap(base, head);
-    const size_t tail = span - head - bytes;
-    if (tail) munmap(aligned + bytes, tail);
-#ifdef MADV_HUGEPAGE
-    madvise(aligned, bytes, MADV_HUGEPAGE);
-#endif
-    AddMappedBytes(static_cast<int64_t>(bytes));
-    return aligned;
+  if (bytes >= sys::kHugePageSize) {
+    uint8_t* block = sys::MapZeroed(bytes);
+    if (!block) throw ELowCapacityError(kLowCapacityMessage);
+    AddMappedBytes(static_cast<int64_t>(sys::MappedSize(bytes)));
+    return block;
   }
   void* p = std::calloc(1, bytes);
   if (!p) throw ELowCapacityError(kLowCapacityMessage);
@@ -67,10 +48,9 @@ uint8_t* AllocateZeroed(size_t bytes) {
 
 void FreeZeroed(uint8_t* p, size_t bytes) {
   if (!p) return;
-  if (bytes >= kHugePageSize) {
-    bytes = RoundToPages(bytes);
-    munmap(p, bytes);
-    AddMappedBytes(-static_cast<int64_t>(bytes));
+  if (bytes >= sys::kHugePageSize) {
+    sys::Unmap(p, bytes);
+    AddMappedBytes(-static_cast<int64_t>(sys::MappedSize(bytes)));
   } else {
     std::free(p);
   }
@@ -564,8 +544,8 @@ private:
 
 }  // namespace
 
-void TBinTable::LoadFromDataSet() {
-  ProgressStatus("Scanning data set values...");
+void TBinTable::LoadFromDataSet(TCubeProgress& progress) {
+  progress.ProgressStatus("Scanning data set values...");
   index_.Clear();
   index_.SetSortOrder(saAscending);
   TDataSet* dataSet = map_.DataSet();
@@ -675,7 +655,7 @@ void TBinTable::LoadFromDataSet() {
       source.column->SetValueOrNull(value);
     }
     bins.Add(scratch_);
-    if (++counter % 4096 == 0) ProgressCount(counter);
+    if (++counter % 4096 == 0) progress.ProgressCount(counter);
   }
   bins.Finish();
   FinishLoad(bins.Records());
@@ -795,6 +775,42 @@ void SortEntries(uint64_t* packed, size_t n) {
 
 }  // namespace
 
+// Float keys closer than the key comparison's tolerance are one value, as
+// the dimension value array has them: each takes the first (smallest) value
+// of its run, so that the sort by exact bits brings their bins together.
+// Only values near zero can be that close without being equal.
+void TBinTable::MergeNearFloatKeys(std::vector<uint8_t*>& records) const {
+  constexpr double kNearZero = 1e-80;
+  for (int32_t k = 0; k < fields_.KeyCount(); ++k) {
+    const auto* column = dynamic_cast<const TFloatBin*>(fields_[k]);
+    if (!column) continue;
+    std::vector<double> near;
+    bool tiny = false;
+    for (const uint8_t* record : records) {
+      if (column->IsNullIn(record)) continue;
+      const double v = column->Get(record);
+      if (std::fabs(v) > kNearZero) continue;
+      near.push_back(v == 0 ? 0.0 : v);
+      tiny = tiny || v != 0;
+    }
+    if (!tiny) continue;
+    std::sort(near.begin(), near.end());
+    near.erase(std::unique(near.begin(), near.end()), near.end());
+    std::vector<double> first(near.size());
+    for (size_t i = 0; i < near.size(); ++i) {
+      const bool sameRun = i > 0 && near[i] - first[i - 1] <= kFloatKeyTolerance;
+      first[i] = sameRun ? first[i - 1] : near[i];
+    }
+    for (uint8_t* record : records) {
+      if (column->IsNullIn(record)) continue;
+      const double v = column->Get(record);
+      if (std::fabs(v) > kNearZero) continue;
+      const size_t at = static_cast<size_t>(std::lower_bound(near.begin(), near.end(), v == 0 ? 0.0 : v) - near.begin());
+      column->Put(record, first[at]);
+    }
+  }
+}
+
 void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   std::vector<TKeyColumn> keys;
   bool strings = false;
@@ -815,20 +831,9 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   // strings instead of a text comparison per record comparison. Strings
   // that compare equal share a rank.
   std::vector<uint32_t> rank;
-  if (strings && !strings_.empty()) {
-    std::vector<uint32_t> ids(strings_.size());
-    std::iota(ids.begin(), ids.end(), 0u);
-    std::sort(ids.begin(), ids.end(), [this](uint32_t a, uint32_t b) {
-      return AnsiCompareStr(strings_[a], strings_[b]) < 0;
-    });
-    rank.resize(ids.size());
-    uint32_t r = 0;
-    for (size_t i = 0; i < ids.size(); ++i) {
-      if (i > 0 && AnsiCompareStr(strings_[ids[i - 1]], strings_[ids[i]]) != 0) ++r;
-      rank[ids[i]] = r;
-    }
-  }
+  if (strings && !strings_.empty()) rank = CollationRanks(strings_);
 
+  MergeNearFloatKeys(records);
   const TSortKeys packer(keys, rank);
   const size_t n = records.size();
   const size_t words = static_cast<size_t>(packer.Words());

@@ -34,6 +34,7 @@
 namespace hy {
 
 class TBinTable;
+class TCubeProgress;
 class TDimensionItem;
 class THyMap;
 
@@ -231,7 +232,7 @@ public:
   void GetAsString(std::string& text) const override;
   void GetValue(Variant& value) const override;
   void SetValue(const Variant& value) override;
-  // Locale-aware, case-sensitive (AnsiCompareStr), as the value arrays.
+  // The locale's collation, as the value arrays.
   int32_t CompareValues(const uint8_t* a, const uint8_t* b) const override;
 
 protected:
@@ -299,6 +300,9 @@ protected:
   void AddValues(uint8_t*, const uint8_t*) const override { Unsupported(); }
   bool CanAggregate() const override { return false; }
 };
+
+// Float keys closer than this compare equal.
+inline constexpr double kFloatKeyTolerance = 1e-100;
 
 // Float, currency field: a double; values within 1e-100 compare equal.
 class TFloatBin : public TNumberBin<double> {
@@ -424,7 +428,7 @@ public:
 
   // Reads every row of the map's dataset into bins (with progress; the
   // dataset's controls are enabled again on every exit).
-  void LoadFromDataSet();
+  void LoadFromDataSet(TCubeProgress& progress);
 
   int32_t RecordCount() const { return index_.Count(); }
   // Current := record `recNo`; returns it.
@@ -472,6 +476,7 @@ private:
   // keys compare equal though their bytes differ, and fills the index.
   void FinishLoad(std::vector<uint8_t*>& records);
   void MergeInto(uint8_t* into, const uint8_t* from) const;
+  void MergeNearFloatKeys(std::vector<uint8_t*>& records) const;
 
   uint8_t* current_ = nullptr;
   uint8_t* scratch_ = nullptr;

@@ -17,6 +17,7 @@
 
 namespace hy {
 
+class TCubeProgress;
 class TDataSet;
 class TExprs;
 
@@ -152,7 +153,7 @@ protected:
   void Notification(TComponent* component, TOperation operation) override;
 
 private:
-  void Build();
+  void Build(TCubeProgress& progress);
   void CloseCache();
 
   std::unique_ptr<TDataCache> dataCache_;
