@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <typeinfo>
 
 #include "common/StrUtils.h"
+#include "cube/HyBinPipeline.h"
 #include "cube/HyCache.h"
 #include "cube/HyCollate.h"
 #include "cube/HyMap.h"
@@ -347,42 +350,53 @@ int32_t TBinTable::AddAggregate(const uint8_t* const* records, int32_t count) {
 
 // The bins found so far, hashed by their key bytes (null mask bits of the
 // key columns and the key columns' bytes). Strings are interned, so equal
-// keys have equal bytes. Rows wait in a short queue while the hash slot
-// they will probe is fetched from memory: with many bins the table is far
-// larger than the caches, and merges commute, so the delay changes nothing.
+// keys have equal bytes. Rows come a batch at a time: the batch's hashes
+// are computed first, so the hash slot (and then the bin) a row will probe
+// is fetched from memory a few rows ahead; with many bins the table is far
+// larger than the caches. Merging needs no virtual call for the common
+// summaries (float and integer sums, counts).
 class TBinTable::TLoadBins {
 public:
-  explicit TLoadBins(TBinTable& table)
-      : table_(table), queue_(static_cast<size_t>(kQueue) * table.recordSize_) {
+  explicit TLoadBins(TBinTable& table) : table_(table) {
     for (int32_t k = 0; k < table.fields_.KeyCount(); ++k) {
       const TBinField& f = *table.fields_[k];
       keys_.push_back({f.Offset(), f.DataSize()});
       keyBits_ |= 1u << f.NullBit();
+    }
+    for (int32_t i = table.fields_.KeyCount(); i < table.fields_.Count(); ++i) {
+      const TBinField& f = *table.fields_[i];
+      merges_.push_back({f.Offset(), f.DataSize(), 1u << f.NullBit(), MergeOf(f), &f});
     }
     Resize(1024);
   }
 
   std::vector<uint8_t*>& Records() { return records_; }
 
-  // Queues a copy of the scratch record; the oldest queued row becomes a
-  // new bin or merges into the bin with its key.
-  void Add(const uint8_t* scratch) {
-    const int32_t at = (head_ + queued_) % kQueue;
-    std::memcpy(Queued(at), scratch, table_.recordSize_);
-    queuedHash_[at] = Hash(scratch);
-    __builtin_prefetch(&slots_[queuedHash_[at] & mask_]);
-    if (++queued_ == kQueue) Pop();
+  // Each of `count` packed rows becomes a new bin or merges into the bin
+  // with its key.
+  void AddBatch(const uint8_t* rows, int32_t count) {
+    const size_t size = static_cast<size_t>(table_.recordSize_);
+    hashes_.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) hashes_[i] = Hash(rows + i * size);
+    constexpr int32_t kSlotAhead = 16, kBinAhead = 8;
+    for (int32_t i = 0; i < count && i < kSlotAhead; ++i) __builtin_prefetch(&slots_[hashes_[i] & mask_]);
+    for (int32_t i = 0; i < count; ++i) {
+      if (i + kSlotAhead < count) __builtin_prefetch(&slots_[hashes_[i + kSlotAhead] & mask_]);
+      if (i + kBinAhead < count) {
+        const Slot& ahead = slots_[hashes_[i + kBinAhead] & mask_];
+        if (ahead.record) __builtin_prefetch(ahead.record);
+      }
+      InsertOrMerge(rows + i * size, hashes_[i]);
+    }
   }
 
-  // Takes the queued rows in; the hash slots are not needed afterwards.
+  // The hash slots are not needed after the load.
   void Finish() {
-    while (queued_ > 0) Pop();
     slotBlock_ = TLargeBlock();
     slots_ = nullptr;
   }
 
 private:
-  static constexpr int32_t kQueue = 8;
   struct Key {
     int32_t offset;
     int32_t size;
@@ -391,13 +405,52 @@ private:
     uint64_t hash = 0;
     uint8_t* record = nullptr;  // nullptr: empty
   };
+  enum TMergeKind : uint8_t { mkSumDouble, mkSumInt64, mkSumInt32, mkColumn };
+  struct Merge {
+    int32_t offset;
+    int32_t size;
+    uint32_t bit;
+    TMergeKind kind;
+    const TBinField* field;
+  };
 
-  uint8_t* Queued(int32_t i) { return queue_.data() + static_cast<size_t>(i) * table_.recordSize_; }
+  static TMergeKind MergeOf(const TBinField& f) {
+    const std::type_info& cls = typeid(f);
+    if (f.Role() != brSum && f.Role() != brCount) return mkColumn;
+    if (cls == typeid(TFloatBin)) return mkSumDouble;
+    if (cls == typeid(TLargeIntBin)) return mkSumInt64;
+    if (cls == typeid(TCountBin) || cls == typeid(TAvgBin)) return mkSumInt32;
+    return mkColumn;
+  }
 
-  void Pop() {
-    InsertOrMerge(Queued(head_), queuedHash_[head_]);
-    head_ = (head_ + 1) % kQueue;
-    --queued_;
+  template <class T>
+  static void AddInPlace(uint8_t* into, const uint8_t* from) {
+    T a, b;
+    std::memcpy(&a, into, sizeof a);
+    std::memcpy(&b, from, sizeof b);
+    a = CheckedSum(a, b);
+    std::memcpy(into, &a, sizeof a);
+  }
+
+  // TBinTable::MergeInto for the load's bins.
+  void MergeRow(uint8_t* into, const uint8_t* from) const {
+    const uint32_t fromNulls = NullMask(from);
+    uint32_t intoNulls = NullMask(into);
+    for (const Merge& m : merges_) {
+      if (fromNulls & m.bit) continue;
+      if (intoNulls & m.bit) {
+        std::memcpy(into + m.offset, from + m.offset, static_cast<size_t>(m.size));
+        intoNulls &= ~m.bit;
+        continue;
+      }
+      switch (m.kind) {
+        case mkSumDouble: AddInPlace<double>(into + m.offset, from + m.offset); break;
+        case mkSumInt64: AddInPlace<int64_t>(into + m.offset, from + m.offset); break;
+        case mkSumInt32: AddInPlace<int32_t>(into + m.offset, from + m.offset); break;
+        case mkColumn: m.field->Combine(into, from); break;
+      }
+    }
+    SetNullMask(into, intoNulls);
   }
 
   void InsertOrMerge(const uint8_t* row, uint64_t h) {
@@ -413,7 +466,7 @@ private:
         return;
       }
       if (slot.hash == h && Equal(slot.record, row)) {
-        table_.MergeInto(slot.record, row);
+        MergeRow(slot.record, row);
         return;
       }
     }
@@ -463,15 +516,13 @@ private:
 
   TBinTable& table_;
   std::vector<Key> keys_;
+  std::vector<Merge> merges_;
   uint32_t keyBits_ = 0;
   TLargeBlock slotBlock_;
   Slot* slots_ = nullptr;  // zero bytes are an empty slot
   size_t mask_ = 0;
   std::vector<uint8_t*> records_;  // in order of appearance
-  std::vector<uint8_t> queue_;
-  uint64_t queuedHash_[kQueue] = {};
-  int32_t head_ = 0;
-  int32_t queued_ = 0;
+  std::vector<uint64_t> hashes_;   // of the batch being added
 };
 
 namespace {
@@ -544,7 +595,7 @@ private:
 
 }  // namespace
 
-void TBinTable::LoadFromDataSet(TCubeProgress& progress) {
+void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
   progress.ProgressStatus("Scanning data set values...");
   index_.Clear();
   index_.SetSortOrder(saAscending);
@@ -581,14 +632,15 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress) {
   Variant value;
   TFieldData data;
   int64_t counter = 0;
+  uint8_t* row = nullptr;  // the row being read, in its batch
   // The plain value into the scratch record; false when it must take the
   // Variant path (no plain read, another kind, a value out of the column's
   // range or a NaN), which then decides, and raises, exactly as always.
   auto storeFast = [&](Source& source) {
     if (source.fast == fkNone || !source.field->GetData(data)) return false;
-    uint8_t* into = scratch_ + source.offset;
+    uint8_t* into = row + source.offset;
     if (data.kind == TFieldData::fdNull) {
-      SetNullMask(scratch_, NullMask(scratch_) | source.bit);
+      SetNullMask(row, NullMask(row) | source.bit);
       return true;
     }
     switch (source.fast) {
@@ -637,13 +689,42 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress) {
       }
       case fkNone: return false;
     }
-    SetNullMask(scratch_, NullMask(scratch_) & ~source.bit);
+    SetNullMask(row, NullMask(row) & ~source.bit);
     return true;
   };
+
+  // Rows are read into batches; a batch becomes bins on the worker while
+  // the next one is read, or right away without one.
+  const size_t size = static_cast<size_t>(recordSize_);
+  std::vector<uint8_t> ownBatch;
+  std::unique_ptr<TBatchPipeline> pipeline;  // goes before `bins` on every exit
+  if (parallel && std::thread::hardware_concurrency() >= 2) {
+    try {
+      pipeline = std::make_unique<TBatchPipeline>(
+          kLoadBatchRows * size, kLoadBatches,
+          [&bins](const uint8_t* rows, int32_t count) { bins.AddBatch(rows, count); });
+    } catch (const std::system_error&) {
+      // No thread to be had (a process limit): the load runs on this one.
+    }
+  }
+  if (!pipeline) ownBatch.resize(kLoadBatchRows * size);
+  uint8_t* batch = nullptr;
+  int32_t filled = 0;
+  const auto handOver = [&] {
+    if (filled == 0) return;
+    if (pipeline)
+      pipeline->Submit(filled);
+    else
+      bins.AddBatch(batch, filled);
+    batch = nullptr;
+    filled = 0;
+  };
   for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
-    std::memset(scratch_, 0, recordSize_);
-    SetNullMask(scratch_, nullTemplate_);
-    current_ = scratch_;
+    if (!batch) batch = pipeline ? pipeline->Free() : ownBatch.data();
+    row = batch + filled * size;
+    std::memset(row, 0, size);
+    SetNullMask(row, nullTemplate_);
+    current_ = row;
     for (Source& source : sources) {
       if (storeFast(source)) continue;
       value = source.field->Value();
@@ -654,9 +735,12 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress) {
       }
       source.column->SetValueOrNull(value);
     }
-    bins.Add(scratch_);
+    if (++filled == kLoadBatchRows) handOver();
     if (++counter % 4096 == 0) progress.ProgressCount(counter);
   }
+  handOver();
+  if (pipeline) pipeline->Finish();
+  current_ = nullptr;
   bins.Finish();
   FinishLoad(bins.Records());
   index_.SetSortOrder(saUnsorted);

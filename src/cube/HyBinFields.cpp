@@ -157,16 +157,7 @@ int32_t TNumberBin<T>::CompareValues(const uint8_t* a, const uint8_t* b) const {
 
 template <class T>
 void TNumberBin<T>::AddValues(uint8_t* into, const uint8_t* from) const {
-  if constexpr (std::is_floating_point_v<T>) {
-    // A sum of finite values beyond the range is an error, as with integers.
-    const T a = Get(into), b = Get(from), sum = a + b;
-    if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b)) throw EOverflow("Floating point overflow");
-    Put(into, sum);
-  } else {
-    T sum;
-    if (__builtin_add_overflow(Get(into), Get(from), &sum)) throw EIntOverflow("Integer overflow");
-    Put(into, sum);
-  }
+  Put(into, CheckedSum(Get(into), Get(from)));
 }
 
 template class TNumberBin<int16_t>;

@@ -126,7 +126,7 @@ void THyCustomStore::Build(TCubeProgress& progress) {
   dataCache_->SetBinTable(nullptr);
   dataCache_->SetBinTable(std::make_unique<TBinTable>(*dimensionMap_));
   dataCache_->CreateMetaData();
-  dataCache_->BinTable()->LoadFromDataSet(progress);
+  dataCache_->BinTable()->LoadFromDataSet(progress, parallelLoad_);
   dataCache_->CompressDimensions(progress);
   dataCache_->SortLookupDimensions(progress);
   dataCache_->BuildCellIndex();

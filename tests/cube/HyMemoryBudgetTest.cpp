@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -80,6 +81,9 @@ TEST(MemoryBudget, AddressSpaceLimitBoundsTheBudget) {
 }
 
 TEST(MemoryBudget, AllocationRefusedBySystemBecomesTheCapacityMessage) {
+  // A fresh process: earlier tests' threads leave the allocator holding
+  // address space that a forked copy could reuse.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         // No budget check stops it first: the allocator itself must fail.
@@ -91,6 +95,7 @@ TEST(MemoryBudget, AllocationRefusedBySystemBecomesTheCapacityMessage) {
         MemCube cube;
         Diagonal(cube, 250);  // a cell index of 251^3 slots, 63 MB
         const std::string error = cube.OpenError();
+        std::fprintf(stderr, "%s\n", error.c_str());
         std::_Exit(error == kLowCapacityMessage && !cube.store.Active() ? 0 : 5);
       },
       ::testing::ExitedWithCode(0), "");
