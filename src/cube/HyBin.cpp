@@ -488,8 +488,12 @@ private:
 
   bool Equal(const uint8_t* a, const uint8_t* b) const {
     if ((NullMask(a) ^ NullMask(b)) & keyBits_) return false;
-    for (const Key& k : keys_)
-      if (std::memcmp(a + k.offset, b + k.offset, k.size) != 0) return false;
+    for (const Key& k : keys_) {
+      uint64_t x = 0, y = 0;
+      std::memcpy(&x, a + k.offset, static_cast<size_t>(k.size));
+      std::memcpy(&y, b + k.offset, static_cast<size_t>(k.size));
+      if (x != y) return false;
+    }
     return true;
   }
 
@@ -843,6 +847,7 @@ namespace {
 // Sorts `n` entries of W key words and a record pointer in place. Sorting
 // the entries themselves, not an index to them, keeps the sort's memory
 // access sequential.
+// Large sorts use a second thread for one half, then merge the halves.
 template <size_t W>
 void SortEntries(uint64_t* packed, size_t n) {
   struct Entry {
@@ -850,11 +855,27 @@ void SortEntries(uint64_t* packed, size_t n) {
   };
   static_assert(sizeof(Entry) == (W + 1) * sizeof(uint64_t));
   auto* entries = reinterpret_cast<Entry*>(packed);
-  std::sort(entries, entries + n, [](const Entry& a, const Entry& b) {
+  const auto less = [](const Entry& a, const Entry& b) {
     for (size_t w = 0; w < W; ++w)
       if (a.word[w] != b.word[w]) return a.word[w] < b.word[w];
     return false;
-  });
+  };
+  constexpr size_t kParallelSortFrom = 65536;
+  if (n >= kParallelSortFrom && std::thread::hardware_concurrency() >= 2) {
+    Entry* middle = entries + n / 2;
+    std::thread other;
+    try {
+      other = std::thread([&] { std::sort(middle, entries + n, less); });
+    } catch (const std::system_error&) {
+      std::sort(entries, entries + n, less);  // no thread to be had
+      return;
+    }
+    std::sort(entries, middle, less);
+    other.join();
+    std::inplace_merge(entries, middle, entries + n, less);
+    return;
+  }
+  std::sort(entries, entries + n, less);
 }
 
 }  // namespace
