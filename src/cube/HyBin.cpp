@@ -702,6 +702,10 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
   const size_t size = static_cast<size_t>(recordSize_);
   std::vector<uint8_t> ownBatch;
   std::unique_ptr<TBatchPipeline> pipeline;  // goes before `bins` on every exit
+  // The worker must not compare strings: the reader adds to the pool
+  // meanwhile. Only a minimum or maximum of a text field would.
+  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i)
+    if (dynamic_cast<const TStringBin*>(fields_[i])) parallel = false;
   if (parallel && std::thread::hardware_concurrency() >= 2) {
     try {
       pipeline = std::make_unique<TBatchPipeline>(
@@ -847,7 +851,8 @@ namespace {
 // Sorts `n` entries of W key words and a record pointer in place. Sorting
 // the entries themselves, not an index to them, keeps the sort's memory
 // access sequential.
-// Large sorts use a second thread for one half, then merge the halves.
+// Large sorts are split around a sampled middle key into two parts sorted
+// on two threads; the split needs no memory, unlike a merge of halves.
 template <size_t W>
 void SortEntries(uint64_t* packed, size_t n) {
   struct Entry {
@@ -862,17 +867,20 @@ void SortEntries(uint64_t* packed, size_t n) {
   };
   constexpr size_t kParallelSortFrom = 65536;
   if (n >= kParallelSortFrom && std::thread::hardware_concurrency() >= 2) {
-    Entry* middle = entries + n / 2;
+    constexpr size_t kSamples = 255;
+    std::vector<Entry> sample(kSamples);
+    for (size_t i = 0; i < kSamples; ++i) sample[i] = entries[i * (n / kSamples)];
+    std::nth_element(sample.begin(), sample.begin() + kSamples / 2, sample.end(), less);
+    const Entry pivot = sample[kSamples / 2];
+    Entry* middle = std::partition(entries, entries + n, [&](const Entry& e) { return less(e, pivot); });
     std::thread other;
     try {
       other = std::thread([&] { std::sort(middle, entries + n, less); });
     } catch (const std::system_error&) {
-      std::sort(entries, entries + n, less);  // no thread to be had
-      return;
+      std::sort(middle, entries + n, less);  // no thread to be had
     }
     std::sort(entries, middle, less);
-    other.join();
-    std::inplace_merge(entries, middle, entries + n, less);
+    if (other.joinable()) other.join();
     return;
   }
   std::sort(entries, entries + n, less);

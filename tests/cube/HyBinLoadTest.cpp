@@ -87,22 +87,21 @@ std::vector<std::string> Bins(TMemDataSet& data, const std::vector<ItemSpec>& it
   return out;
 }
 
+// Keys of every kind with a grouped date; sums, a count, extremes, an average.
+std::vector<ItemSpec> MixedMap() {
+  return {{"Int", dimDimension},  {"Price", dimDimension}, {"Sold", dimDimension, binMonth},
+          {"Name", dimDimension}, {"Int", dimSum},         {"Price", dimSum},
+          {"Name", dimCount},     {"Big", dimMin},         {"Small", dimMax},
+          {"Price", dimAverage}};
+}
+
 TEST(BinLoad, PlainReadsGiveTheBinsOfVariantReads) {
   TMemDataSet plain;
   FillRows(plain);
   VariantOnlyDataSet variants;
   variants.LoadFromDataSet(plain);
   const std::vector<std::vector<ItemSpec>> maps = {
-      {{"Int", dimDimension},
-       {"Price", dimDimension},
-       {"Sold", dimDimension, binMonth},
-       {"Name", dimDimension},
-       {"Int", dimSum},
-       {"Price", dimSum},
-       {"Name", dimCount},
-       {"Big", dimMin},
-       {"Small", dimMax},
-       {"Price", dimAverage}},
+      MixedMap(),
       {{"Small", dimDimension},
        {"Word", dimDimension},
        {"Big", dimDimension},
@@ -130,24 +129,16 @@ TEST(BinLoad, TwoThreadsGiveTheBinsOfOneOnRandomTables) {
   TMemDataSet data;
   FillRows(data, 3 * TBinTable::kLoadBatchRows * TBinTable::kLoadBatches + 123);
   const std::vector<std::vector<ItemSpec>> maps = {
-      {{"Int", dimDimension},
-       {"Price", dimDimension},
-       {"Sold", dimDimension, binMonth},
-       {"Name", dimDimension},
-       {"Int", dimSum},
-       {"Price", dimSum},
-       {"Name", dimCount},
-       {"Big", dimMin},
-       {"Small", dimMax},
-       {"Price", dimAverage}},
+      MixedMap(),
       {{"Small", dimDimension}, {"Word", dimDimension}, {"Big", dimDimension},
        {"Stamp", dimDimension}, {"Small", dimSum}, {"Big", dimSum}, {"Sold", dimCount}},
       {{"Name", dimDimension}, {"Sold", dimDimension, binWeek}, {"Price", dimMax}, {"Word", dimAverage}},
+      {{"Int", dimDimension}, {"Name", dimMin}, {"Name", dimMax}},  // texts compared while merging
   };
   for (size_t m = 0; m < maps.size(); ++m) {
     SCOPED_TRACE("map " + std::to_string(m));
     const std::vector<std::string> one = Bins(data, maps[m], false);
-    ASSERT_GT(one.size(), 20u);
+    ASSERT_GT(one.size(), 5u);
     EXPECT_EQ(Bins(data, maps[m], true), one);
   }
 }
