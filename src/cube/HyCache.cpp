@@ -60,6 +60,13 @@ public:
     slots_.resize(64);
   }
 
+  // Whether two records hold the same key bytes, or both Null.
+  bool SameIn(const uint8_t* a, const uint8_t* b) const {
+    const bool na = column_.IsNullIn(a), nb = column_.IsNullIn(b);
+    if (na || nb) return na == nb;
+    return Key(a) == Key(b);
+  }
+
   // The slot of the record's value; `found` tells whether it held one.
   int32_t& Slot(const uint8_t* record, bool& found) {
     if (column_.IsNullIn(record)) {
@@ -67,12 +74,9 @@ public:
       nullSet_ = true;
       return nullValue_;
     }
-    uint64_t key = 0;
-    std::memcpy(&key, record + offset_, static_cast<size_t>(size_));
-    uint64_t h = key * 0x9E3779B97F4A7C15ull;
-    h ^= h >> 29;
+    const uint64_t key = Key(record);
     const size_t mask = slots_.size() - 1;
-    for (size_t pos = h & mask;; pos = (pos + 1) & mask) {
+    for (size_t pos = Mix(key) & mask;; pos = (pos + 1) & mask) {
       Entry& e = slots_[pos];
       if (e.used && e.key == key) {
         found = true;
@@ -98,15 +102,46 @@ private:
     bool used = false;
   };
 
+  // The key bytes, loaded by their size (no call for the common sizes).
+  uint64_t Key(const uint8_t* record) const {
+    const uint8_t* p = record + offset_;
+    switch (size_) {
+      case 8: return Load<uint64_t>(p);
+      case 4: return Load<uint32_t>(p);
+      case 2: return Load<uint16_t>(p);
+      default: {
+        uint64_t key = 0;
+        std::memcpy(&key, p, static_cast<size_t>(size_));
+        return key;
+      }
+    }
+  }
+
+  // Every key bit reaches the low bits: the keys of dates and other
+  // doubles differ in their high bits only.
+  static uint64_t Mix(uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return h;
+  }
+
+  template <class T>
+  static T Load(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+
   void Grow() {
     std::vector<Entry> old(slots_.size() * 2);
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
     for (const Entry& e : old) {
       if (!e.used) continue;
-      uint64_t h = e.key * 0x9E3779B97F4A7C15ull;
-      h ^= h >> 29;
-      size_t pos = h & mask;
+      size_t pos = Mix(e.key) & mask;
       while (slots_[pos].used) pos = (pos + 1) & mask;
       slots_[pos] = e;
     }
@@ -322,7 +357,7 @@ void TDataCache::CompressDimensions(TCubeProgress& progress) {
     for (int32_t k = 0; k < GetDimensionCount(); ++k) {
       // A key equal to the previous record's (records come in key order) or
       // with the bytes of one added before is already among the values.
-      if (previous && fields[k]->SameValueIn(previous, record)) continue;
+      if (previous && seen[k].SameIn(previous, record)) continue;
       bool found;
       seen[k].Slot(record, found);
       if (!found) dimensions_[k]->values_->Add(fields[k]->ValueOrNull());
@@ -361,14 +396,23 @@ void TDataCache::BuildCellIndex() {
   }
   baseOffset_ = 0;
   for (int64_t m : multipliers_) baseOffset_ += m;
-  pendingCount_ = 0;
   CheckMemoryBudget(slots * static_cast<int64_t>(sizeof(int32_t)));
-  cellIndex_.resize(static_cast<size_t>(slots));
+  // A slot with the total (0) in some dimension is computed when first read
+  // (-2); those come in runs: of multipliers_[d] slots, one run every
+  // (counts[d] + 1) of them. Every other slot holds its record or none (-1).
+  cellIndex_.assign(static_cast<size_t>(slots), -1);
+  int64_t detail = 1;
+  for (int32_t d = 0; d < dims; ++d) {
+    detail *= counts[d];
+    const int64_t run = multipliers_[d], period = run * (counts[d] + 1);
+    for (int64_t start = 0; start < slots; start += period)
+      std::fill_n(cellIndex_.begin() + start, run, -2);
+  }
+  pendingCount_ = slots - detail;
 
   const TBinFields& fields = binTable_->Fields();
   const int32_t records = binTable_->RecordCount();
-  std::vector<int32_t> counter(dims, 0), keyPos(dims, 0);
-  int32_t zeroCount = dims;
+  std::vector<int32_t> keyPos(dims, 0);
   std::vector<TKeyMemo> positions;
   for (int32_t d = 0; d < dims; ++d) positions.emplace_back(*fields[d]);
   auto locate = [&](int32_t d) {
@@ -383,37 +427,22 @@ void TDataCache::BuildCellIndex() {
     keyPos[d] = position;
   };
 
+  // Records come in key order, so their slots ascend; a slot that does not
+  // would be a record lost.
+  const uint8_t* previous = nullptr;
+  int64_t previousSlot = -1;
   int32_t r = 0;
-  const uint8_t* record = nullptr;
-  if (records > 0) {
-    record = binTable_->GoToRecord(0);
-    for (int32_t d = 0; d < dims; ++d) locate(d);
-  }
-  for (int64_t s = 0; s < slots; ++s) {
-    if (zeroCount == 0) {
-      bool match = r < records;
-      for (int32_t d = 0; match && d < dims; ++d) match = counter[d] == keyPos[d];
-      if (match) {
-        cellIndex_[s] = r;
-        const uint8_t* previous = record;
-        if (++r < records) {
-          record = binTable_->GoToRecord(r);
-          for (int32_t d = 0; d < dims; ++d)
-            if (!fields[d]->SameValueIn(previous, record)) locate(d);
-        }
-      } else {
-        cellIndex_[s] = -1;
-      }
-    } else {
-      cellIndex_[s] = -2;
-      ++pendingCount_;
+  for (; r < records; ++r) {
+    const uint8_t* record = binTable_->GoToRecord(r);
+    int64_t s = 0;
+    for (int32_t d = 0; d < dims; ++d) {
+      if (!previous || !positions[d].SameIn(previous, record)) locate(d);
+      s += multipliers_[d] * keyPos[d];
     }
-    for (int32_t d = dims - 1; d >= 0; --d) {
-      if (counter[d] == 0) --zeroCount;
-      if (++counter[d] <= counts[d]) break;
-      counter[d] = 0;
-      ++zeroCount;
-    }
+    if (s <= previousSlot) break;
+    cellIndex_[static_cast<size_t>(s)] = r;
+    previousSlot = s;
+    previous = record;
   }
   // Every record must have found its slot; one left over would be data lost.
   if (r != records) throw EHyCache("Algorithm Error");
