@@ -516,4 +516,9 @@ private:
   std::unordered_map<std::string_view, uint32_t> stringIds_;
 };
 
+// Inline: the load and every pass over the bins ask it per record.
+inline bool TBinField::IsNullIn(const uint8_t* record) const {
+  return (TBinTable::NullMask(record) >> nullBit_) & 1u;
+}
+
 }  // namespace hy

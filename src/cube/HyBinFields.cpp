@@ -86,10 +86,6 @@ void TBinField::SetNull() {
   SetNullIn(current, true);
 }
 
-bool TBinField::IsNullIn(const uint8_t* record) const {
-  return (TBinTable::NullMask(record) >> nullBit_) & 1u;
-}
-
 void TBinField::SetNullIn(uint8_t* record, bool null) const {
   uint32_t mask = TBinTable::NullMask(record);
   mask = null ? (mask | (1u << nullBit_)) : (mask & ~(1u << nullBit_));
