@@ -2,13 +2,12 @@
 #include <memory>
 #include <string>
 
-#include "app/DemoLayout.h"
 #include "app/cli/CubeOptions.h"
+#include "app/cli/PivotOptions.h"
 #include "common/Exceptions.h"
 #include "common/Format.h"
 #include "common/StrUtils.h"
 #include "pivot/HyDB.h"
-#include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
 #include "platform/gdi/GuiApp.h"
 #include "ui/HyGridWidgetRender.h"
@@ -24,69 +23,29 @@ const char* const kPivotHelp =
     "Opens the cube, pivots it and prints the cross-tab grid's whole cell matrix as\n"
     "CSV: one line per grid row (captions, column labels, data rows with their row\n"
     "labels, subtotal \"Sum\" rows), each cell exactly the text the grid shows;\n"
-    "rows and columns the grid hides (subtotals turned off) are left out.\n"
-    "  --layout TEXT   the pivot state in the stored DimensionInfo form, e.g.\n"
-    "                  \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 1 1 1 -1 'Payment')\"\n"
-    "                  (default: the demo window's stored state)\n"
-    "  --summary N     show summary N (0-based) instead of the first\n"
-    "  --sparse-rows   keep rows whose cells are all empty\n"
-    "  --sparse-cols   keep columns whose cells are all empty\n"
-    "  --no-totals     hide the subtotal rows and columns of every dimension\n"
+    "rows and columns the grid hides (subtotals turned off) are left out.\n";
+
+const char* const kPictureHelp =
     "  --png FILE      also draw the grid at its full size into a PNG file; the\n"
     "                  target is checked before the cube is built\n"
     "  --png-max PIXELS  refuse a picture of more pixels than this (default\n"
     "                  100000000, at most 500000000; a side is at most 32767)\n"
     "Errors print the message on stderr with exit status 2.\n\n";
 
-struct Flags {
-  std::string layout;
-  bool hasLayout = false;
-  int32_t summary = -1;
-  bool sparseRows = false;
-  bool sparseCols = false;
-  bool noTotals = false;
+struct PictureFlags {
   std::string png;
   int64_t pngMax = kGridPngMaxPixels;
 };
 
-// One CSV field, quoted when it holds a separator, a quote or a line break.
-void AppendCsvField(std::string& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
-Flags ParseFlags(const Args& rest) {
-  Flags flags;
+PictureFlags ParsePictureFlags(const Args& rest) {
+  PictureFlags flags;
   for (size_t i = 0; i < rest.size(); ++i) {
     const std::string& word = rest[i];
     auto value = [&]() -> const std::string& {
       if (i + 1 >= rest.size()) throw Exception(Format("hycube pivot: %s needs a value", word.c_str()));
       return rest[++i];
     };
-    if (word == "--layout") {
-      flags.layout = value();
-      flags.hasLayout = true;
-    } else if (word == "--summary") {
-      const std::string& text = value();
-      int64_t n = 0;
-      if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
-        throw Exception(Format("hycube pivot: '%s' is not a summary number", text.c_str()));
-      flags.summary = static_cast<int32_t>(n);
-    } else if (word == "--sparse-rows") {
-      flags.sparseRows = true;
-    } else if (word == "--sparse-cols") {
-      flags.sparseCols = true;
-    } else if (word == "--no-totals") {
-      flags.noTotals = true;
-    } else if (word == "--png") {
+    if (word == "--png") {
       flags.png = value();
     } else if (word == "--png-max") {
       const std::string& text = value();
@@ -108,11 +67,12 @@ Flags ParseFlags(const Args& rest) {
 
 int CmdPivot(const Args& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::printf("%s%s", kPivotHelp, kCubeOptionsHelp);
+    std::printf("%s%s%s%s", kPivotHelp, kPivotFlagsHelp, kPictureHelp, kCubeOptionsHelp);
     return 0;
   }
-  const CubeOptions options = ParseCubeOptions(args);
-  const Flags flags = ParseFlags(options.rest);
+  CubeOptions options = ParseCubeOptions(args);
+  const PivotFlags pivotFlags = TakePivotFlags(options.rest, "hycube pivot");
+  const PictureFlags flags = ParsePictureFlags(options.rest);
   // Widths come from text metrics; a picture needs the widget application.
   if (!flags.png.empty()) EnsureWidgetApplication();
   else EnsureGuiApplication();
@@ -120,31 +80,8 @@ int CmdPivot(const Args& args) {
   std::unique_ptr<TGridPngFile> picture;
   if (!flags.png.empty()) picture = std::make_unique<TGridPngFile>(flags.png);
 
-  CliCube cube(options);
-  // Declared after the cube so that they go first.
-  TComponent owner;
-  auto* source = new THySource(&owner);
-  auto* grid = new TCustomHyGrid(&owner);
-  source->SetDecisionCube(&cube.Cube());
-  if (flags.hasLayout) {
-    source->SetDimensionInfo(flags.layout);
-  } else {
-    source->BeginLoading();
-    SetDemoSource(*source);
-    source->Loaded();
-  }
-  grid->SetDecisionSource(source);
-  cube.Cube().SetActive(true);
-
-  if (flags.summary >= 0) {
-    if (flags.summary >= source->SummaryCount())
-      throw Exception(Format("hycube pivot: the cube has no summary %d (it has %d)", flags.summary,
-                             source->SummaryCount()));
-    source->SetCurrentSummary(flags.summary);
-  }
-  if (flags.sparseRows) source->SetSparseRows(true);
-  if (flags.sparseCols) source->SetSparseCols(true);
-  if (flags.noTotals) grid->SetTotals(false);
+  CliPivot pivot(options, pivotFlags, "hycube pivot");
+  TCustomHyGrid* grid = &pivot.Grid();
 
   // A picture too large is refused before anything is printed.
   if (picture) picture->CheckSize(*grid, flags.pngMax);
