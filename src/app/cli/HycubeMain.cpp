@@ -24,7 +24,12 @@ const Subcommand kSubcommands[] = {
      "drill --cell X,Y [source] [items] [limits] [pivot flags]   print the rows of one cell as CSV"},
     {"eval", hy::cli::CmdEval,
      "eval EXPR [--db FILE --table NAME] [--var NAME=VALUE]...   evaluate a report expression"},
+    {"report", hy::cli::CmdReport,
+     "report [source] [items] [limits] [pivot flags] [report flags] [--info] [--text] [--png-dir DIR]\n"
+     "         [--emf-dir DIR]   prepare the report of the cross-tab and dump or render its pages"},
     {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
+    {"krp", hy::cli::CmdKrp,
+     "krp info|export|render|print FILE ...   inspect, export, render or print a prepared report"},
 };
 
 void PrintUsage(FILE* out) {
