@@ -578,7 +578,7 @@ TCsvDetection DetectCsv(std::string_view bytes, bool complete, int previewRows) 
     if (plausible) {
       TCsvSettings body = s;
       body.header = true;
-      DetectCsvColumns(text, body, complete, nullptr);
+      DetectCsvColumns(text, body, false, nullptr);  // the first records tell
       bool typedBelow = false, headerFits = false;
       for (size_t c = 0; c < body.columns.size() && c < top.size(); ++c) {
         if (body.columns[c].type == TCsvType::Text) continue;
