@@ -510,8 +510,9 @@ TCsvColumn DetectCsvColumn(const std::vector<std::string_view>& values, char dec
 // --------------------------------------------------------------- detection
 
 void DetectCsvColumns(std::string_view data, TCsvSettings& settings, bool complete,
-                      std::vector<std::vector<std::string>>* preview, int previewRows) {
-  const size_t limit = complete ? SIZE_MAX : 5000;
+                      std::vector<std::vector<std::string>>* preview, int previewRows,
+                      size_t maxRecords) {
+  const size_t limit = std::min(complete ? SIZE_MAX : 5000, maxRecords);
   std::vector<std::vector<std::string>> records =
       SampleRecords(data, settings.separator, settings.quote, complete, limit);
   size_t count = 0;
@@ -578,7 +579,7 @@ TCsvDetection DetectCsv(std::string_view bytes, bool complete, int previewRows) 
     if (plausible) {
       TCsvSettings body = s;
       body.header = true;
-      DetectCsvColumns(text, body, false, nullptr);  // the first records tell
+      DetectCsvColumns(text, body, complete, nullptr, 0, 5000);  // the first records tell
       bool typedBelow = false, headerFits = false;
       for (size_t c = 0; c < body.columns.size() && c < top.size(); ++c) {
         if (body.columns[c].type == TCsvType::Text) continue;
