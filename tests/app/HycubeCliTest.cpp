@@ -177,6 +177,20 @@ TEST_F(HycubeCli, MisspelledFieldsAreReportedNotSilentlyDropped) {
   EXPECT_EQ(clean.err, "");
 }
 
+TEST_F(HycubeCli, DeepAndLongExpressionsNeitherCrashNorHang) {
+  const std::string deep = std::string(16000, '(') + "Total" + std::string(16000, ')');
+  const CliResult nested =
+      Hycube("map " + Source() + "--dim Area=Region --sum Total=Amount --derived \"D=" + deep + "\"");
+  EXPECT_EQ(nested.status, 2);
+  EXPECT_EQ(nested.err, "[Error] D[0]: Expression nested deeper than 256 levels\n");
+  std::string chain = "Total";
+  for (int i = 1; i < 40000; ++i) chain += "+1";
+  const CliResult longChain =
+      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"L=" + chain + "\"");
+  ASSERT_EQ(longChain.status, 0) << longChain.err;
+  EXPECT_NE(longChain.out.find("North\t10.50\t40009.5\n"), std::string::npos) << longChain.out;
+}
+
 TEST_F(HycubeCli, BadInvocationsExplainThemselves) {
   const CliResult noArgs = Hycube("");
   EXPECT_EQ(noArgs.status, 2);
