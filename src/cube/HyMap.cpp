@@ -238,7 +238,8 @@ std::string TDimensionItem::FormatValue(const Variant& value) const {
       case ftCurrency: return FloatToStrF(value.AsDouble(), ffCurrency, precision, 2);
       case ftDate: return DateToStr(value.AsDate());
       case ftTime: return TimeToStr(value.AsDate());
-      case ftDateTime: return DateTimeToStr(value.AsDate());
+      case ftDateTime:
+      case ftTimeStamp: return DateTimeToStr(value.AsDate());
       default: return value.ToText();
     }
   }
@@ -247,7 +248,8 @@ std::string TDimensionItem::FormatValue(const Variant& value) const {
     case ftCurrency: return FormatFloat(format_, value.AsDouble());
     case ftDate:
     case ftTime:
-    case ftDateTime: return FormatDateTime(format_, value.AsDate());
+    case ftDateTime:
+    case ftTimeStamp: return FormatDateTime(format_, value.AsDate());
     default: return value.ToText();
   }
 }
