@@ -98,10 +98,11 @@ void THySource::Synchronise() {
     info.State = old->State;
     info.Value = old->Value;
     info.Position = old->Position;
-    // A value the cube no longer has cannot be shown: fall back to the total.
+    // A value the cube does not have (beyond its values, or "all values"
+    // where one value is meant) cannot be shown: the item is Closed.
     if ((info.State == TDimState::Drilled || info.State == TDimState::Fixed) && HasDimensionData()) {
       TDimension* dim = cube->Dimensions(info.DimIndex);
-      if (!dim || info.Value >= dim->GetValueCount()) {
+      if (!dim || info.Value < 0 || info.Value >= dim->GetValueCount()) {
         info.State = TDimState::Closed;
         info.Value = -1;
       }
