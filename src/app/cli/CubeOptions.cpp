@@ -5,6 +5,7 @@
 
 #include "app/DemoLayout.h"
 #include "common/Format.h"
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/Aliases.h"
@@ -219,7 +220,8 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
     SetDemoMap(map);
     return;
   }
-  map.BeginUpdate();
+  // One rebuild for all items; a refused item still ends the update.
+  TUpdateScope update(map);
   map.Clear();
   for (const MapItemOption& def : options.items) {
     THyMapItem* item = map.Add();
@@ -243,7 +245,6 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
     if (def.format) item->SetFormat(*def.format);
     if (!def.lookup.empty()) ApplyLookup(options, def.lookup, *item, owner);
   }
-  map.EndUpdate();
 }
 
 CliCube::CliCube(const CubeOptions& options) {
