@@ -86,7 +86,7 @@ int CmdPivot(const Args& args) {
   if (!png.empty()) picture = std::make_unique<TGridPngFile>(png);
 
   CliPivot pivot(options, flags, "pivot");
-  const TCustomHyGrid* grid = &pivot.Grid();
+  TCustomHyGrid* grid = &pivot.Grid();
   // A picture too large is refused before anything is printed.
   if (picture) picture->CheckSize(*grid, pngMax);
 
