@@ -597,6 +597,33 @@ private:
   std::vector<Entry> entries_ = std::vector<Entry>(kSize);
 };
 
+// The pool ids of a text column's recent texts, found by a few bytes of
+// the text: a column holds few distinct texts, and the pool's own lookup
+// hashes every byte. A wrong guess is caught by comparing the texts.
+class TInternMemo {
+public:
+  uint32_t Id(TBinTable& table, std::string_view text) {
+    uint32_t& id = ids_[Slot(text)];
+    if (id != kNone && table.StringAt(id) == text) return id;
+    id = table.Intern(text);
+    return id;
+  }
+
+private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr size_t kSize = 256;
+
+  static size_t Slot(std::string_view text) {
+    const size_t n = text.size();
+    if (n == 0) return 0;
+    const auto byte = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(text[i])); };
+    const uint64_t h = (n | byte(0) << 8 | byte(n / 2) << 16 | byte(n - 1) << 24) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> 56) & (kSize - 1);
+  }
+
+  std::vector<uint32_t> ids_ = std::vector<uint32_t>(kSize, kNone);
+};
+
 }  // namespace
 
 void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
@@ -617,6 +644,7 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
     int32_t offset;
     uint32_t bit;
     std::unique_ptr<TGroupCache> groups;
+    std::unique_ptr<TInternMemo> texts;
   };
   std::vector<Source> sources;
   for (int32_t i = 0; i < fields_.Count(); ++i) {
@@ -629,7 +657,8 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
     const TFastKind fast = FastKindOf(*column, *field, item->BinType() == binCustom);
     sources.push_back({column, field, item, transform, i < fields_.KeyCount(), fast,
                        column->Offset(), 1u << column->NullBit(),
-                       fast == fkDate && transform ? std::make_unique<TGroupCache>() : nullptr});
+                       fast == fkDate && transform ? std::make_unique<TGroupCache>() : nullptr,
+                       fast == fkString ? std::make_unique<TInternMemo>() : nullptr});
   }
 
   TLoadBins bins(*this);
@@ -687,7 +716,7 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
       }
       case fkString: {
         if (data.kind != TFieldData::fdText) return false;
-        const uint32_t id = Intern(data.text);
+        const uint32_t id = source.texts->Id(*this, data.text);
         std::memcpy(into, &id, sizeof id);
         break;
       }

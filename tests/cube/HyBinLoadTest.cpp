@@ -2,6 +2,7 @@
 // Variants: a dataset that offers no plain reads must give the same bins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -144,6 +145,32 @@ TEST(BinLoad, TwoThreadsGiveTheBinsOfOneOnRandomTables) {
 }
 
 // An engine that fails to read one row.
+// Texts alike in length and in their first, middle and last bytes, the
+// bytes the load's text memo goes by: each keeps a bin of its own, and the
+// plain reads give the bins of the Variant reads.
+TEST(BinLoad, TextsAlikeInTheirEndsKeepTheirOwnBins) {
+  TMemDataSet plain;
+  plain.AddColumn("Name", ftString, 10);
+  plain.AddColumn("Amount", ftInteger);
+  std::mt19937 random(7);
+  std::vector<std::string> distinct;
+  for (int r = 0; r < 3000; ++r) {
+    std::string text = "KamaZ";
+    text[1] = static_cast<char>('a' + random() % 26);
+    text[3] = static_cast<char>('a' + random() % 26);
+    distinct.push_back(text);
+    plain.AppendRow({Variant(text), Variant(r)});
+  }
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  VariantOnlyDataSet variants;
+  variants.LoadFromDataSet(plain);
+  const std::vector<ItemSpec> map = {{"Name", dimDimension}, {"Amount", dimSum}, {"Name", dimCount}};
+  const std::vector<std::string> actual = Bins(plain, map);
+  EXPECT_EQ(actual.size(), distinct.size());
+  EXPECT_EQ(actual, Bins(variants, map));
+}
+
 class BrokenRowDataSet : public TMemDataSet {
 public:
   explicit BrokenRowDataSet(int64_t brokenRecNo) : broken_(brokenRecNo) {}
