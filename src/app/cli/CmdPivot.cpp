@@ -30,20 +30,6 @@ const char* const kPivotOwnHelp =
     "                  100000000, at most 500000000; a side is at most 32767)\n"
     "Errors print the message on stderr with exit status 2.\n\n";
 
-// One CSV field, quoted when it holds a separator, a quote or a line break.
-void AppendCsvField(std::string& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
 int64_t ParsePngMax(const std::string& text) {
   int64_t n = 0;
   const bool digits =
