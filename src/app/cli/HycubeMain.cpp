@@ -20,6 +20,8 @@ const Subcommand kSubcommands[] = {
     {"cube", hy::cli::CmdCube, "cube [source] [items] [limits] [--empty] [--progress]   print every cell"},
     {"pivot", hy::cli::CmdPivot,
      "pivot [source] [items] [limits] [--layout TEXT] [--png FILE]   print the cross-tab as CSV"},
+    {"drill", hy::cli::CmdDrill,
+     "drill --cell X,Y [source] [items] [limits] [pivot flags]   print the rows of one cell as CSV"},
     {"eval", hy::cli::CmdEval,
      "eval EXPR [--db FILE --table NAME] [--var NAME=VALUE]...   evaluate a report expression"},
     {"report", hy::cli::CmdReport,

@@ -19,6 +19,7 @@ const char* const kPivotFlagsHelp =
     "  --sparse-cols   keep columns whose cells are all empty\n"
     "  --no-totals     hide the subtotal rows and columns of every dimension\n";
 
+<<<<<<< HEAD
 const std::string& FlagValue(const Args& rest, size_t& i, const char* command) {
   if (i + 1 >= rest.size()) throw Exception(Format("hycube %s: %s needs a value", command, rest[i].c_str()));
   return rest[++i];
@@ -48,6 +49,42 @@ bool TakePivotFlag(const Args& rest, size_t& i, PivotFlags& flags, const char* c
 }
 
 CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command) : cube_(options) {
+=======
+PivotFlags TakePivotFlags(Args& words, const char* command) {
+  PivotFlags flags;
+  Args rest;
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= words.size()) throw Exception(Format("%s: %s needs a value", command, word.c_str()));
+      return words[++i];
+    };
+    if (word == "--layout") {
+      flags.layout = value();
+      flags.hasLayout = true;
+    } else if (word == "--summary") {
+      const std::string& text = value();
+      int64_t n = 0;
+      if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
+        throw Exception(Format("%s: '%s' is not a summary number", command, text.c_str()));
+      flags.summary = static_cast<int32_t>(n);
+    } else if (word == "--sparse-rows") {
+      flags.sparseRows = true;
+    } else if (word == "--sparse-cols") {
+      flags.sparseCols = true;
+    } else if (word == "--no-totals") {
+      flags.noTotals = true;
+    } else {
+      rest.push_back(word);
+    }
+  }
+  words = std::move(rest);
+  return flags;
+}
+
+CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command)
+    : cube_(options) {
+>>>>>>> data
   source_ = new THySource(&owner_);
   grid_ = new TCustomHyGrid(&owner_);
   source_->SetDecisionCube(&cube_.Cube());
@@ -63,7 +100,11 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
   if (flags.summary >= 0) {
     if (flags.summary >= source_->SummaryCount())
+<<<<<<< HEAD
       throw Exception(Format("hycube %s: the cube has no summary %d (it has %d)", command, flags.summary,
+=======
+      throw Exception(Format("%s: the cube has no summary %d (it has %d)", command, flags.summary,
+>>>>>>> data
                              source_->SummaryCount()));
     source_->SetCurrentSummary(flags.summary);
   }
@@ -74,4 +115,20 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
 CliPivot::~CliPivot() = default;
 
+<<<<<<< HEAD
+=======
+void AppendCsvField(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+>>>>>>> data
 }  // namespace hy::cli
