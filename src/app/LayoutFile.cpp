@@ -224,7 +224,12 @@ TLayout TLayoutReader::Read() {
   if (text_.size() > kMaxLayoutBytes) Fail("the file is too large for a layout");
   TLayout layout;
   std::vector<TToken> t;
-  if (!NextLine(t) || t[0].text != "cubeview-layout") {
+  bool first = false;
+  try {
+    first = NextLine(t);
+  } catch (const ELayoutError&) {
+  }
+  if (!first || t[0].text != "cubeview-layout") {
     line_ = std::max<int64_t>(line_, 1);
     Fail("this is not a cube layout file");
   }
@@ -248,16 +253,16 @@ TLayout TLayoutReader::Read() {
     } else if (key == "source") {
       once(seenSource);
       if (t.size() < 2) Fail("'source' needs a kind");
-      TSourceSpec& s = layout.source;
+      TSourceChoice& s = layout.source;
       if (t[1].text == "table" && !t[1].quoted) {
         Expect(t, 4);
-        s.kind = TSourceSpec::skTable;
+        s.kind = TSourceChoice::scTable;
         s.fileName = Str(t[2]);
         s.tableName = Str(t[3]);
         if (s.tableName.empty()) Fail("the table name is empty");
       } else if (t[1].text == "csv" && !t[1].quoted) {
         Expect(t, 8);
-        s.kind = TSourceSpec::skCsv;
+        s.kind = TSourceChoice::scCsv;
         s.fileName = Str(t[2]);
         s.csv.separator = static_cast<char>(Int(t[3], 1, 127));
         s.csv.quote = static_cast<char>(Int(t[4], 0, 127));
@@ -272,7 +277,7 @@ TLayout TLayoutReader::Read() {
       if (s.fileName.empty()) Fail("the source's file name is empty");
     } else if (key == "column") {
       Expect(t, 4);
-      if (!seenSource || layout.source.kind != TSourceSpec::skCsv)
+      if (!seenSource || layout.source.kind != TSourceChoice::scCsv)
         Fail("'column' belongs after a CSV source");
       if (layout.source.csv.columns.size() >= kMaxLines) Fail("too many columns");
       layout.source.csv.columns.push_back(
@@ -356,12 +361,6 @@ TLayout TLayoutReader::Read() {
 }
 
 }  // namespace
-
-std::string TSourceSpec::Describe() const {
-  const std::string file = std::filesystem::path(fileName).filename().string();
-  if (kind == skCsv) return file;
-  return tableName + " (" + file + ")";
-}
 
 void CaptureMap(const THyMap& map, const TCommonDataStore& store, TLayout& layout) {
   layout.maxDimensions = store.MaxDimensions();
@@ -451,8 +450,8 @@ std::string WriteLayoutText(const TLayout& layout) {
   std::ostringstream out;
   out << "# cubeview layout: source, dimension map, pivot and report settings\n";
   out << "cubeview-layout " << kLayoutVersion << '\n';
-  const TSourceSpec& s = layout.source;
-  if (s.kind == TSourceSpec::skTable) {
+  const TSourceChoice& s = layout.source;
+  if (s.kind == TSourceChoice::scTable) {
     out << "source table " << Quote(s.fileName) << ' ' << Quote(s.tableName) << '\n';
   } else {
     out << "source csv " << Quote(s.fileName) << ' ' << int(s.csv.separator) << ' '

@@ -13,7 +13,7 @@
 #include "common/DateUtils.h"
 #include "common/Exceptions.h"
 #include "cube/HyMap.h"
-#include "platform/db/CsvFormat.h"
+#include "cube/SourceChoice.h"
 
 namespace hy {
 
@@ -24,18 +24,6 @@ class TKyPrintHyCube;
 HY_DECLARE_EXCEPTION(ELayoutError, Exception);
 
 inline constexpr int kLayoutVersion = 1;
-
-// Where the cube's rows come from.
-struct TSourceSpec {
-  enum TKind : uint8_t { skTable, skCsv };
-  TKind kind = skTable;
-  std::string fileName;   // the SQLite file or the CSV file
-  std::string tableName;  // skTable: the table or view in the file
-  TCsvSettings csv;       // skCsv
-
-  // "orders (/data/shop.db)" or "sales.csv", for titles and menus.
-  std::string Describe() const;
-};
 
 // One dimension map item, as much of it as a layout keeps.
 struct TLayoutItem {
@@ -58,7 +46,7 @@ struct TLayoutReport {
 };
 
 struct TLayout {
-  TSourceSpec source;
+  TSourceChoice source;
   int32_t maxDimensions = 5, maxSummaries = 10;
   uint32_t maxCells = 0;  // 0: the store's default
   std::vector<TLayoutItem> items;

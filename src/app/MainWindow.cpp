@@ -22,7 +22,10 @@
 #include "cube/HyProgress.h"
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
-#include "platform/db/CsvReader.h"
+#include "platform/db/CsvFormat.h"
+#include "ui/DrillThrough.h"
+#include "ui/OpenCsv.h"
+#include "ui/OpenTable.h"
 #include "platform/db/Table.h"
 #include "platform/gdi/Colors.h"
 #include "platform/gdi/Fonts.h"
@@ -204,6 +207,9 @@ void TfrmMain::CreateMenus() {
   toolBar_ = new QToolBar(this);
   toolBar_->setObjectName("MainToolBar");
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  // The report comes first: it stays in view when a narrow window folds the rest.
+  toolBar_->addWidget(btnExport_);
+  toolBar_->addSeparator();
   toolBar_->addAction(openTable);
   toolBar_->addAction(openCsv);
   toolBar_->addSeparator();
@@ -212,8 +218,6 @@ void TfrmMain::CreateMenus() {
   toolBar_->addSeparator();
   toolBar_->addAction(editor);
   toolBar_->addAction(refresh);
-  toolBar_->addSeparator();
-  toolBar_->addWidget(btnExport_);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -233,7 +237,7 @@ void TfrmMain::StartUp() {
   // The cube, told before the table, opens the table itself and builds.
   TComponent::FinishLoading(this);
   const TTableLocation where = tblTable1_->Location();
-  source_.kind = TSourceSpec::skTable;
+  source_.kind = TSourceChoice::scTable;
   source_.fileName = where.fileName;
   source_.tableName = where.tableName;
 
@@ -263,28 +267,18 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // --- sources
 
-std::unique_ptr<TDataSet> TfrmMain::LoadSource(const TSourceSpec& spec) {
-  if (spec.kind == TSourceSpec::skTable) {
-    auto table = std::make_unique<TTable>();
-    table->SetTableName(spec.fileName + ":" + spec.tableName);
-    table->Open();
-    return table;
+std::unique_ptr<TDataSet> TfrmMain::LoadSource(const TSourceChoice& choice) {
+  std::unique_ptr<TDataSet> data;
+  if (choice.kind == TSourceChoice::scTable) {
+    data = OpenSourceChoice(choice, nullptr);
+  } else {
+    NewBuildProgress(true)->RunWithProgress([&] { data = OpenSourceChoice(choice, nullptr); });
   }
-  std::unique_ptr<TMemDataSet> data;
-  const std::string name = QFileInfo(Q(spec.fileName)).fileName().toStdString();
-  NewBuildProgress(true)->RunWithProgress([&] {
-    ProgressStage("Reading " + name, 100);
-    int shown = 0;
-    data = ReadCsvFile(spec.fileName, &spec.csv, [&shown](int64_t done, int64_t total) {
-      const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-      for (; shown < percent; ++shown) ProgressStep();  // raises when cancelled
-    });
-  });
   data->Open();
   return data;
 }
 
-void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceSpec* spec,
+void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* spec,
                             const std::function<void(THyCube& cube)>& setup,
                             const std::string& pivot, int32_t summary) {
   TDataSet* data = dataSet ? dataSet.get() : dataSet_;
@@ -316,27 +310,27 @@ void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceSpec
 }
 
 void TfrmMain::OpenTable(const std::string& fileName, const std::string& tableName) {
-  TSourceSpec spec;
-  spec.kind = TSourceSpec::skTable;
+  TSourceChoice spec;
+  spec.kind = TSourceChoice::scTable;
   spec.fileName = fileName;
   spec.tableName = tableName;
   std::unique_ptr<TDataSet> data = LoadSource(spec);
   BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) {
     if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
-      throw EHyMapError(Format("'%s' has no field a cube can use", spec.Describe().c_str()));
+      throw EHyMapError(Format("'%s' has no field a cube can use", spec.Caption().c_str()));
   }, std::string(), 0);
   AddRecent(Q("table\t" + fileName + "\t" + tableName));
 }
 
 void TfrmMain::OpenCsv(const std::string& fileName, const TCsvSettings& settings) {
-  TSourceSpec spec;
-  spec.kind = TSourceSpec::skCsv;
+  TSourceChoice spec;
+  spec.kind = TSourceChoice::scCsv;
   spec.fileName = fileName;
   spec.csv = settings;
   std::unique_ptr<TDataSet> data = LoadSource(spec);
   BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) {
     if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
-      throw EHyMapError(Format("'%s' has no column a cube can use", spec.Describe().c_str()));
+      throw EHyMapError(Format("'%s' has no column a cube can use", spec.Caption().c_str()));
   }, std::string(), 0);
   AddRecent(Q("csv\t" + fileName));
 }
@@ -346,7 +340,7 @@ void TfrmMain::RebuildCube(const std::function<void(THyCube& cube)>& setup) {
 }
 
 void TfrmMain::RefreshCube() {
-  const TSourceSpec spec = source_;
+  const TSourceChoice spec = source_;
   std::unique_ptr<TDataSet> data = LoadSource(spec);
   THyCube& current = *hyCube1_;
   BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) { CopyCubeDesign(current, cube); },
@@ -388,14 +382,17 @@ void TfrmMain::ShowCubeEditor() {
   RebuildCube([&](THyCube& cube) { editor.ApplyTo(cube); });
 }
 
-void TfrmMain::DrillThrough(int32_t x, int32_t y) {
-  (void)x;
-  (void)y;
+void TfrmMain::DrillThrough(int32_t x, int32_t y) { ShowDrillThrough(this, *hySource1_, x, y); }
+
+void TfrmMain::MenuOpenTable() {
+  const std::optional<TSourceChoice> choice = ChooseSqliteTable(this);
+  if (choice) OpenTable(choice->fileName, choice->tableName);
 }
 
-void TfrmMain::MenuOpenTable() {}
-
-void TfrmMain::MenuOpenCsv() {}
+void TfrmMain::MenuOpenCsv() {
+  const std::optional<TSourceChoice> choice = ChooseCsvFile(this);
+  if (choice) OpenCsv(choice->fileName, choice->csv);
+}
 
 void TfrmMain::MenuOpenLayout() {
   const QString file = QFileDialog::getOpenFileName(this, "Open Layout", QString(),
@@ -427,7 +424,7 @@ void TfrmMain::Guarded(const std::function<void()>& command) {
 }
 
 void TfrmMain::UpdateTitle() {
-  setWindowTitle(Q(std::string(kCaption) + " - " + source_.Describe()));
+  setWindowTitle(Q(std::string(kCaption) + " - " + source_.Caption()));
 }
 
 // --- recent files

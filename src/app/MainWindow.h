@@ -44,7 +44,7 @@ public:
   // The demo's table while it is the source, else null.
   TTable* tblTable1() const;
   TDataSet* DataSet() const { return dataSet_; }
-  const TSourceSpec& Source() const { return source_; }
+  const TSourceChoice& Source() const { return source_; }
   THyCube* HyCube1() const { return hyCube1_; }
   THySource* HySource1() const { return hySource1_; }
   // The cross-tab on screen, and its model (the component "HyGrid1").
@@ -103,10 +103,10 @@ private:
   // `setup`, beside the current cube; on success the source shows it with
   // `pivot` (the current pivot when empty) and the old cube (and the old
   // dataset, when replaced) is freed.
-  void BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceSpec* spec,
+  void BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* spec,
                     const std::function<void(THyCube& cube)>& setup, const std::string& pivot,
                     int32_t summary);
-  std::unique_ptr<TDataSet> LoadSource(const TSourceSpec& spec);
+  std::unique_ptr<TDataSet> LoadSource(const TSourceChoice& spec);
   void UpdateTitle();
   void AddRecent(const QString& entry);
   void FillRecentMenu();
@@ -135,7 +135,7 @@ private:
 
   TDataSet* dataSet_ = nullptr;
   std::unique_ptr<TDataSet> ownedDataSet_;  // a source that is not the demo table
-  TSourceSpec source_;
+  TSourceChoice source_;
   std::function<void(const std::string& message)> onError_;
 };
 

@@ -2,18 +2,12 @@
 #include <memory>
 #include <string>
 
-<<<<<<< HEAD
-=======
 #include "app/cli/CubeOptions.h"
->>>>>>> data
 #include "app/cli/PivotOptions.h"
 #include "common/Exceptions.h"
 #include "common/Format.h"
 #include "common/StrUtils.h"
-<<<<<<< HEAD
-=======
 #include "pivot/HyDB.h"
->>>>>>> data
 #include "pivot/HyGrid.h"
 #include "platform/gdi/GuiApp.h"
 #include "ui/HyGridWidgetRender.h"
@@ -31,41 +25,13 @@ const char* const kPivotHelp =
     "labels, subtotal \"Sum\" rows), each cell exactly the text the grid shows;\n"
     "rows and columns the grid hides (subtotals turned off) are left out.\n";
 
-<<<<<<< HEAD
-const char* const kPivotOwnHelp =
-=======
 const char* const kPictureHelp =
->>>>>>> data
     "  --png FILE      also draw the grid at its full size into a PNG file; the\n"
     "                  target is checked before the cube is built\n"
     "  --png-max PIXELS  refuse a picture of more pixels than this (default\n"
     "                  100000000, at most 500000000; a side is at most 32767)\n"
     "Errors print the message on stderr with exit status 2.\n\n";
 
-<<<<<<< HEAD
-// One CSV field, quoted when it holds a separator, a quote or a line break.
-void AppendCsvField(std::string& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  out += '"';
-}
-
-int64_t ParsePngMax(const std::string& text) {
-  int64_t n = 0;
-  const bool digits =
-      !text.empty() && text.size() <= 12 && text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || !TryStrToInt64(text, n) || n < 1 || n > kGridPngHardMaxPixels)
-    throw Exception(Format("hycube pivot: --png-max '%s' is not a pixel count from 1 to %lld", text.c_str(),
-                           static_cast<long long>(kGridPngHardMaxPixels)));
-  return n;
-=======
 struct PictureFlags {
   std::string png;
   int64_t pngMax = kGridPngMaxPixels;
@@ -95,60 +61,30 @@ PictureFlags ParsePictureFlags(const Args& rest) {
     }
   }
   return flags;
->>>>>>> data
 }
 
 }  // namespace
 
 int CmdPivot(const Args& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-<<<<<<< HEAD
-    std::printf("%s%s%s%s", kPivotHelp, kPivotFlagsHelp, kPivotOwnHelp, kCubeOptionsHelp);
-    return 0;
-  }
-  const CubeOptions options = ParseCubeOptions(args);
-  PivotFlags flags;
-  std::string png;
-  int64_t pngMax = kGridPngMaxPixels;
-  for (size_t i = 0; i < options.rest.size(); ++i) {
-    if (TakePivotFlag(options.rest, i, flags, "pivot")) continue;
-    if (options.rest[i] == "--png") {
-      png = FlagValue(options.rest, i, "pivot");
-      continue;
-    }
-    if (options.rest[i] == "--png-max") {
-      pngMax = ParsePngMax(FlagValue(options.rest, i, "pivot"));
-      continue;
-    }
-    throw Exception(
-        Format("hycube pivot: unknown argument '%s' (see hycube pivot --help)", options.rest[i].c_str()));
-  }
-=======
     std::printf("%s%s%s%s", kPivotHelp, kPivotFlagsHelp, kPictureHelp, kCubeOptionsHelp);
     return 0;
   }
   CubeOptions options = ParseCubeOptions(args);
   const PivotFlags pivotFlags = TakePivotFlags(options.rest, "hycube pivot");
   const PictureFlags flags = ParsePictureFlags(options.rest);
->>>>>>> data
   // Widths come from text metrics; a picture needs the widget application.
-  if (!png.empty()) EnsureWidgetApplication();
+  if (!flags.png.empty()) EnsureWidgetApplication();
   else EnsureGuiApplication();
   // A target that cannot be written fails before any work.
   std::unique_ptr<TGridPngFile> picture;
-<<<<<<< HEAD
-  if (!png.empty()) picture = std::make_unique<TGridPngFile>(png);
-=======
   if (!flags.png.empty()) picture = std::make_unique<TGridPngFile>(flags.png);
 
   CliPivot pivot(options, pivotFlags, "hycube pivot");
   TCustomHyGrid* grid = &pivot.Grid();
->>>>>>> data
 
-  CliPivot pivot(options, flags, "pivot");
-  TCustomHyGrid* grid = &pivot.Grid();
   // A picture too large is refused before anything is printed.
-  if (picture) picture->CheckSize(*grid, pngMax);
+  if (picture) picture->CheckSize(*grid, flags.pngMax);
 
   // What the grid shows: hidden rows and columns are not printed.
   std::string line, text;

@@ -16,10 +16,7 @@ int CmdCube(const Args& args);
 int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
 int CmdEval(const Args& args);
-<<<<<<< HEAD
 int CmdReport(const Args& args);
-=======
 int CmdDrill(const Args& args);
->>>>>>> data
 
 }  // namespace hy::cli

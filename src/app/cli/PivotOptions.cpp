@@ -19,37 +19,6 @@ const char* const kPivotFlagsHelp =
     "  --sparse-cols   keep columns whose cells are all empty\n"
     "  --no-totals     hide the subtotal rows and columns of every dimension\n";
 
-<<<<<<< HEAD
-const std::string& FlagValue(const Args& rest, size_t& i, const char* command) {
-  if (i + 1 >= rest.size()) throw Exception(Format("hycube %s: %s needs a value", command, rest[i].c_str()));
-  return rest[++i];
-}
-
-bool TakePivotFlag(const Args& rest, size_t& i, PivotFlags& flags, const char* command) {
-  const std::string& word = rest[i];
-  if (word == "--layout") {
-    flags.layout = FlagValue(rest, i, command);
-    flags.hasLayout = true;
-  } else if (word == "--summary") {
-    const std::string& text = FlagValue(rest, i, command);
-    int64_t n = 0;
-    if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
-      throw Exception(Format("hycube %s: '%s' is not a summary number", command, text.c_str()));
-    flags.summary = static_cast<int32_t>(n);
-  } else if (word == "--sparse-rows") {
-    flags.sparseRows = true;
-  } else if (word == "--sparse-cols") {
-    flags.sparseCols = true;
-  } else if (word == "--no-totals") {
-    flags.noTotals = true;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command) : cube_(options) {
-=======
 PivotFlags TakePivotFlags(Args& words, const char* command) {
   PivotFlags flags;
   Args rest;
@@ -84,7 +53,6 @@ PivotFlags TakePivotFlags(Args& words, const char* command) {
 
 CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command)
     : cube_(options) {
->>>>>>> data
   source_ = new THySource(&owner_);
   grid_ = new TCustomHyGrid(&owner_);
   source_->SetDecisionCube(&cube_.Cube());
@@ -100,11 +68,7 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
   if (flags.summary >= 0) {
     if (flags.summary >= source_->SummaryCount())
-<<<<<<< HEAD
-      throw Exception(Format("hycube %s: the cube has no summary %d (it has %d)", command, flags.summary,
-=======
       throw Exception(Format("%s: the cube has no summary %d (it has %d)", command, flags.summary,
->>>>>>> data
                              source_->SummaryCount()));
     source_->SetCurrentSummary(flags.summary);
   }
@@ -115,8 +79,6 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
 CliPivot::~CliPivot() = default;
 
-<<<<<<< HEAD
-=======
 void AppendCsvField(std::string& out, const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) {
     out += text;
@@ -130,5 +92,4 @@ void AppendCsvField(std::string& out, const std::string& text) {
   out += '"';
 }
 
->>>>>>> data
 }  // namespace hy::cli

@@ -1,11 +1,5 @@
-<<<<<<< HEAD
-// The pivot flags that `hycube pivot` and `hycube report` share, and the
-// cross-tab they build: the cube of the cube options, a decision source with
-// the demo's stored state (or the given layout) and the grid model over it.
-=======
 // The pivot flags `hycube pivot` and `hycube drill` share, and the cube,
 // decision source and grid model they set up from them.
->>>>>>> data
 #pragma once
 
 #include <cstdint>
@@ -15,13 +9,8 @@
 #include "common/Component.h"
 
 namespace hy {
-<<<<<<< HEAD
-class TCustomHyGrid;
-class THySource;
-=======
 class THySource;
 class TCustomHyGrid;
->>>>>>> data
 }  // namespace hy
 
 namespace hy::cli {
@@ -35,16 +24,6 @@ struct PivotFlags {
   bool noTotals = false;
 };
 
-<<<<<<< HEAD
-// Takes the pivot flag at rest[i] (with its value, moving i past it); false
-// when rest[i] is no pivot flag. `command` names the command in messages.
-bool TakePivotFlag(const Args& rest, size_t& i, PivotFlags& flags, const char* command);
-
-// The word after rest[i] (moving i to it), or an error naming the flag.
-const std::string& FlagValue(const Args& rest, size_t& i, const char* command);
-
-// The cube opened and pivoted as the flags say.
-=======
 // The help text of the pivot flags.
 extern const char* const kPivotFlagsHelp;
 
@@ -54,36 +33,22 @@ PivotFlags TakePivotFlags(Args& words, const char* command);
 
 // The cube of the options, opened and pivoted as the flags say, with a grid
 // model over it.
->>>>>>> data
 class CliPivot {
 public:
   CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command);
   ~CliPivot();
   THySource& Source() { return *source_; }
   TCustomHyGrid& Grid() { return *grid_; }
-<<<<<<< HEAD
-  // The components beside the source and grid (a report, say) go here.
-  TComponent& Owner() { return owner_; }
-
-private:
-  CliCube cube_;
-  TComponent owner_;  // after the cube, so that its components go first
-=======
   CliCube& Cube() { return cube_; }
 
 private:
   CliCube cube_;
   TComponent owner_;  // declared after the cube so that source and grid go first
->>>>>>> data
   THySource* source_ = nullptr;
   TCustomHyGrid* grid_ = nullptr;
 };
 
-<<<<<<< HEAD
-extern const char* const kPivotFlagsHelp;
-=======
 // One CSV field, quoted when it holds a separator, a quote or a line break.
 void AppendCsvField(std::string& out, const std::string& text);
->>>>>>> data
 
 }  // namespace hy::cli
