@@ -1,5 +1,5 @@
-// The layout file, version 1. UTF-8 text, one statement a line; a line
-// starting with '#' and a blank line are skipped. A statement is a keyword
+// The layout file, version 1. UTF-8 text, one statement a line; blank lines
+// are skipped and a '#' outside quotes starts a comment. A statement is a keyword
 // and its arguments, separated by spaces: words, decimal numbers, and
 // strings in double quotes ("\\" "\"" "\n" "\t" are the only escapes).
 //
@@ -180,7 +180,7 @@ bool TLayoutReader::NextLine(std::vector<TToken>& tokens) {
       const char c = line[i];
       if (c == ' ' || c == '\t') {
         ++i;
-      } else if (c == '#' && tokens.empty()) {
+      } else if (c == '#') {
         break;
       } else if (c == '"') {
         TToken t{"", true};

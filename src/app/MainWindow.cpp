@@ -347,6 +347,21 @@ void TfrmMain::RefreshCube() {
                hySource1_->DimensionInfo(), hySource1_->CurrentSummary());
 }
 
+void TfrmMain::OpenFileGuarded(const std::string& fileName) {
+  Guarded([&] {
+    const QString file = QString::fromStdString(fileName);
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    if (suffix == "cvl") {
+      OpenLayout(fileName);
+    } else if (suffix == "csv" || suffix == "tsv" || suffix == "txt") {
+      if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this, file))
+        OpenCsv(choice->fileName, choice->csv);
+    } else if (const std::optional<TSourceChoice> choice = ChooseSqliteTable(this, file)) {
+      OpenTable(choice->fileName, choice->tableName);
+    }
+  });
+}
+
 // --- layouts
 
 TLayout TfrmMain::CaptureLayout() const {

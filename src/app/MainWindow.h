@@ -73,6 +73,11 @@ public:
   // Reads the source again with the current map.
   void RefreshCube();
 
+  // A file named when the program starts: a layout (.cvl) opens at once, a
+  // CSV file (.csv, .tsv, .txt) and a database file in their dialogs. A
+  // failure is shown and the demo stays.
+  void OpenFileGuarded(const std::string& fileName);
+
   // --- layouts
   TLayout CaptureLayout() const;
   void SaveLayout(const std::string& fileName);

@@ -245,9 +245,11 @@ void THyCubeEditor::StoreItem() {
 void THyCubeEditor::UpdateEstimate() {
   const TCubeEstimate e = EstimateCube(scratch_->DimensionMap(), scratch_->MaxDimensions(),
                                        scratch_->MaxSummaries(), scratch_->MaxCells());
-  QString text = QString("%1 dimensions and %2 summaries active\n%3 cells, about %4 KB of memory")
+  QString text = QString("%1 %2 and %3 %4 active\n%5 cells, about %6 KB of memory")
                      .arg(e.dimensions)
+                     .arg(e.dimensions == 1 ? "dimension" : "dimensions")
                      .arg(e.summaries)
+                     .arg(e.summaries == 1 ? "summary" : "summaries")
                      .arg(Thousands(e.cells))
                      .arg(Thousands((e.memoryBytes + 1023) / 1024));
   if (e.leftOut > 0) text += QString("\n%1 items stay inactive within these limits").arg(e.leftOut);

@@ -117,6 +117,10 @@ TEST(LayoutFile, TextRoundTripKeepsEveryValueAndAwkwardText) {
   std::string crlf;
   for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   ExpectSame(ReadLayoutText("# saved elsewhere\r\n\r\n" + crlf, "b.cvl"), layout);
+  // A comment may follow a statement; a '#' in a text is text.
+  std::string commented = text;
+  commented.insert(commented.find("\nend") , "  # the last line");
+  ExpectSame(ReadLayoutText(commented, "c.cvl"), layout);
 }
 
 TEST(LayoutFile, MapAndLimitsGoThroughACubeUnchanged) {

@@ -80,6 +80,7 @@ protected:
     const char* regions[] = {"North", "South", "East"};
     const char* products[] = {"Tea", "Coffee", "Cocoa", "Juice"};
     std::string csv = "region,product,sold,amount\n";
+    db.Exec("BEGIN");
     for (int i = 0; i < 240; ++i) {
       char date[16];
       std::snprintf(date, sizeof date, "2024-%02d-%02d", 1 + i % 12, 1 + i % 28);
@@ -88,6 +89,7 @@ protected:
                      products[(i / 3) % 4], date, amount));
       csv += Format("%s,\"%s, fresh\",%s,%.2f\n", regions[i % 3], products[(i / 3) % 4], date, amount);
     }
+    db.Exec("COMMIT");
     csvFile = db.Folder() + "/sales.csv";
     std::ofstream(csvFile) << csv;
   }
@@ -271,6 +273,11 @@ TEST_F(MainWindowSource, ALayoutSavesAndRestoresSourceMapPivotAndReport) {
   moved.report.header = {"not this"};
   SaveLayoutFile(db.Folder() + "/moved.cvl", moved);
   EXPECT_THROW(other.OpenLayout(db.Folder() + "/moved.cvl"), Exception);
+  // Named on the command line, the broken layout is reported, not raised.
+  other.OpenFileGuarded(db.Folder() + "/broken.cvl");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("broken.cvl', line 2: 'source' takes 3 values, not 2"), std::string::npos)
+      << errors[0];
   EXPECT_EQ(other.HyCube1(), cube);
   EXPECT_EQ(other.HySource1()->DimensionInfo(), pivot);
   EXPECT_EQ(other.KyPrintHyCube1()->Header(), std::vector<std::string>{"Sales by product"});
