@@ -46,7 +46,8 @@ TDrillCondition ConditionFor(const THySource& source, int32_t dimIndex, int32_t 
   TDrillCondition c;
   c.fieldName = item->FieldName();
   c.fieldType = item->Field()->DataType();
-  c.caption = source.GetDimensionCaption(dimIndex) + " = " + source.GetValueText(dimIndex, valueIndex);
+  const std::string dimension = source.GetDimensionCaption(dimIndex);
+  c.caption = (dimension.empty() ? item->Name() : dimension) + " = " + source.GetValueText(dimIndex, valueIndex);
   const Variant value = dim->GetValue(valueIndex);
   if (value.IsNull()) {
     c.kind = TDrillCondition::dcNull;

@@ -115,6 +115,7 @@ TDrillThroughWindow::TDrillThroughWindow(QWidget* parent, std::unique_ptr<TDrill
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+  view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);  // source order
   view_->horizontalHeader()->setSortIndicatorShown(true);
   view_->horizontalHeader()->setSectionsClickable(true);
   layout->addWidget(view_, 1);

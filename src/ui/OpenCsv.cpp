@@ -96,12 +96,12 @@ TOpenCsvDialog::TOpenCsvDialog(QWidget* parent) : QDialog(parent) {
   columns_->verticalHeader()->hide();
   columns_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   columns_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-  layout->addWidget(columns_, 1);
+  layout->addWidget(columns_, 3);
 
   layout->addWidget(new QLabel("Preview:"));
   preview_ = new QTableWidget(0, 0);
   preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  layout->addWidget(preview_, 2);
+  layout->addWidget(preview_, 3);
 
   message_ = new QLabel;
   message_->setWordWrap(true);
@@ -112,10 +112,12 @@ TOpenCsvDialog::TOpenCsvDialog(QWidget* parent) : QDialog(parent) {
   okButton_ = buttons->button(QDialogButtonBox::Ok);
   okButton_->setEnabled(false);
   layout->addWidget(buttons);
-  resize(640, 560);
+  resize(660, 640);
 
   connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
-  connect(fileEdit_, &QLineEdit::editingFinished, this, [this] { SetFile(fileEdit_->text()); });
+  connect(fileEdit_, &QLineEdit::editingFinished, this, [this] {
+    if (fileEdit_->text() != loadedFile_) SetFile(fileEdit_->text());
+  });
   for (QComboBox* box : {separator_, quote_, encoding_, decimal_})
     connect(box, &QComboBox::currentIndexChanged, this, [this] { Redetect(); });
   connect(header_, &QCheckBox::toggled, this, [this] { Redetect(); });
@@ -131,6 +133,7 @@ void TOpenCsvDialog::Browse() {
 
 void TOpenCsvDialog::SetFile(const QString& fileName) {
   fileEdit_->setText(fileName);
+  loadedFile_ = fileName;
   sample_.clear();
   columns_->setRowCount(0);
   preview_->clear();
@@ -224,6 +227,7 @@ void TOpenCsvDialog::ShowColumns(const TCsvSettings& s, const std::vector<std::v
     columns_->setItem(c, 2, new QTableWidgetItem(dated ? DateOrderText(column.dateOrder) : QString()));
   }
   columns_->resizeColumnToContents(1);
+  columns_->resizeColumnToContents(2);
   preview_->clear();
   preview_->setColumnCount(count);
   preview_->setHorizontalHeaderLabels(names);

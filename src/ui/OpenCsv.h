@@ -64,6 +64,7 @@ private:
   QTableWidget* preview_;
   QLabel* message_;
   QPushButton* okButton_;
+  QString loadedFile_;
   std::string sample_;  // the file's first bytes
   bool sampleComplete_ = false;
   bool updating_ = false;

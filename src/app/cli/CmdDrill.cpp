@@ -52,15 +52,15 @@ int CmdDrill(const Args& args) {
                 kPivotFlagsHelp, kCubeOptionsHelp);
     return 0;
   }
-  CubeOptions options = ParseCubeOptions(args);
-  const PivotFlags pivotFlags = TakePivotFlags(options.rest, "hycube drill");
+  const CubeOptions options = ParseCubeOptions(args);
+  PivotFlags pivotFlags;
   int32_t x = -1, y = -1;
   bool haveCell = false, countOnly = false;
   for (size_t i = 0; i < options.rest.size(); ++i) {
+    if (TakePivotFlag(options.rest, i, pivotFlags, "drill")) continue;
     const std::string& word = options.rest[i];
     if (word == "--cell") {
-      if (i + 1 >= options.rest.size()) throw Exception("hycube drill: --cell needs X,Y");
-      const std::string& text = options.rest[++i];
+      const std::string& text = FlagValue(options.rest, i, "drill");
       const std::vector<std::string> parts = SplitString(text, ',');
       int64_t a = -1, b = -1;
       if (parts.size() != 2 || !TryStrToInt64(Trim(parts[0]), a) || !TryStrToInt64(Trim(parts[1]), b) ||
@@ -79,7 +79,7 @@ int CmdDrill(const Args& args) {
   if (!haveCell) throw Exception("hycube drill: --cell X,Y is missing (see hycube drill --help)");
   EnsureGuiApplication();  // the grid's widths come from text metrics
 
-  CliPivot pivot(options, pivotFlags, "hycube drill");
+  CliPivot pivot(options, pivotFlags, "drill");
   const TCustomHyGrid& grid = pivot.Grid();
   const int32_t dataX = ShownToData(x, grid.FixedCols(), grid.ColCount(), &TCustomHyGrid::ColWidths,
                                     grid, "columns");

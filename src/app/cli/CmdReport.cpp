@@ -13,6 +13,7 @@
 #include <QImage>
 
 #include "app/DemoLayout.h"
+#include "app/cli/OutputOptions.h"
 #include "app/cli/PivotOptions.h"
 #include "common/Exceptions.h"
 #include "common/Format.h"
@@ -22,6 +23,7 @@
 #include "platform/gdi/GuiApp.h"
 #include "report/KyRAHyDC.h"
 #include "report/KyRAutoText.h"
+#include "report/KyRFile.h"
 #include "report/KyRPars.h"
 
 namespace hy::cli {
@@ -51,6 +53,9 @@ struct ReportOptions {
   // Outputs.
   bool info = false, text = false;
   std::string pngDir, emfDir;
+  std::string krp, exportType, out;
+  bool print = false;
+  OutputOptions output;  // --pages, --separate, --printer, --copies, --collate
 };
 
 [[noreturn]] void Fail(const std::string& message) { throw Exception("hycube report: " + message); }
@@ -219,10 +224,18 @@ const ReportFlag kReportFlags[] = {
      [](ReportOptions& o, const std::string& v) { o.pngDir = v; }},
     {"--emf-dir", "DIR", "write every page's picture to DIR/page<P>_<B>.emf",
      [](ReportOptions& o, const std::string& v) { o.emfDir = v; }},
+    {"--krp", "FILE", "save the pages as a prepared report file (with --pages, --separate)",
+     [](ReportOptions& o, const std::string& v) { o.krp = v; }},
+    {"--print", nullptr, "print the pages (with --printer, --copies, --collate, --pages)",
+     [](ReportOptions& o, const std::string&) { o.print = true; }},
+    {"--export", "TYPE", "export the pages as TYPE (txt, csv, html, xml, ...) into --out FILE",
+     [](ReportOptions& o, const std::string& v) { o.exportType = v; }},
+    {"--out", "FILE", "the file of --export", [](ReportOptions& o, const std::string& v) { o.out = v; }},
 };
 
-ReportOptions ParseReportOptions(const Args& rest) {
+ReportOptions ParseReportOptions(Args rest) {
   ReportOptions o;
+  o.output = TakeOutputOptions(rest);
   for (size_t i = 0; i < rest.size(); ++i) {
     if (TakePivotFlag(rest, i, o.pivot, "report")) continue;
     const ReportFlag* flag = nullptr;
@@ -340,6 +353,12 @@ const ReportOutput kReportOutputs[] = {
     {[](const ReportOptions& o) { return o.text; }, WriteText},
     {[](const ReportOptions& o) { return !o.pngDir.empty(); }, WritePngs},
     {[](const ReportOptions& o) { return !o.emfDir.empty(); }, WriteEmfs},
+    {[](const ReportOptions& o) { return !o.krp.empty(); },
+     [](TKyPrintHyCube& r, const ReportOptions& o) { SavePages(r, o.krp, o.output); }},
+    {[](const ReportOptions& o) { return o.print; },
+     [](TKyPrintHyCube& r, const ReportOptions& o) { PrintPages(r, o.output); }},
+    {[](const ReportOptions& o) { return !o.exportType.empty(); },
+     [](TKyPrintHyCube& r, const ReportOptions& o) { ExportPages(r, o.exportType, o.out, o.output); }},
 };
 
 std::string Help() {
@@ -357,6 +376,8 @@ std::string Help() {
     else head += "\n" + std::string(25, ' ');
     text += head + f.help + "\n";
   }
+  text += kPageFlagsHelp;
+  text += kPrintFlagsHelp;
   text += "Errors print the message on stderr with exit status 2.\n\n";
   return text + kCubeOptionsHelp;
 }

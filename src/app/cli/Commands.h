@@ -17,6 +17,7 @@ int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
 int CmdEval(const Args& args);
 int CmdReport(const Args& args);
+int CmdKrp(const Args& args);
 int CmdDrill(const Args& args);
 
 }  // namespace hy::cli

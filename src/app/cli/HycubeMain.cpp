@@ -28,6 +28,8 @@ const Subcommand kSubcommands[] = {
      "report [source] [items] [limits] [pivot flags] [report flags] [--info] [--text] [--png-dir DIR]\n"
      "         [--emf-dir DIR]   prepare the report of the cross-tab and dump or render its pages"},
     {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
+    {"krp", hy::cli::CmdKrp,
+     "krp info|export|render|print FILE ...   inspect, export, render or print a prepared report"},
 };
 
 void PrintUsage(FILE* out) {

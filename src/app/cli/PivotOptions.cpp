@@ -19,40 +19,35 @@ const char* const kPivotFlagsHelp =
     "  --sparse-cols   keep columns whose cells are all empty\n"
     "  --no-totals     hide the subtotal rows and columns of every dimension\n";
 
-PivotFlags TakePivotFlags(Args& words, const char* command) {
-  PivotFlags flags;
-  Args rest;
-  for (size_t i = 0; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= words.size()) throw Exception(Format("%s: %s needs a value", command, word.c_str()));
-      return words[++i];
-    };
-    if (word == "--layout") {
-      flags.layout = value();
-      flags.hasLayout = true;
-    } else if (word == "--summary") {
-      const std::string& text = value();
-      int64_t n = 0;
-      if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
-        throw Exception(Format("%s: '%s' is not a summary number", command, text.c_str()));
-      flags.summary = static_cast<int32_t>(n);
-    } else if (word == "--sparse-rows") {
-      flags.sparseRows = true;
-    } else if (word == "--sparse-cols") {
-      flags.sparseCols = true;
-    } else if (word == "--no-totals") {
-      flags.noTotals = true;
-    } else {
-      rest.push_back(word);
-    }
-  }
-  words = std::move(rest);
-  return flags;
+const std::string& FlagValue(const Args& rest, size_t& i, const char* command) {
+  if (i + 1 >= rest.size()) throw Exception(Format("hycube %s: %s needs a value", command, rest[i].c_str()));
+  return rest[++i];
 }
 
-CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command)
-    : cube_(options) {
+bool TakePivotFlag(const Args& rest, size_t& i, PivotFlags& flags, const char* command) {
+  const std::string& word = rest[i];
+  if (word == "--layout") {
+    flags.layout = FlagValue(rest, i, command);
+    flags.hasLayout = true;
+  } else if (word == "--summary") {
+    const std::string& text = FlagValue(rest, i, command);
+    int64_t n = 0;
+    if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
+      throw Exception(Format("hycube %s: '%s' is not a summary number", command, text.c_str()));
+    flags.summary = static_cast<int32_t>(n);
+  } else if (word == "--sparse-rows") {
+    flags.sparseRows = true;
+  } else if (word == "--sparse-cols") {
+    flags.sparseCols = true;
+  } else if (word == "--no-totals") {
+    flags.noTotals = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command) : cube_(options) {
   source_ = new THySource(&owner_);
   grid_ = new TCustomHyGrid(&owner_);
   source_->SetDecisionCube(&cube_.Cube());
@@ -68,7 +63,7 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
   if (flags.summary >= 0) {
     if (flags.summary >= source_->SummaryCount())
-      throw Exception(Format("%s: the cube has no summary %d (it has %d)", command, flags.summary,
+      throw Exception(Format("hycube %s: the cube has no summary %d (it has %d)", command, flags.summary,
                              source_->SummaryCount()));
     source_->SetCurrentSummary(flags.summary);
   }
@@ -91,5 +86,6 @@ void AppendCsvField(std::string& out, const std::string& text) {
   }
   out += '"';
 }
+
 
 }  // namespace hy::cli
