@@ -278,7 +278,7 @@ std::unique_ptr<TDataSet> TfrmMain::LoadSource(const TSourceChoice& choice) {
   return data;
 }
 
-void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* spec,
+void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* choice,
                             const std::function<void(THyCube& cube)>& setup,
                             const std::string& pivot, int32_t summary) {
   TDataSet* data = dataSet ? dataSet.get() : dataSet_;
@@ -304,35 +304,36 @@ void TfrmMain::BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoi
     }
     ownedDataSet_ = std::move(dataSet);
     dataSet_ = ownedDataSet_.get();
-    source_ = *spec;
+    source_ = *choice;
   }
   UpdateTitle();
 }
 
 void TfrmMain::OpenTable(const std::string& fileName, const std::string& tableName) {
-  TSourceChoice spec;
-  spec.kind = TSourceChoice::scTable;
-  spec.fileName = fileName;
-  spec.tableName = tableName;
-  std::unique_ptr<TDataSet> data = LoadSource(spec);
-  BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) {
-    if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
-      throw EHyMapError(Format("'%s' has no field a cube can use", spec.Caption().c_str()));
-  }, std::string(), 0);
-  AddRecent(Q("table\t" + fileName + "\t" + tableName));
+  TSourceChoice choice;
+  choice.kind = TSourceChoice::scTable;
+  choice.fileName = fileName;
+  choice.tableName = tableName;
+  OpenSource(choice);
 }
 
 void TfrmMain::OpenCsv(const std::string& fileName, const TCsvSettings& settings) {
-  TSourceChoice spec;
-  spec.kind = TSourceChoice::scCsv;
-  spec.fileName = fileName;
-  spec.csv = settings;
-  std::unique_ptr<TDataSet> data = LoadSource(spec);
-  BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) {
+  TSourceChoice choice;
+  choice.kind = TSourceChoice::scCsv;
+  choice.fileName = fileName;
+  choice.csv = settings;
+  OpenSource(choice);
+}
+
+void TfrmMain::OpenSource(const TSourceChoice& choice) {
+  std::unique_ptr<TDataSet> data = LoadSource(choice);
+  BuildAndSwap(std::move(data), &choice, [&](THyCube& cube) {
     if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
-      throw EHyMapError(Format("'%s' has no column a cube can use", spec.Caption().c_str()));
+      throw EHyMapError(Format("'%s' has no field a cube can use", choice.Caption().c_str()));
   }, std::string(), 0);
-  AddRecent(Q("csv\t" + fileName));
+  AddRecent(Q(choice.kind == TSourceChoice::scTable
+                  ? "table\t" + choice.fileName + "\t" + choice.tableName
+                  : "csv\t" + choice.fileName));
 }
 
 void TfrmMain::RebuildCube(const std::function<void(THyCube& cube)>& setup) {
@@ -340,10 +341,10 @@ void TfrmMain::RebuildCube(const std::function<void(THyCube& cube)>& setup) {
 }
 
 void TfrmMain::RefreshCube() {
-  const TSourceChoice spec = source_;
-  std::unique_ptr<TDataSet> data = LoadSource(spec);
+  const TSourceChoice choice = source_;
+  std::unique_ptr<TDataSet> data = LoadSource(choice);
   THyCube& current = *hyCube1_;
-  BuildAndSwap(std::move(data), &spec, [&](THyCube& cube) { CopyCubeDesign(current, cube); },
+  BuildAndSwap(std::move(data), &choice, [&](THyCube& cube) { CopyCubeDesign(current, cube); },
                hySource1_->DimensionInfo(), hySource1_->CurrentSummary());
 }
 
@@ -354,10 +355,9 @@ void TfrmMain::OpenFileGuarded(const std::string& fileName) {
     if (suffix == "cvl") {
       OpenLayout(fileName);
     } else if (suffix == "csv" || suffix == "tsv" || suffix == "txt") {
-      if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this, file))
-        OpenCsv(choice->fileName, choice->csv);
+      if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this, file)) OpenSource(*choice);
     } else if (const std::optional<TSourceChoice> choice = ChooseSqliteTable(this, file)) {
-      OpenTable(choice->fileName, choice->tableName);
+      OpenSource(*choice);
     }
   });
 }
@@ -400,13 +400,11 @@ void TfrmMain::ShowCubeEditor() {
 void TfrmMain::DrillThrough(int32_t x, int32_t y) { ShowDrillThrough(this, *hySource1_, x, y); }
 
 void TfrmMain::MenuOpenTable() {
-  const std::optional<TSourceChoice> choice = ChooseSqliteTable(this);
-  if (choice) OpenTable(choice->fileName, choice->tableName);
+  if (const std::optional<TSourceChoice> choice = ChooseSqliteTable(this)) OpenSource(*choice);
 }
 
 void TfrmMain::MenuOpenCsv() {
-  const std::optional<TSourceChoice> choice = ChooseCsvFile(this);
-  if (choice) OpenCsv(choice->fileName, choice->csv);
+  if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this)) OpenSource(*choice);
 }
 
 void TfrmMain::MenuOpenLayout() {

@@ -66,6 +66,8 @@ public:
   void OpenTable(const std::string& fileName, const std::string& tableName);
   // A CSV file read with `settings` (columns detected when it has none).
   void OpenCsv(const std::string& fileName, const TCsvSettings& settings);
+  // Either of them, as the source dialogs return it.
+  void OpenSource(const TSourceChoice& choice);
   // Rebuilds the cube from the current source with the map and limits that
   // `setup` writes into the new cube; the pivot stays where its dimensions
   // still exist.
@@ -108,10 +110,10 @@ private:
   // `setup`, beside the current cube; on success the source shows it with
   // `pivot` (the current pivot when empty) and the old cube (and the old
   // dataset, when replaced) is freed.
-  void BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* spec,
+  void BuildAndSwap(std::unique_ptr<TDataSet> dataSet, const TSourceChoice* choice,
                     const std::function<void(THyCube& cube)>& setup, const std::string& pivot,
                     int32_t summary);
-  std::unique_ptr<TDataSet> LoadSource(const TSourceChoice& spec);
+  std::unique_ptr<TDataSet> LoadSource(const TSourceChoice& choice);
   void UpdateTitle();
   void AddRecent(const QString& entry);
   void FillRecentMenu();
