@@ -360,6 +360,7 @@ TEST_F(MainWindowSource, TheGridFillsTheWindowAtEverySize) {
     EXPECT_TRUE(window.btnExport()->isVisible());
     // The column labels are below every bar, so nothing covers them.
     EXPECT_GT(grid.height(), 2 * window.HyGrid1Model()->RowHeights(0));
+    if (actual == window.minimumSize()) Shot(window, "main-window-smallest");
   }
   window.resize(688, 446);
   QApplication::processEvents();
