@@ -29,10 +29,12 @@
 #include "platform/db/Table.h"
 #include "platform/gdi/Colors.h"
 #include "platform/gdi/Fonts.h"
+#include "platform/printer/QtPrinter.h"
 #include "report/KyRAHyDC.h"
 #include "ui/HyCubeEditor.h"
 #include "ui/HyGridWidget.h"
 #include "ui/KyProcesWindow.h"
+#include "ui/KyRPreview.h"
 
 namespace hy {
 namespace {
@@ -248,7 +250,14 @@ void TfrmMain::StartUp() {
   }
 }
 
-void TfrmMain::btnReportClick() { kyPrintHyCube1_->Preview(); }
+void TfrmMain::btnReportClick() {
+  if (!PreviewFunction()) UsePreviewWindow();
+  if (!kyPrintHyCube1_->Printer()) {
+    reportPrinter_ = std::make_unique<TQtPrinter>();
+    kyPrintHyCube1_->SetPrinter(reportPrinter_.get());
+  }
+  kyPrintHyCube1_->Preview();
+}
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonDblClick && hyGrid1_ && watched == hyGrid1_->viewport()) {

@@ -27,6 +27,7 @@ class TCustomHyGrid;
 class TDataSet;
 class TKyPrintHyCube;
 class TKyProcess;
+class TQtPrinter;
 class THyCube;
 class THyGrid;
 class THySource;
@@ -58,6 +59,8 @@ public:
   // A menu or tool bar command by its object name ("actOpenTable", ...).
   QAction* Action(const char* name) const;
 
+  // Prepares the report of the grid and previews it in the preview window
+  // (installed here when the program has not installed one).
   void btnReportClick();
 
   // --- sources. Each raises when the new cube cannot be built; the cube on
@@ -144,6 +147,8 @@ private:
   std::unique_ptr<TDataSet> ownedDataSet_;  // a source that is not the demo table
   TSourceChoice source_;
   std::function<void(const std::string& message)> onError_;
+  // The printers of the system, asked for at the first report only.
+  std::unique_ptr<TQtPrinter> reportPrinter_;
 };
 
 }  // namespace hy

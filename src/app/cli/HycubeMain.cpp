@@ -1,10 +1,12 @@
 // `hycube`: the engine without a window, for batch work and checks.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
 #include "common/Exceptions.h"
+#include "cube/HyArrays.h"
 
 namespace {
 
@@ -50,6 +52,10 @@ int main(int argc, char** argv) {
     hy::cli::Args args(argv + 2, argv + argc);
     try {
       return s.run(args);
+    } catch (const std::bad_alloc&) {
+      // Whatever ran out of memory, the user is told what the cube says then.
+      std::fprintf(stderr, "%s\n", hy::kLowCapacityMessage);
+      return 2;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 2;
