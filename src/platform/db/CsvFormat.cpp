@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "common/CodePage.h"
 #include "common/Currency.h"
 #include "common/DateUtils.h"
 #include "common/StrUtils.h"
@@ -26,25 +27,6 @@ std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-// 0x80..0x9F of code page 1252; its five holes stay control characters.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
 }
 
 // Length of the valid UTF-8 sequence at s[i], or 0.
@@ -428,7 +410,6 @@ TCsvEncoding DetectCsvEncoding(std::string_view bytes) {
 
 std::string DecodeCsvText(std::string_view bytes, TCsvEncoding encoding, int64_t line) {
   bytes = DropBom(bytes);
-  std::string out;
   if (encoding == TCsvEncoding::Utf8) {
     for (size_t i = 0; i < bytes.size();) {
       const size_t len = Utf8Length(bytes, i);
@@ -440,12 +421,7 @@ std::string DecodeCsvText(std::string_view bytes, TCsvEncoding encoding, int64_t
     }
     return std::string(bytes);
   }
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (char ch : bytes) {
-    const uint8_t c = static_cast<uint8_t>(ch);
-    AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
-  }
-  return out;
+  return Cp1252ToUtf8(bytes);
 }
 
 // ------------------------------------------------------------------ values
@@ -534,8 +510,9 @@ TCsvColumn DetectCsvColumn(const std::vector<std::string_view>& values, char dec
 // --------------------------------------------------------------- detection
 
 void DetectCsvColumns(std::string_view data, TCsvSettings& settings, bool complete,
-                      std::vector<std::vector<std::string>>* preview, int previewRows) {
-  const size_t limit = complete ? SIZE_MAX : 5000;
+                      std::vector<std::vector<std::string>>* preview, int previewRows,
+                      size_t maxRecords) {
+  const size_t limit = std::min(complete ? SIZE_MAX : 5000, maxRecords);
   std::vector<std::vector<std::string>> records =
       SampleRecords(data, settings.separator, settings.quote, complete, limit);
   size_t count = 0;
@@ -602,7 +579,7 @@ TCsvDetection DetectCsv(std::string_view bytes, bool complete, int previewRows) 
     if (plausible) {
       TCsvSettings body = s;
       body.header = true;
-      DetectCsvColumns(text, body, complete, nullptr);
+      DetectCsvColumns(text, body, complete, nullptr, 0, 5000);  // the first records tell
       bool typedBelow = false, headerFits = false;
       for (size_t c = 0; c < body.columns.size() && c < top.size(); ++c) {
         if (body.columns[c].type == TCsvType::Text) continue;

@@ -100,10 +100,11 @@ bool ParseCsvValue(std::string_view text, const TCsvColumn& column, char decimal
 TCsvDetection DetectCsv(std::string_view data, bool complete, int previewRows = 20);
 // Completes the columns of `settings` for `data` without touching the
 // settings the user chose (separator, quote, header, encoding): names from
-// the header or "Field1".., types from the values.
+// the header or "Field1".., types from the values of at most `maxRecords`
+// records.
 void DetectCsvColumns(std::string_view data, TCsvSettings& settings, bool complete,
                       std::vector<std::vector<std::string>>* preview = nullptr,
-                      int previewRows = 20);
+                      int previewRows = 20, size_t maxRecords = SIZE_MAX);
 // Reads the first `maxBytes` of a file and detects from them. Raises
 // ECsvError when the file cannot be read.
 TCsvDetection DetectCsvFile(const std::string& fileName, int64_t maxBytes = 1 << 20,

@@ -72,10 +72,9 @@ std::unique_ptr<TMemDataSet> ReadCsvFile(const std::string& fileName, const TCsv
                                          const TCsvProgressEvent& progress) {
   const std::string bytes = ReadCsvBytes(fileName);
   if (settings) return ReadCsv(bytes, *settings, fileName, progress);
-  const TCsvDetection detection = DetectCsv(bytes, true, 0);
-  TCsvSettings detected = detection.settings;
-  detected.columns.clear();  // detected again over the whole text, with errors reported
-  return ReadCsv(bytes, detected, fileName, progress);
+  // Columns from the whole file; a file detection could not parse has none,
+  // and the reader then reports the fault with its line.
+  return ReadCsv(bytes, DetectCsv(bytes, true, 0).settings, fileName, progress);
 }
 
 }  // namespace hy
