@@ -281,7 +281,8 @@ std::unique_ptr<TDataSet> TfrmMain::LoadSource(const TSourceChoice& choice) {
   if (choice.kind == TSourceChoice::scTable) {
     data = OpenSourceChoice(choice, nullptr);
   } else {
-    NewBuildProgress(true)->RunWithProgress([&] { data = OpenSourceChoice(choice, nullptr); });
+    NewBuildProgress(true)->RunWithProgress(
+        [&](TCubeProgress& progress) { data = OpenSourceChoice(choice, nullptr, &progress); });
   }
   data->Open();
   return data;

@@ -24,11 +24,14 @@ struct TSourceChoice {
   std::string Caption() const;
 };
 
+class TCubeProgress;
+
 // The dataset of a choice, closed: a TTable owned by `owner`, or the rows of
-// the CSV file read under the running cube progress (a stage with a bar;
-// its Cancel raises EUserCanceled and leaves nothing behind). Run it inside
-// TCubeProgress::RunWithProgress for a window. Raises EDatabaseError (ECsvError
-// for the file) with the file's name.
-std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TComponent* owner);
+// the CSV file read with `progress` (a stage with a bar; its Cancel raises
+// EUserCanceled and leaves nothing behind; none: silent). Hand it the
+// progress TCubeProgress::RunWithProgress gives its work for a window.
+// Raises EDatabaseError (ECsvError for the file) with the file's name.
+std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TComponent* owner,
+                                           TCubeProgress* progress = nullptr);
 
 }  // namespace hy
