@@ -27,10 +27,10 @@ struct TSourceChoice {
 class TCubeProgress;
 
 // The dataset of a choice, closed: a TTable owned by `owner`, or the rows of
-// the CSV file read with `progress` (a stage with a bar; its Cancel raises
-// EUserCanceled and leaves nothing behind; none: silent). Hand it the
-// progress TCubeProgress::RunWithProgress gives its work for a window.
-// Raises EDatabaseError (ECsvError for the file) with the file's name.
+// the CSV file read as a stage of `progress` when one is given (a bar; its
+// Cancel raises EUserCanceled and leaves nothing behind). For a window, call
+// it inside TCubeProgress::RunWithProgress with the progress handed to the
+// work. Raises EDatabaseError (ECsvError for the file) with the file's name.
 std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TComponent* owner,
                                            TCubeProgress* progress = nullptr);
 
