@@ -187,6 +187,9 @@ TEST(SheetsTest, GridsBeyondAFormatsReachAreRefusedBeforeWriting) {
   auto xls = Export<TKyRExportToExcel>(SheetOf(3, 256), "m.xls");
   EXPECT_EQ(xls[2].Body, B({0, 0, 3, 0, 0, 0, 0, 1, 0, 0}));
   EXPECT_EQ(xls[3 + 256 + 256 + 255].Body.substr(0, 4), B({2, 0, 255, 0}));
+  auto tallXls = Export<TKyRExportToExcel>(SheetOf(65536, 1), "m.xls");
+  EXPECT_EQ(tallXls[2].Body, B({0, 0, 0xFF, 0xFF, 0, 0, 1, 0, 0, 0}));  // the count cannot wrap to 0
+  EXPECT_EQ(tallXls[tallXls.size() - 2].Body.substr(0, 4), B({0xFF, 0xFF, 0, 0}));
   auto wq1 = Export<TKyRExportToQuattroPro>(SheetOf(32768, 1), "m.wq1");
   EXPECT_EQ(wq1[1].Body, B({0, 0, 0, 0, 0, 0, 0xFF, 0x7F}));
   EXPECT_EQ(wq1[wq1.size() - 2].Body, B({0, 0, 0, 0xFF, 0x7F, '\'', 1, 'r', 0}));
