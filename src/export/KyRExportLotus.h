@@ -9,7 +9,9 @@
 
 namespace hy {
 
-class TKyRExportToLotus : public TKyRExportToSpreadsheet {
+// What the two formats share: the beginning and end records, the active
+// range and the blank cells; they differ in their labels.
+class TKyRExportLotusFamily : public TKyRExportToSpreadsheet {
 public:
   // Readers take the row word for a signed number and refuse a whole file
   // with a row index of 32,768 or more.
@@ -17,34 +19,48 @@ public:
   static constexpr int32_t kMaxColumns = 256;
 
 protected:
+  struct TLayout {
+    const char* Name;      // in messages
+    uint16_t Version;      // of the beginning-of-file record
+    uint8_t BlankFormat;   // format byte of a blank cell
+    bool ColumnAndSheet;   // a column byte and a sheet byte rather than a column word
+  };
+  explicit TKyRExportLotusFamily(const TLayout& layout) : layout_(layout) {}
+
   // Refuses a grid beyond kMaxRows x kMaxColumns before any cell is written.
   void WriteHeader() override;
   void WriteFooter() override;
   void WriteDimensions(int32_t rowCount, int32_t columnCount) override;
+  // Blank cells here; labels in WriteLabel.
   void WriteCell(uint8_t cellType, const TKyRERecord& record, TColor color, uint8_t alignment,
-                 std::string_view value, int32_t column, int32_t row) override;
+                 std::string_view value, int32_t column, int32_t row) final;
+  // `label`: the alignment prefix and the code-page text, together at most
+  // 255 characters.
+  virtual void WriteLabel(std::string_view label, int32_t column, int32_t row) = 0;
+  void WriteByte(uint8_t b);
+  void WriteColumn(int32_t column);
 
 private:
-  std::string text_;
+  TLayout layout_;
+  std::string label_;
 };
 
-class TKyRExportToQuattroPro : public TKyRExportToSpreadsheet {
+class TKyRExportToLotus : public TKyRExportLotusFamily {
 public:
-  // As in WK1.
-  static constexpr int32_t kMaxRows = 32768;
-  static constexpr int32_t kMaxColumns = 256;
+  TKyRExportToLotus();
 
 protected:
-  void WriteHeader() override;
-  void WriteFooter() override;
-  void WriteDimensions(int32_t rowCount, int32_t columnCount) override;
+  void WriteLabel(std::string_view label, int32_t column, int32_t row) override;
+};
+
+class TKyRExportToQuattroPro : public TKyRExportLotusFamily {
+public:
+  TKyRExportToQuattroPro();
+
+protected:
   // A label carries a length byte after its prefix: without it readers
   // take the first character for the length.
-  void WriteCell(uint8_t cellType, const TKyRERecord& record, TColor color, uint8_t alignment,
-                 std::string_view value, int32_t column, int32_t row) override;
-
-private:
-  std::string text_;
+  void WriteLabel(std::string_view label, int32_t column, int32_t row) override;
 };
 
 }  // namespace hy
