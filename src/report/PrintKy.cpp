@@ -176,7 +176,12 @@ void TKyPrintBaseComponent::GetVariable(const std::string& variableName, bool& a
   if (onGetVariable_) onGetVariable_(*this, variableName, accept, variableType, value);
 }
 
-bool TKyPrintBaseComponent::FindUserVariable(const std::string&, Variant&) { return false; }
+bool TKyPrintBaseComponent::FindUserVariable(const std::string& upperName, Variant& value) {
+  const TKyRVariable* variable = variables_.Find(upperName);
+  if (!variable) return false;
+  value = variable->CurValue();
+  return true;
+}
 
 void TKyPrintBaseComponent::BeginPass(int32_t maxPosition) {
   if (!animatedStatus_) return;

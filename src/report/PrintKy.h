@@ -23,6 +23,7 @@
 #include "platform/gdi/MetafileCanvas.h"
 #include "report/KyPrntr.h"
 #include "report/KyRDMan.h"
+#include "report/KyRTypes.h"
 
 class QWidget;
 
@@ -200,6 +201,10 @@ public:
   bool TwoPass() const { return twoPass_; }
   void SetTwoPass(bool value) { twoPass_ = value; }
   const std::string& ProductCaption() const { return productCaption_; }
+  // User variables, answered by GetVariable after the system ones.
+  TKyRVariables& Variables() { return variables_; }
+  const TKyRVariables& Variables() const { return variables_; }
+  void SetVariables(const TKyRVariables& variables) { variables_.Assign(variables); }
 
   // The platform printer both printer settings talk to (not owned); none
   // means the fallback paper and no printing.
@@ -275,8 +280,8 @@ public:
   void Preview() { ShowPreview(true, nullptr); }
 
 protected:
-  // User variables (upper-case name) looked up after the system ones; the
-  // report's variables list answers here. None by default.
+  // User variables (upper-case name) looked up after the system ones: the
+  // current value of the first of `Variables` with that name.
   virtual bool FindUserVariable(const std::string& upperName, Variant& value);
   bool InPass2() const { return twoPass_ && pass_ >= 2; }
 
@@ -296,6 +301,7 @@ private:
   bool animatedStatus_ = true;
   bool twoPass_ = false;
   std::string productCaption_ = kProductCaption;
+  TKyRVariables variables_{this};
 
   std::vector<std::unique_ptr<TPageInfo>> pages_;
   std::unique_ptr<TMetafileCanvas> canvas_;

@@ -42,6 +42,12 @@ std::string RectText(const TRect& r) {
          std::to_string(r.Bottom);
 }
 
+// A destination given as origin and extent, summed wide: a damaged record may hold any values.
+std::string DestText(int32_t x, int32_t y, int32_t cx, int32_t cy) {
+  return std::to_string(x) + "," + std::to_string(y) + " - " + std::to_string(int64_t(x) + cx) + "," +
+         std::to_string(int64_t(y) + cy);
+}
+
 std::string Hex(uint32_t v) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "$%08X", unsigned(v));
@@ -134,13 +140,13 @@ std::string Details(const TEmfRecord& r) {
     case EMR_BITBLT:
     case EMR_STRETCHBLT: {
       TEmrBitBlt b = ReadBitBlt(r);
-      std::string s = "dest " + RectText({b.XDest, b.YDest, b.XDest + b.CxDest, b.YDest + b.CyDest}) + " rop " +
+      std::string s = "dest " + DestText(b.XDest, b.YDest, b.CxDest, b.CyDest) + " rop " +
                       Hex(b.Rop);
       return s + (b.HasSource() ? " with bitmap" : " fill");
     }
     case EMR_STRETCHDIBITS: {
       TEmrStretchDIBits d = ReadStretchDIBits(r);
-      return "dest " + RectText({d.XDest, d.YDest, d.XDest + d.CxDest, d.YDest + d.CyDest}) + " source " +
+      return "dest " + DestText(d.XDest, d.YDest, d.CxDest, d.CyDest) + " source " +
              std::to_string(d.CxSrc) + " x " + std::to_string(d.CySrc) + ", " +
              std::to_string(d.Source.BitsSize) + " bytes of pixels";
     }

@@ -15,5 +15,6 @@ int CmdMap(const Args& args);
 int CmdCube(const Args& args);
 int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
+int CmdEval(const Args& args);
 
 }  // namespace hy::cli

@@ -20,6 +20,8 @@ const Subcommand kSubcommands[] = {
     {"cube", hy::cli::CmdCube, "cube [source] [items] [limits] [--empty] [--progress]   print every cell"},
     {"pivot", hy::cli::CmdPivot,
      "pivot [source] [items] [limits] [--layout TEXT] [--png FILE]   print the cross-tab as CSV"},
+    {"eval", hy::cli::CmdEval,
+     "eval EXPR [--db FILE --table NAME] [--var NAME=VALUE]...   evaluate a report expression"},
     {"emf", hy::cli::CmdEmf, "emf info FILE | emf render FILE OUT.png [--scale PERCENT]"},
 };
 

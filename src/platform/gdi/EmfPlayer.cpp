@@ -12,9 +12,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
+#include <QRegion>
 #include <QTransform>
 
-#include "platform/gdi/Bytes.h"
+#include "common/StrUtils.h"
 #include "platform/gdi/EmfRecords.h"
 #include "platform/gdi/Fonts.h"
 
@@ -29,6 +30,9 @@ constexpr double kMaxPenWidth = 1e4;
 constexpr double kMaxDeviceEm = 4000;  // largest text drawn, in device pixels
 constexpr size_t kMaxObjects = 65536;
 constexpr double kMaxScale = 1e4;       // largest scale factor of a mapping or transform
+// Text is drawn only where the transform keeps this share of the area its
+// axes span (1 for a rotation, 0 when it squeezes everything onto a line).
+constexpr double kMinTextArea = 1e-6;
 const QPointF kPixelCentre(0.5, 0.5);
 
 double C(double v) { return std::clamp(v, -kMaxCoord, kMaxCoord); }
@@ -401,8 +405,16 @@ void TPlayer::Text(const TEmfRecord& r) {
   const size_t n = text_.size();
 
   ApplyTransform();
-  double deviceScale = std::sqrt(std::fabs(p_.transform().determinant()));
-  bool tooLarge = font->font.pixelSize() * deviceScale > kMaxDeviceEm;
+  // The glyphs' size on the device is the length of the transformed em in
+  // either direction: the determinant alone says nothing of a sheared or
+  // singular transform. One that squeezes the glyphs flat draws no text at
+  // all, and the font engine is never asked for them.
+  const QTransform& m = p_.transform();
+  const double xLength = std::hypot(m.m11(), m.m12()), yLength = std::hypot(m.m21(), m.m22());
+  const double area = std::fabs(m.determinant());
+  const bool degenerate = !(area > kMinTextArea * xLength * yLength) || !std::isfinite(area);
+  const double deviceScale = std::sqrt(area);
+  const bool tooLarge = degenerate || font->font.pixelSize() * std::max(xLength, yLength) > kMaxDeviceEm;
 
   // Glyphs of the face itself when it has them all; otherwise Qt draws
   // character by character and finds another face for what is missing.
@@ -455,13 +467,14 @@ void TPlayer::Text(const TEmfRecord& r) {
     baseline += font->ascent;
   }
   if (align & TA_UPDATECP) dc.pos = QPointF(ref.x() + ((align & TA_RIGHT) ? -total : total), ref.y());
+  if (degenerate) return;
 
   p_.save();
   if ((t.Options & ETO_CLIPPED) && !(t.Options & ETO_NO_RECT)) p_.setClipRect(R(t.Rect), Qt::IntersectClip);
   if ((t.Options & ETO_OPAQUE) && !(t.Options & ETO_NO_RECT)) p_.fillRect(R(t.Rect), dc.bkColor);
   if (font->lf.Escapement != 0) {
     p_.translate(ref);
-    p_.rotate(-font->lf.Escapement / 10.0);
+    p_.rotate(-double(font->lf.Escapement) / 10.0);
     p_.translate(-ref);
   }
   if (dc.bkMode == OPAQUE && n > 0)
@@ -570,37 +583,44 @@ void TPlayer::ClipRect(const TEmfRecord& r, bool intersect) {
   ApplyClip();
 }
 
+// The union of many rectangles, halves first: each union merges bands of
+// about equal size, where adding them one by one grows a long region again
+// and again.
+QRegion Unite(const std::vector<QRect>& rects, size_t from, size_t to) {
+  if (to - from == 1) return QRegion(rects[from]);
+  size_t mid = from + (to - from) / 2;
+  return Unite(rects, from, mid).united(Unite(rects, mid, to));
+}
+
 void TPlayer::ClipRegion(const TEmfRecord& r) {
-  uint32_t cbRgnData = le::U32(r.Data + 8);
-  uint32_t mode = le::U32(r.Data + 12);
+  TEmrClipRegion rgn = ReadClipRegion(r);
   TDC& dc = Dc();
-  if (cbRgnData == 0) {
-    if (mode == RGN_COPY) {
+  if (!rgn.HasRegion) {
+    if (rgn.Mode == RGN_COPY) {
       dc.hasClip = false;
       dc.clip = QPainterPath();
       ApplyClip();
     }
     return;
   }
-  if (cbRgnData > r.Size - 16 || cbRgnData < 32) return;
-  const uint8_t* rgn = r.Data + 16;
-  uint32_t count = le::U32(rgn + 8);
-  if (uint64_t(count) * 16 > cbRgnData - 32) return;
-  QPainterPath region;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* q = rgn + 32 + 16 * size_t(i);
-    region.addRect(R({le::I32(q), le::I32(q + 4), le::I32(q + 8), le::I32(q + 12)}));
+  std::vector<QRect> rects;
+  rects.reserve(rgn.Count);
+  for (uint32_t i = 0; i < rgn.Count; ++i) {
+    QRectF box = R(rgn.Rect(i));  // clamped, so the sides fit in an int
+    if (!box.isEmpty()) rects.push_back(box.toRect());
   }
-  region = region.simplified();
-  if (mode == RGN_COPY || !dc.hasClip) {
+  // A region's rectangles do not overlap: its path needs no simplifying.
+  QPainterPath region;
+  if (!rects.empty()) region.addRegion(Unite(rects, 0, rects.size()));
+  if (rgn.Mode == RGN_COPY || !dc.hasClip) {
     dc.clip = region;
-  } else if (mode == RGN_AND) {
+  } else if (rgn.Mode == RGN_AND) {
     dc.clip = dc.clip.intersected(region);
-  } else if (mode == RGN_OR) {
+  } else if (rgn.Mode == RGN_OR) {
     dc.clip = dc.clip.united(region);
-  } else if (mode == RGN_DIFF) {
+  } else if (rgn.Mode == RGN_DIFF) {
     dc.clip = dc.clip.subtracted(region);
-  } else if (mode == RGN_XOR) {
+  } else if (rgn.Mode == RGN_XOR) {
     dc.clip = dc.clip.united(region).subtracted(dc.clip.intersected(region));
   }
   dc.hasClip = true;
@@ -678,9 +698,9 @@ void TPlayer::Play(const TEmfRecord& r) {
       break;
     }
     case EMR_SETPIXELV: {
-      QPointF at = P(ReadPoint(r));
+      TEmrSetPixel pixel = ReadSetPixel(r);
       ApplyTransform();
-      p_.fillRect(QRectF(at, QSizeF(1, 1)), Q(le::U32(r.Data + 16) & 0xFFFFFF));
+      p_.fillRect(QRectF(P(pixel.Point), QSizeF(1, 1)), Q(pixel.Color));
       break;
     }
     case EMR_RECTANGLE:
@@ -763,8 +783,13 @@ void PlayMetafile(QPainter& painter, const TMetafile& picture, const QRectF& des
 }
 
 QImage RenderMetafile(const TMetafile& picture, double scale, TColor background) {
-  int w = std::max(1, int(std::ceil(picture.Width() * scale)));
-  int h = std::max(1, int(std::ceil(picture.Height() * scale)));
+  const double fw = std::max(1.0, std::ceil(picture.Width() * scale));
+  const double fh = std::max(1.0, std::ceil(picture.Height() * scale));
+  if (!(fw <= kMaxImageSide && fh <= kMaxImageSide && fw * fh <= double(kMaxImagePixels)))
+    throw EGdiError(Format("The image would be %.0f x %.0f pixels; an image may have %d pixels a side and %lld "
+                           "in all",
+                           fw, fh, int(kMaxImageSide), (long long)kMaxImagePixels));
+  const int w = int(fw), h = int(fh);
   QImage image(w, h, QImage::Format_RGB32);
   if (image.isNull()) throw EGdiError(Format("Cannot make an image of %d x %d pixels", w, h));
   image.fill(ToQColor(background));
@@ -774,6 +799,19 @@ QImage RenderMetafile(const TMetafile& picture, double scale, TColor background)
   return image;
 }
 
+namespace {
+
+// Part [x, x + cx) x [y, y + cy) of an image of `size` (either direction),
+// computed wide so that no sum overflows.
+QRect PartOf(QSize size, int64_t x, int64_t y, int64_t cx, int64_t cy) {
+  int64_t left = std::max<int64_t>(std::min(x, x + cx), 0), right = std::min<int64_t>(std::max(x, x + cx), size.width());
+  int64_t top = std::max<int64_t>(std::min(y, y + cy), 0), bottom = std::min<int64_t>(std::max(y, y + cy), size.height());
+  if (right <= left || bottom <= top) return {};
+  return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+}  // namespace
+
 TBitmap BitmapOfRecord(const TEmfRecord& r) {
   QImage source;
   QRect src;
@@ -782,23 +820,24 @@ TBitmap BitmapOfRecord(const TEmfRecord& r) {
     TEmrBitBlt b = ReadBitBlt(r);
     if (!b.HasSource()) return TBitmap();
     source = b.Source.Decode();
-    src = QRect(b.XSrc, b.YSrc, b.CxSrc, b.CySrc);
+    src = PartOf(source.size(), b.XSrc, b.YSrc, b.CxSrc, b.CySrc);
     cx = b.CxDest, cy = b.CyDest;
   } else if (r.Type == EMR_STRETCHDIBITS) {
     TEmrStretchDIBits d = ReadStretchDIBits(r);
     if (!d.Source.Present()) return TBitmap();
     source = d.Source.Decode();
-    src = QRect(d.XSrc, d.YSrc, d.CxSrc, d.CySrc);
+    src = PartOf(source.size(), d.XSrc, d.YSrc, d.CxSrc, d.CySrc);
     cx = d.CxDest, cy = d.CyDest;
   } else {
     return TBitmap();
   }
-  constexpr int32_t kMaxSide = 16384;
-  if (cx == 0 || cy == 0 || std::abs(int64_t(cx)) > kMaxSide || std::abs(int64_t(cy)) > kMaxSide) return TBitmap();
-  src = src.normalized().intersected(source.rect());
+  constexpr int64_t kMaxSide = 16384;
+  const int64_t width = std::abs(int64_t(cx)), height = std::abs(int64_t(cy));
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || width * height > kMaxImagePixels)
+    return TBitmap();
   if (src.isEmpty()) return TBitmap();
   QImage part = source.copy(src).convertToFormat(QImage::Format_RGB32);
-  part = part.scaled(std::abs(cx), std::abs(cy), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  part = part.scaled(int(width), int(height), Qt::IgnoreAspectRatio, Qt::FastTransformation);
   if (cx < 0 || cy < 0) part = part.mirrored(cx < 0, cy < 0);
   TBitmap bmp(part);
   bmp.SetPixelFormat(pf24bit);

@@ -1,7 +1,11 @@
 #include "platform/gdi/EmfRecords.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "platform/gdi/Bytes.h"
 #include "platform/gdi/Dib.h"
+#include "platform/gdi/EmfLayout.h"
 #include "platform/gdi/Metafile.h"
 
 namespace hy {
@@ -43,35 +47,24 @@ const char* RecordName(uint32_t type) {
   return type < sizeof kNames / sizeof kNames[0] ? kNames[type] : nullptr;
 }
 
+void ThrowDamaged(const TEmfRecord& r, const char* what) {
+  const char* name = RecordName(r.Type);
+  throw EEmfError(Format("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it", what,
+                          unsigned(r.Index), name ? name : "unknown", unsigned(r.Offset)));
+}
+
 }  // namespace emf
 
 namespace {
-
-[[noreturn]] void Damaged(const TEmfRecord& r, const char* what) {
-  const char* name = RecordName(r.Type);
-  throw EEmfError(Format("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it",
-                          what, unsigned(r.Index), name ? name : "unknown", unsigned(r.Offset)));
-}
-
-void Need(const TEmfRecord& r, uint64_t bytes) {
-  if (r.Size < bytes) Damaged(r, "the fixed part");
-}
 
 void Expect(const TEmfRecord& r, bool typeMatches) {
   HyAssert(typeMatches, "Metafile", "record view used on a record of another type");
 }
 
-TRect Rect(const uint8_t* p) { return {le::I32(p), le::I32(p + 4), le::I32(p + 8), le::I32(p + 12)}; }
-
-// Checks that [offset, offset + count * unit) lies inside the record.
-bool Fits(const TEmfRecord& r, uint64_t offset, uint64_t count, uint64_t unit) {
-  return offset >= 8 && offset <= r.Size && count * unit <= r.Size - offset;
-}
-
 TDibRef DibRef(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits) {
   TDibRef d;
   if (cbBmi == 0 && cbBits == 0) return d;
-  if (!Fits(r, offBmi, cbBmi, 1) || !Fits(r, offBits, cbBits, 1)) Damaged(r, "the bitmap");
+  if (!FitsInRecord(r, offBmi, cbBmi, 1) || !FitsInRecord(r, offBits, cbBits, 1)) ThrowDamaged(r, "the bitmap");
   d.Info = r.Data + offBmi;
   d.InfoSize = cbBmi;
   d.Bits = r.Data + offBits;
@@ -89,8 +82,8 @@ std::u16string ReadUtf16(const uint8_t* p, size_t chars) {
 
 uint32_t MinRecordSize(uint32_t type) {
   switch (type) {
-    case EMR_HEADER: return kHeaderSizeBase;
-    case EMR_EOF: return 20;
+    case EMR_HEADER: return RecordSize<THeaderFields>();
+    case EMR_EOF: return RecordSize<TEofFields>();
     case EMR_SAVEDC:
     case EMR_REALIZEPALETTE:
     case EMR_BEGINPATH:
@@ -118,7 +111,7 @@ uint32_t MinRecordSize(uint32_t type) {
     case EMR_SELECTCLIPPATH:
     case EMR_SETICMMODE:
     case EMR_SETLAYOUT:
-    case EMR_GDICOMMENT: return 12;
+    case EMR_GDICOMMENT: return RecordSize<TValueFields>();
     case EMR_SETWINDOWEXTEX:
     case EMR_SETWINDOWORGEX:
     case EMR_SETVIEWPORTEXTEX:
@@ -126,20 +119,20 @@ uint32_t MinRecordSize(uint32_t type) {
     case EMR_SETBRUSHORGEX:
     case EMR_MOVETOEX:
     case EMR_LINETO:
-    case EMR_OFFSETCLIPRGN:
-    case EMR_EXTSELECTCLIPRGN: return 16;
-    case EMR_SETPIXELV: return 20;
+    case EMR_OFFSETCLIPRGN: return RecordSize<TPointFields>();
+    case EMR_EXTSELECTCLIPRGN: return RecordSize<TClipRegionFields>();
+    case EMR_SETPIXELV: return RecordSize<TSetPixelFields>();
     case EMR_INTERSECTCLIPRECT:
     case EMR_EXCLUDECLIPRECT:
     case EMR_ELLIPSE:
     case EMR_RECTANGLE:
-    case EMR_SCALEVIEWPORTEXTEX:
-    case EMR_SCALEWINDOWEXTEX:
-    case EMR_CREATEBRUSHINDIRECT:
     case EMR_FILLPATH:
     case EMR_STROKEANDFILLPATH:
-    case EMR_STROKEPATH: return 24;
-    case EMR_CREATEPEN: return 28;
+    case EMR_STROKEPATH: return RecordSize<TBoxFields>();
+    case EMR_SCALEVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX: return 24;  // four factors; not read here
+    case EMR_CREATEBRUSHINDIRECT: return RecordSize<TCreateBrushFields>();
+    case EMR_CREATEPEN: return RecordSize<TCreatePenFields>();
     case EMR_POLYBEZIER:
     case EMR_POLYGON:
     case EMR_POLYLINE:
@@ -149,21 +142,21 @@ uint32_t MinRecordSize(uint32_t type) {
     case EMR_POLYGON16:
     case EMR_POLYLINE16:
     case EMR_POLYBEZIERTO16:
-    case EMR_POLYLINETO16: return 28;
-    case EMR_SETWORLDTRANSFORM:
-    case EMR_ROUNDRECT: return 32;
-    case EMR_MODIFYWORLDTRANSFORM: return 36;
+    case EMR_POLYLINETO16: return RecordSize<TPolyFields>();
+    case EMR_SETWORLDTRANSFORM: return RecordSize<TXFormFields>();
+    case EMR_MODIFYWORLDTRANSFORM: return RecordSize<TModifyXFormFields>();
+    case EMR_ROUNDRECT: return 32;  // box and corner; not read here
     case EMR_ARC:
     case EMR_CHORD:
     case EMR_PIE:
-    case EMR_ARCTO: return 40;
-    case EMR_EXTCREATEPEN: return 52;
+    case EMR_ARCTO: return 40;  // box, start and end; not read here
+    case EMR_EXTCREATEPEN: return RecordSize<TExtCreatePenFields>();
     case EMR_EXTTEXTOUTA:
-    case EMR_EXTTEXTOUTW: return 60;  // 76 unless ETO_NO_RECT
-    case EMR_STRETCHDIBITS: return 80;
-    case EMR_BITBLT: return 100;
-    case EMR_STRETCHBLT: return 108;
-    case EMR_EXTCREATEFONTINDIRECTW: return 12 + 92;
+    case EMR_EXTTEXTOUTW: return RecordSize<TExtTextOutFields>() + LayoutBytes<TTextDxFields>();
+    case EMR_STRETCHDIBITS: return RecordSize<TStretchDIBitsFields>();
+    case EMR_BITBLT: return RecordSize<TBitBltFields>();
+    case EMR_STRETCHBLT: return RecordSize<TStretchBltFields>();
+    case EMR_EXTCREATEFONTINDIRECTW: return RecordSize<TCreateFontFields>();
     default: return 8;
   }
 }
@@ -172,9 +165,9 @@ uint32_t MinRecordSize(uint32_t type) {
 
 namespace {
 
-double HiMetricToPx(int32_t v, int32_t device, int32_t millimeters) {
-  if (device > 0 && millimeters > 0) return double(v) * device / (millimeters * 100.0);
-  return double(v) * 96.0 / 2540.0;
+double HiMetricToPx(double v, int32_t device, int32_t millimeters) {
+  if (device > 0 && millimeters > 0) return v * device / (millimeters * 100.0);
+  return v * 96.0 / 2540.0;
 }
 
 std::string DescriptionPart(const std::u16string& d, int part) {
@@ -193,36 +186,34 @@ std::string DescriptionPart(const std::u16string& d, int part) {
 double TEmfHeader::FrameLeftPx() const { return HiMetricToPx(Frame.Left, Device.Cx, Millimeters.Cx); }
 double TEmfHeader::FrameTopPx() const { return HiMetricToPx(Frame.Top, Device.Cy, Millimeters.Cy); }
 double TEmfHeader::FrameWidthPx() const {
-  return HiMetricToPx(Frame.Right - Frame.Left, Device.Cx, Millimeters.Cx);
+  return HiMetricToPx(int64_t(Frame.Right) - Frame.Left, Device.Cx, Millimeters.Cx);
 }
 double TEmfHeader::FrameHeightPx() const {
-  return HiMetricToPx(Frame.Bottom - Frame.Top, Device.Cy, Millimeters.Cy);
+  return HiMetricToPx(int64_t(Frame.Bottom) - Frame.Top, Device.Cy, Millimeters.Cy);
 }
 std::string TEmfHeader::Creator() const { return DescriptionPart(Description, 0); }
 std::string TEmfHeader::Title() const { return DescriptionPart(Description, 1); }
 
 TEmfHeader ReadHeader(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_HEADER);
-  Need(r, kHeaderSizeBase);
-  const uint8_t* p = r.Data;
+  THeaderFields f = DecodeRecord<THeaderFields>(r);
   TEmfHeader h;
   h.HeaderSize = r.Size;
-  h.Bounds = Rect(p + 8);
-  h.Frame = Rect(p + 24);
-  h.Signature = le::U32(p + 40);
-  h.Version = le::U32(p + 44);
-  h.Bytes = le::U32(p + 48);
-  h.Records = le::U32(p + 52);
-  h.Handles = le::U16(p + 56);
-  uint32_t nDescription = le::U32(p + 60);
-  uint32_t offDescription = le::U32(p + 64);
-  h.PalEntries = le::U32(p + 68);
-  h.Device = {le::I32(p + 72), le::I32(p + 76)};
-  h.Millimeters = {le::I32(p + 80), le::I32(p + 84)};
-  if (r.Size >= kHeaderSizeFull) h.Micrometers = {le::I32(p + 100), le::I32(p + 104)};
-  if (nDescription) {
-    if (!Fits(r, offDescription, nDescription, 2)) Damaged(r, "the description");
-    h.Description = ReadUtf16(p + offDescription, nDescription);
+  h.Bounds = f.Bounds;
+  h.Frame = f.Frame;
+  h.Signature = f.Signature;
+  h.Version = f.Version;
+  h.Bytes = f.Bytes;
+  h.Records = f.Records;
+  h.Handles = f.Handles;
+  h.PalEntries = f.PalEntries;
+  h.Device = f.Device;
+  h.Millimeters = f.Millimeters;
+  if (r.Size >= kHeaderSizeFull)
+    h.Micrometers = DecodePart<THeaderExtensionFields>(r, kHeaderSizeBase, "the header extension").Micrometers;
+  if (f.DescriptionChars) {
+    if (!FitsInRecord(r, f.DescriptionOffset, f.DescriptionChars, 2)) ThrowDamaged(r, "the description");
+    h.Description = ReadUtf16(r.Data + f.DescriptionOffset, f.DescriptionChars);
     while (!h.Description.empty() && h.Description.back() == u'\0') h.Description.pop_back();
   }
   return h;
@@ -231,10 +222,11 @@ TEmfHeader ReadHeader(const TEmfRecord& r) {
 TEmfHeader ValidateMetafile(const uint8_t* data, size_t size) {
   if (!data || size < kHeaderSizeBase)
     throw EEmfError(Format("The data is not an enhanced metafile (%zu bytes, too short for its header)", size));
-  if (le::U32(data) != EMR_HEADER || le::U32(data + 40) != ENHMETA_SIGNATURE)
+  const uint32_t headerSize = le::U32(data + 4);
+  const THeaderFields f = DecodeFields<THeaderFields>(data + 8);
+  if (le::U32(data) != EMR_HEADER || f.Signature != ENHMETA_SIGNATURE)
     throw EEmfError("The data is not an enhanced metafile (no EMF header signature)");
-  uint32_t headerSize = le::U32(data + 4);
-  uint32_t bytes = le::U32(data + 48);
+  const uint32_t bytes = f.Bytes;
   if (headerSize < kHeaderSizeBase || headerSize % 4 || headerSize > size)
     throw EEmfError(Format("Damaged metafile: header size %u is not sound", unsigned(headerSize)));
   if (bytes < headerSize || bytes % 4)
@@ -297,50 +289,41 @@ void EnumerateMetafile(const TMetafile& picture, const TEmfCallback& callback) {
 
 // ---- simple records ----
 
-uint32_t ReadValue(const TEmfRecord& r) {
-  Need(r, 12);
-  return le::U32(r.Data + 8);
-}
+uint32_t ReadValue(const TEmfRecord& r) { return DecodeRecord<TValueFields>(r).Value; }
 
 TColor ReadColor(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_SETTEXTCOLOR || r.Type == EMR_SETBKCOLOR);
-  Need(r, 12);
-  return le::U32(r.Data + 8) & 0x00FFFFFF;
+  return DecodeRecord<TValueFields>(r).Value & 0x00FFFFFF;
 }
 
-TPoint ReadPoint(const TEmfRecord& r) {
-  Need(r, 16);
-  return {le::I32(r.Data + 8), le::I32(r.Data + 12)};
-}
+TPoint ReadPoint(const TEmfRecord& r) { return DecodeRecord<TPointFields>(r).Point; }
 
-TRect ReadBox(const TEmfRecord& r) {
-  Need(r, 24);
-  return Rect(r.Data + 8);
+TRect ReadBox(const TEmfRecord& r) { return DecodeRecord<TBoxFields>(r).Box; }
+
+TEmrSetPixel ReadSetPixel(const TEmfRecord& r) {
+  Expect(r, r.Type == EMR_SETPIXELV);
+  TSetPixelFields f = DecodeRecord<TSetPixelFields>(r);
+  return {f.Point, f.Color & 0x00FFFFFF};
 }
 
 TEmrCreatePen ReadCreatePen(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_CREATEPEN || r.Type == EMR_EXTCREATEPEN);
   TEmrCreatePen pen;
-  pen.Handle = le::U32(r.Data + 8);
   if (r.Type == EMR_CREATEPEN) {
-    Need(r, 28);
-    pen.Style = le::U32(r.Data + 12);
-    pen.Width = le::I32(r.Data + 16);
-    pen.Color = le::U32(r.Data + 24) & 0x00FFFFFF;
+    TCreatePenFields f = DecodeRecord<TCreatePenFields>(r);
+    pen = {f.Handle, f.Style, f.Width, f.Color & 0x00FFFFFF};
   } else {
-    Need(r, 52);
-    pen.Style = le::U32(r.Data + 28);
-    pen.Width = le::I32(r.Data + 32);
-    if (le::U32(r.Data + 36) == BS_NULL) pen.Style = (pen.Style & ~PS_STYLE_MASK) | PS_NULL;
-    pen.Color = le::U32(r.Data + 40) & 0x00FFFFFF;
+    TExtCreatePenFields f = DecodeRecord<TExtCreatePenFields>(r);
+    pen = {f.Handle, f.Style, f.Width, f.Color & 0x00FFFFFF};
+    if (f.BrushStyle == BS_NULL) pen.Style = (pen.Style & ~PS_STYLE_MASK) | PS_NULL;
   }
   return pen;
 }
 
 TEmrCreateBrush ReadCreateBrush(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_CREATEBRUSHINDIRECT);
-  Need(r, 24);
-  return {le::U32(r.Data + 8), le::U32(r.Data + 12), le::U32(r.Data + 16) & 0x00FFFFFF, le::U32(r.Data + 20)};
+  TCreateBrushFields f = DecodeRecord<TCreateBrushFields>(r);
+  return {f.Handle, f.Style, f.Color & 0x00FFFFFF, f.Hatch};
 }
 
 // ---- fonts ----
@@ -377,65 +360,62 @@ TLogFont TLogFont::FromFont(const TFont& font) {
 
 TEmrCreateFont ReadCreateFont(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_EXTCREATEFONTINDIRECTW);
-  Need(r, 12 + 92);
-  const uint8_t* p = r.Data + 12;
-  TEmrCreateFont f;
-  f.Handle = le::U32(r.Data + 8);
-  TLogFont& lf = f.LogFont;
-  lf.Height = le::I32(p);
-  lf.Width = le::I32(p + 4);
-  lf.Escapement = le::I32(p + 8);
-  lf.Orientation = le::I32(p + 12);
-  lf.Weight = le::I32(p + 16);
-  lf.Italic = p[20];
-  lf.Underline = p[21];
-  lf.StrikeOut = p[22];
-  lf.CharSet = p[23];
-  lf.OutPrecision = p[24];
-  lf.ClipPrecision = p[25];
-  lf.Quality = p[26];
-  lf.PitchAndFamily = p[27];
+  TCreateFontFields f = DecodeRecord<TCreateFontFields>(r);
+  TEmrCreateFont font;
+  font.Handle = f.Handle;
+  TLogFont& lf = font.LogFont;
+  lf.Height = f.Height;
+  lf.Width = f.Width;
+  lf.Escapement = f.Escapement;
+  lf.Orientation = f.Orientation;
+  lf.Weight = f.Weight;
+  lf.Italic = f.Italic;
+  lf.Underline = f.Underline;
+  lf.StrikeOut = f.StrikeOut;
+  lf.CharSet = f.CharSet;
+  lf.OutPrecision = f.OutPrecision;
+  lf.ClipPrecision = f.ClipPrecision;
+  lf.Quality = f.Quality;
+  lf.PitchAndFamily = f.PitchAndFamily;
   std::u16string face;
-  for (int i = 0; i < 32; ++i) {
-    char16_t c = char16_t(le::U16(p + 28 + 2 * i));
+  for (uint16_t c : f.FaceName) {
     if (!c) break;
-    face += c;
+    face += char16_t(c);
   }
   lf.FaceName = le::Utf16To8(face);
-  return f;
+  return font;
 }
 
 // ---- text ----
 
 TEmrExtTextOut ReadExtTextOut(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_EXTTEXTOUTW || r.Type == EMR_EXTTEXTOUTA);
-  Need(r, 60);
-  const uint8_t* p = r.Data;
+  TExtTextOutFields f = DecodeRecord<TExtTextOutFields>(r);
   TEmrExtTextOut t;
   t.Wide = r.Type == EMR_EXTTEXTOUTW;
-  t.Bounds = Rect(p + 8);
-  t.GraphicsMode = le::U32(p + 24);
-  t.ExScale = le::F32(p + 28);
-  t.EyScale = le::F32(p + 32);
-  t.Reference = {le::I32(p + 36), le::I32(p + 40)};
-  t.Chars = le::U32(p + 44);
-  uint32_t offString = le::U32(p + 48);
-  t.Options = le::U32(p + 52);
+  t.Bounds = f.Bounds;
+  t.GraphicsMode = f.GraphicsMode;
+  t.ExScale = f.ExScale;
+  t.EyScale = f.EyScale;
+  t.Reference = f.Reference;
+  t.Chars = f.Chars;
+  t.Options = f.Options;
   uint32_t offDx;
+  constexpr uint32_t kTail = RecordSize<TExtTextOutFields>();
   if (t.Options & ETO_NO_RECT) {
     t.Rect = {0, 0, 0, 0};
-    offDx = le::U32(p + 56);
+    offDx = DecodePart<TTextDxFields>(r, kTail, "the fixed part").DxOffset;
   } else {
-    Need(r, 76);
-    t.Rect = Rect(p + 56);
-    offDx = le::U32(p + 72);
+    TTextRectFields rect = DecodePart<TTextRectFields>(r, kTail, "the fixed part");
+    t.Rect = rect.Rect;
+    offDx = rect.DxOffset;
   }
   if (t.Chars) {
-    if (!Fits(r, offString, t.Chars, t.Wide ? 2 : 1)) Damaged(r, "the string");
-    t.string_ = p + offString;
+    if (!FitsInRecord(r, f.StringOffset, t.Chars, t.Wide ? 2 : 1)) ThrowDamaged(r, "the string");
+    t.string_ = r.Data + f.StringOffset;
     if (offDx) {
-      if (!Fits(r, offDx, t.Chars, (t.Options & ETO_PDY) ? 8 : 4)) Damaged(r, "the spacing array");
-      t.dx_ = p + offDx;
+      if (!FitsInRecord(r, offDx, t.Chars, (t.Options & ETO_PDY) ? 8 : 4)) ThrowDamaged(r, "the spacing array");
+      t.dx_ = r.Data + offDx;
     }
   }
   return t;
@@ -469,48 +449,48 @@ QImage TDibRef::Decode() const {
 
 TEmrBitBlt ReadBitBlt(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_BITBLT || r.Type == EMR_STRETCHBLT);
-  Need(r, r.Type == EMR_BITBLT ? 100 : 108);
-  const uint8_t* p = r.Data;
-  TEmrBitBlt b;
-  b.Bounds = Rect(p + 8);
-  b.XDest = le::I32(p + 24);
-  b.YDest = le::I32(p + 28);
-  b.CxDest = le::I32(p + 32);
-  b.CyDest = le::I32(p + 36);
-  b.Rop = le::U32(p + 40);
-  b.XSrc = le::I32(p + 44);
-  b.YSrc = le::I32(p + 48);
-  for (int i = 0; i < 6; ++i) b.XFormSrc[i] = le::F32(p + 52 + 4 * i);
-  b.BkColorSrc = le::U32(p + 76) & 0x00FFFFFF;
-  b.UsageSrc = le::U32(p + 80);
+  TStretchBltFields f;
   if (r.Type == EMR_STRETCHBLT) {
-    b.CxSrc = le::I32(p + 100);
-    b.CySrc = le::I32(p + 104);
+    f = DecodeRecord<TStretchBltFields>(r);
   } else {
-    b.CxSrc = b.CxDest;
-    b.CySrc = b.CyDest;
+    static_cast<TBitBltFields&>(f) = DecodeRecord<TBitBltFields>(r);
+    f.CxSrc = f.CxDest;
+    f.CySrc = f.CyDest;
   }
-  b.Source = DibRef(r, le::U32(p + 84), le::U32(p + 88), le::U32(p + 92), le::U32(p + 96));
+  TEmrBitBlt b;
+  b.Bounds = f.Bounds;
+  b.XDest = f.XDest;
+  b.YDest = f.YDest;
+  b.CxDest = f.CxDest;
+  b.CyDest = f.CyDest;
+  b.Rop = f.Rop;
+  b.XSrc = f.XSrc;
+  b.YSrc = f.YSrc;
+  std::copy(std::begin(f.XFormSrc), std::end(f.XFormSrc), b.XFormSrc);
+  b.BkColorSrc = f.BkColorSrc & 0x00FFFFFF;
+  b.UsageSrc = f.UsageSrc;
+  b.CxSrc = f.CxSrc;
+  b.CySrc = f.CySrc;
+  b.Source = DibRef(r, f.BmiOffset, f.BmiSize, f.BitsOffset, f.BitsSize);
   return b;
 }
 
 TEmrStretchDIBits ReadStretchDIBits(const TEmfRecord& r) {
   Expect(r, r.Type == EMR_STRETCHDIBITS);
-  Need(r, 80);
-  const uint8_t* p = r.Data;
+  TStretchDIBitsFields f = DecodeRecord<TStretchDIBitsFields>(r);
   TEmrStretchDIBits s;
-  s.Bounds = Rect(p + 8);
-  s.XDest = le::I32(p + 24);
-  s.YDest = le::I32(p + 28);
-  s.XSrc = le::I32(p + 32);
-  s.YSrc = le::I32(p + 36);
-  s.CxSrc = le::I32(p + 40);
-  s.CySrc = le::I32(p + 44);
-  s.UsageSrc = le::U32(p + 64);
-  s.Rop = le::U32(p + 68);
-  s.CxDest = le::I32(p + 72);
-  s.CyDest = le::I32(p + 76);
-  s.Source = DibRef(r, le::U32(p + 48), le::U32(p + 52), le::U32(p + 56), le::U32(p + 60));
+  s.Bounds = f.Bounds;
+  s.XDest = f.XDest;
+  s.YDest = f.YDest;
+  s.XSrc = f.XSrc;
+  s.YSrc = f.YSrc;
+  s.CxSrc = f.CxSrc;
+  s.CySrc = f.CySrc;
+  s.UsageSrc = f.UsageSrc;
+  s.Rop = f.Rop;
+  s.CxDest = f.CxDest;
+  s.CyDest = f.CyDest;
+  s.Source = DibRef(r, f.BmiOffset, f.BmiSize, f.BitsOffset, f.BitsSize);
   return s;
 }
 
@@ -521,13 +501,14 @@ TEmrPoly ReadPoly(const TEmfRecord& r) {
                 r.Type == EMR_POLYGON || r.Type == EMR_POLYBEZIER16 || r.Type == EMR_POLYBEZIER ||
                 r.Type == EMR_POLYLINETO16 || r.Type == EMR_POLYLINETO ||
                 r.Type == EMR_POLYBEZIERTO16 || r.Type == EMR_POLYBEZIERTO);
-  Need(r, 28);
+  TPolyFields f = DecodeRecord<TPolyFields>(r);
   TEmrPoly poly;
-  poly.Bounds = Rect(r.Data + 8);
-  poly.Count = le::U32(r.Data + 24);
+  poly.Bounds = f.Bounds;
+  poly.Count = f.Count;
   poly.Short = r.Type >= EMR_POLYBEZIER16;
-  if (!Fits(r, 28, poly.Count, poly.Short ? 4 : 8)) Damaged(r, "the points");
-  poly.points_ = r.Data + 28;
+  constexpr uint32_t kPoints = RecordSize<TPolyFields>();
+  if (!FitsInRecord(r, kPoints, poly.Count, poly.Short ? 4 : 8)) ThrowDamaged(r, "the points");
+  poly.points_ = r.Data + kPoints;
   return poly;
 }
 
@@ -539,11 +520,41 @@ TPoint TEmrPoly::Point(uint32_t i) const {
 
 TXForm ReadXForm(const TEmfRecord& r, uint32_t* mode) {
   Expect(r, r.Type == EMR_SETWORLDTRANSFORM || r.Type == EMR_MODIFYWORLDTRANSFORM);
-  Need(r, r.Type == EMR_SETWORLDTRANSFORM ? 32 : 36);
-  const uint8_t* p = r.Data + 8;
-  TXForm x{le::F32(p), le::F32(p + 4), le::F32(p + 8), le::F32(p + 12), le::F32(p + 16), le::F32(p + 20)};
-  if (mode) *mode = r.Type == EMR_MODIFYWORLDTRANSFORM ? le::U32(r.Data + 32) : MWT_SET;
-  return x;
+  TModifyXFormFields f;
+  if (r.Type == EMR_MODIFYWORLDTRANSFORM) {
+    f = DecodeRecord<TModifyXFormFields>(r);
+  } else {
+    static_cast<TXFormFields&>(f) = DecodeRecord<TXFormFields>(r);
+    f.Mode = MWT_SET;
+  }
+  if (mode) *mode = f.Mode;
+  return f;
+}
+
+// ---- clipping ----
+
+TEmrClipRegion ReadClipRegion(const TEmfRecord& r) {
+  Expect(r, r.Type == EMR_EXTSELECTCLIPRGN);
+  TClipRegionFields f = DecodeRecord<TClipRegionFields>(r);
+  TEmrClipRegion c;
+  c.Mode = f.Mode;
+  if (f.RegionBytes == 0) return c;
+  constexpr uint32_t kRegion = RecordSize<TClipRegionFields>();
+  constexpr uint32_t kRects = kRegion + LayoutBytes<TRegionHeaderFields>();
+  if (!FitsInRecord(r, kRegion, f.RegionBytes, 1) || f.RegionBytes < LayoutBytes<TRegionHeaderFields>())
+    ThrowDamaged(r, "the region");
+  TRegionHeaderFields h = DecodePart<TRegionHeaderFields>(r, kRegion, "the region");
+  if (uint64_t(h.Count) * 16 > f.RegionBytes - LayoutBytes<TRegionHeaderFields>()) ThrowDamaged(r, "the rectangles");
+  c.HasRegion = true;
+  c.Count = h.Count;
+  c.rects_ = r.Data + kRects;
+  return c;
+}
+
+TRect TEmrClipRegion::Rect(uint32_t i) const {
+  if (i >= Count) return {};
+  const uint8_t* p = rects_ + 16 * size_t(i);
+  return DecodeFields<TBoxFields>(p).Box;
 }
 
 }  // namespace hy

@@ -1,6 +1,7 @@
 // Reading enhanced-metafile records: the enumerator that walks a picture
 // record by record, and typed views of the records this system draws and
-// the exports read. Nothing here reads outside the bytes it is given: the
+// the exports read. The views decode through the record layouts of
+// EmfLayout.h. Nothing here reads outside the bytes it is given: the
 // enumerator checks the whole record chain before the first callback, and
 // each view checks its variable parts, raising EEmfError when they do not fit.
 //
@@ -100,6 +101,13 @@ TPoint ReadPoint(const TEmfRecord& r);
 // EMR_RECTANGLE, EMR_ELLIPSE, EMR_INTERSECTCLIPRECT, EMR_EXCLUDECLIPRECT:
 // the box as stored (inclusive-exclusive like the desktop's RECT).
 TRect ReadBox(const TEmfRecord& r);
+
+// EMR_SETPIXELV.
+struct TEmrSetPixel {
+  TPoint Point;
+  TColor Color = 0;
+};
+TEmrSetPixel ReadSetPixel(const TEmfRecord& r);
 
 struct TEmrCreatePen {
   uint32_t Handle = 0;
@@ -230,5 +238,20 @@ struct TXForm {
 };
 // EMR_SETWORLDTRANSFORM; EMR_MODIFYWORLDTRANSFORM also gives its mode.
 TXForm ReadXForm(const TEmfRecord& r, uint32_t* mode = nullptr);
+
+// EMR_EXTSELECTCLIPRGN: how the region combines with the clip and its
+// rectangles (device units, right and bottom outside). A record without
+// region data (HasRegion false) resets the clip under RGN_COPY.
+struct TEmrClipRegion {
+  uint32_t Mode = 0;  // RGN_*
+  bool HasRegion = false;
+  uint32_t Count = 0;
+  TRect Rect(uint32_t i) const;
+
+private:
+  friend TEmrClipRegion ReadClipRegion(const TEmfRecord& r);
+  const uint8_t* rects_ = nullptr;
+};
+TEmrClipRegion ReadClipRegion(const TEmfRecord& r);
 
 }  // namespace hy

@@ -19,6 +19,12 @@ constexpr int32_t kRefDeviceHeightPx = 1440;
 constexpr int32_t kRefDeviceWidthMm = 508;
 constexpr int32_t kRefDeviceHeightMm = 381;
 
+// What a picture read from a stream or file may be: its bytes, and its page
+// size in page units either way (about 26 m); larger ones are refused with
+// EEmfError.
+constexpr uint32_t kMaxPictureBytes = 256u << 20;
+constexpr int32_t kMaxPageUnits = 100000;
+
 // Page units <-> .01 mm at the reference resolution.
 int32_t PixelsToHiMetric(int32_t px);
 int32_t HiMetricToPixels(int32_t hm);
@@ -42,7 +48,8 @@ public:
 
   const std::vector<uint8_t>& Data() const { return data_; }
   // Takes the bytes of a complete picture; validates them first (EEmfError),
-  // and keeps the old picture when they are unsound.
+  // and keeps the old picture when they are unsound or their page size does
+  // not fit in 32 bits.
   void SetData(std::vector<uint8_t> data);
 
   TEmfHeader Header() const;  // EEmfError when empty
@@ -62,6 +69,7 @@ public:
 
 private:
   void PatchFrame();
+  void LoadAfterHeader(std::istream& in, std::vector<uint8_t> data);
 
   std::vector<uint8_t> data_;
   int32_t width_ = 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/gdi/Bytes.h"
-#include "platform/gdi/EmfFormat.h"
+#include "platform/gdi/EmfLayout.h"
 
 namespace hy {
 
@@ -22,13 +22,6 @@ bool SamePen(const TPen& a, const TPen& b) {
 bool SameBrush(const TBrush& a, const TBrush& b) {
   if (a.Style() == bsClear || b.Style() == bsClear) return a.Style() == b.Style();
   return a == b;
-}
-
-void WriteRect(le::TWriter& w, const TRect& r) {
-  w.I32(r.Left);
-  w.I32(r.Top);
-  w.I32(r.Right);
-  w.I32(r.Bottom);
 }
 
 TRect Inclusive(const TRect& r) { return {r.Left, r.Top, r.Right - 1, r.Bottom - 1}; }
@@ -50,13 +43,10 @@ TMetafileCanvas::TMetafileCanvas(TMetafile& target, std::string_view creator, st
     desc += u'\0';
   }
   descriptionChars_ = desc.size();
-  le::TWriter w(buf_);
-  w.Zeros(kHeaderSizeFull);  // completed by Close
-  for (char16_t c : desc) w.U16(c);
-  w.PadTo(4);
-  w.PatchU32(0, EMR_HEADER);
-  w.PatchU32(4, uint32_t(buf_.size()));
-  records_ = 1;
+  TEmfRecordScope header(buf_, EMR_HEADER, &records_);
+  header.Put(THeaderFields{});  // completed by Close
+  header.Put(THeaderExtensionFields{});
+  for (char16_t c : desc) header.Out().U16(c);
 }
 
 TMetafileCanvas::~TMetafileCanvas() {
@@ -71,20 +61,9 @@ void TMetafileCanvas::Check() const {
   if (closed_) throw EGdiError("Drawing on a closed metafile canvas");
 }
 
-size_t TMetafileCanvas::Begin(uint32_t type) {
+TEmfRecordScope TMetafileCanvas::Record(uint32_t type) {
   Check();
-  size_t start = buf_.size();
-  le::TWriter w(buf_);
-  w.U32(type);
-  w.U32(0);
-  return start;
-}
-
-void TMetafileCanvas::End(size_t start) {
-  le::TWriter w(buf_);
-  w.PadTo(4);
-  w.PatchU32(start + 4, uint32_t(buf_.size() - start));
-  ++records_;
+  return TEmfRecordScope(buf_, type, &records_);
 }
 
 void TMetafileCanvas::AddBounds(const TRect& r) {
@@ -102,47 +81,30 @@ void TMetafileCanvas::AddBounds(const TRect& r) {
 
 void TMetafileCanvas::Close() {
   if (closed_) return;
-  size_t eof = Begin(EMR_EOF);
-  le::TWriter w(buf_);
-  w.U32(0);   // nPalEntries
-  w.U32(16);  // offPalEntries
-  w.U32(20);  // nSizeLast
-  End(eof);
+  Record(EMR_EOF).Put(TEofFields{});
 
-  TRect frame;
+  THeaderFields h;
   if (target_.Width() > 0 && target_.Height() > 0) {
-    frame = {0, 0, PixelsToHiMetric(target_.Width()), PixelsToHiMetric(target_.Height())};
+    h.Frame = {0, 0, PixelsToHiMetric(target_.Width()), PixelsToHiMetric(target_.Height())};
   } else if (haveBounds_) {
-    frame = {PixelsToHiMetric(bounds_.Left), PixelsToHiMetric(bounds_.Top),
-             PixelsToHiMetric(bounds_.Right + 1), PixelsToHiMetric(bounds_.Bottom + 1)};
+    h.Frame = {PixelsToHiMetric(bounds_.Left), PixelsToHiMetric(bounds_.Top), PixelsToHiMetric(bounds_.Right + 1),
+               PixelsToHiMetric(bounds_.Bottom + 1)};
   }
-  TRect bounds = haveBounds_ ? bounds_ : TRect{0, 0, -1, -1};
-  w.PatchU32(8, uint32_t(bounds.Left));
-  w.PatchU32(12, uint32_t(bounds.Top));
-  w.PatchU32(16, uint32_t(bounds.Right));
-  w.PatchU32(20, uint32_t(bounds.Bottom));
-  w.PatchU32(24, uint32_t(frame.Left));
-  w.PatchU32(28, uint32_t(frame.Top));
-  w.PatchU32(32, uint32_t(frame.Right));
-  w.PatchU32(36, uint32_t(frame.Bottom));
-  w.PatchU32(40, ENHMETA_SIGNATURE);
-  w.PatchU32(44, ENHMETA_VERSION);
-  w.PatchU32(48, uint32_t(buf_.size()));
-  w.PatchU32(52, records_);
-  w.PatchU16(56, uint16_t(maxHandle_ + 1));
-  w.PatchU16(58, 0);
-  w.PatchU32(60, uint32_t(descriptionChars_));
-  w.PatchU32(64, descriptionChars_ ? kHeaderSizeFull : 0);
-  w.PatchU32(68, 0);  // no palette
-  w.PatchU32(72, kRefDeviceWidthPx);
-  w.PatchU32(76, kRefDeviceHeightPx);
-  w.PatchU32(80, kRefDeviceWidthMm);
-  w.PatchU32(84, kRefDeviceHeightMm);
-  w.PatchU32(88, 0);  // no pixel format
-  w.PatchU32(92, 0);
-  w.PatchU32(96, 0);  // not OpenGL
-  w.PatchU32(100, kRefDeviceWidthMm * 1000);
-  w.PatchU32(104, kRefDeviceHeightMm * 1000);
+  h.Bounds = haveBounds_ ? bounds_ : TRect{0, 0, -1, -1};
+  h.Signature = ENHMETA_SIGNATURE;
+  h.Version = ENHMETA_VERSION;
+  h.Bytes = uint32_t(buf_.size());
+  h.Records = records_;
+  h.Handles = uint16_t(maxHandle_ + 1);
+  h.DescriptionChars = uint32_t(descriptionChars_);
+  h.DescriptionOffset = descriptionChars_ ? kHeaderSizeFull : 0;
+  h.PalEntries = 0;  // no palette
+  h.Device = {kRefDeviceWidthPx, kRefDeviceHeightPx};
+  h.Millimeters = {kRefDeviceWidthMm, kRefDeviceHeightMm};
+  THeaderExtensionFields ext;  // no pixel format, not OpenGL
+  ext.Micrometers = {kRefDeviceWidthMm * 1000, kRefDeviceHeightMm * 1000};
+  PatchFields(buf_, 8, h);
+  PatchFields(buf_, kHeaderSizeBase, ext);
   closed_ = true;
   target_.SetData(std::move(buf_));
   buf_ = {};
@@ -168,11 +130,7 @@ void TMetafileCanvas::FreeHandle(uint32_t handle) {
   if (handle < handleUsed_.size()) handleUsed_[handle] = false;
 }
 
-void TMetafileCanvas::WriteHandleRecord(uint32_t type, uint32_t handle) {
-  size_t s = Begin(type);
-  le::TWriter(buf_).U32(handle);
-  End(s);
-}
+void TMetafileCanvas::WriteHandleRecord(uint32_t type, uint32_t handle) { Record(type).Put(TValueFields{handle}); }
 
 namespace {
 constexpr size_t kObjectCache = 4;  // alive pens, alive brushes
@@ -209,14 +167,12 @@ void TMetafileCanvas::UsePen() {
     penHandle_ = STOCK_OBJECT | NULL_PEN;
   } else {
     SelectCached(pens_, kObjectCache, pen_, penHandle_, SamePen, [&](uint32_t h) {
-      size_t s = Begin(EMR_CREATEPEN);
-      le::TWriter w(buf_);
-      w.U32(h);
-      w.U32(uint32_t(pen_.Style()));  // the styles are numbered as PS_*
-      w.I32(std::max(0, pen_.Width()));
-      w.I32(0);
-      w.U32(ColorToRGB(pen_.Color()));
-      End(s);
+      TCreatePenFields f;
+      f.Handle = h;
+      f.Style = uint32_t(pen_.Style());  // the styles are numbered as PS_*
+      f.Width = std::max(0, pen_.Width());
+      f.Color = ColorToRGB(pen_.Color());
+      Record(EMR_CREATEPEN).Put(f);
     });
   }
   recordedPen_ = pen_;
@@ -230,14 +186,10 @@ void TMetafileCanvas::UseBrush() {
     brushHandle_ = STOCK_OBJECT | NULL_BRUSH;
   } else {
     SelectCached(brushes_, kObjectCache, brush_, brushHandle_, SameBrush, [&](uint32_t h) {
-      size_t s = Begin(EMR_CREATEBRUSHINDIRECT);
-      le::TWriter w(buf_);
-      w.U32(h);
       bool hatched = brush_.Style() >= bsHorizontal;
-      w.U32(hatched ? BS_HATCHED : BS_SOLID);
-      w.U32(ColorToRGB(brush_.Color()));
-      w.U32(hatched ? uint32_t(brush_.Style() - bsHorizontal) : 0);
-      End(s);
+      Record(EMR_CREATEBRUSHINDIRECT)
+          .Put(TCreateBrushFields{h, hatched ? BS_HATCHED : BS_SOLID, ColorToRGB(brush_.Color()),
+                                  hatched ? uint32_t(brush_.Style() - bsHorizontal) : 0});
     });
   }
   recordedBrush_ = brush_;
@@ -248,30 +200,29 @@ void TMetafileCanvas::UseFont() {
   if (fontKnown_ && font_.SameShape(recordedFont_)) return;
   auto same = [](const TFont& a, const TFont& b) { return a.SameShape(b); };
   SelectCached(fonts_, 1, font_, fontHandle_, same, [&](uint32_t h) {
-    size_t s = Begin(EMR_EXTCREATEFONTINDIRECTW);
-    le::TWriter w(buf_);
-    w.U32(h);
     TLogFont lf = TLogFont::FromFont(font_);
-    w.I32(lf.Height);
-    w.I32(lf.Width);
-    w.I32(lf.Escapement);
-    w.I32(lf.Orientation);
-    w.I32(lf.Weight);
-    w.U8(lf.Italic);
-    w.U8(lf.Underline);
-    w.U8(lf.StrikeOut);
-    w.U8(lf.CharSet);
-    w.U8(lf.OutPrecision);
-    w.U8(lf.ClipPrecision);
-    w.U8(lf.Quality);
-    w.U8(lf.PitchAndFamily);
+    TCreateFontFields f;
+    f.Handle = h;
+    f.Height = lf.Height;
+    f.Width = lf.Width;
+    f.Escapement = lf.Escapement;
+    f.Orientation = lf.Orientation;
+    f.Weight = lf.Weight;
+    f.Italic = lf.Italic;
+    f.Underline = lf.Underline;
+    f.StrikeOut = lf.StrikeOut;
+    f.CharSet = lf.CharSet;
+    f.OutPrecision = lf.OutPrecision;
+    f.ClipPrecision = lf.ClipPrecision;
+    f.Quality = lf.Quality;
+    f.PitchAndFamily = lf.PitchAndFamily;
     std::u16string face = le::Utf8To16(lf.FaceName);
-    if (face.size() > 31) face.resize(31);
-    for (size_t i = 0; i < 32; ++i) w.U16(i < face.size() ? face[i] : 0);
+    for (size_t i = 0; i < face.size() && i < 31; ++i) f.FaceName[i] = face[i];
+    TEmfRecordScope rec = Record(EMR_EXTCREATEFONTINDIRECTW);
+    rec.Put(f);
     // The rest of the logical-font-with-panose form (full name, style, version,
     // style size, match, reserved, vendor, culture, panose, padding): empty.
-    w.Zeros(320 - 92);
-    End(s);
+    rec.Out().Zeros(TCreateFontFields::kPanoseRecordSize - rec.Written());
   });
   recordedFont_ = font_;
   fontKnown_ = true;
@@ -280,34 +231,26 @@ void TMetafileCanvas::UseFont() {
 void TMetafileCanvas::UseTextColors(bool opaque) {
   TColor text = ColorToRGB(font_.Color());
   if (text != recTextColor_) {
-    size_t s = Begin(EMR_SETTEXTCOLOR);
-    le::TWriter(buf_).U32(text);
-    End(s);
+    Record(EMR_SETTEXTCOLOR).Put(TValueFields{text});
     recTextColor_ = text;
   }
   if (opaque) {
     TColor bk = ColorToRGB(brush_.Color());
     if (bk != recBkColor_) {
-      size_t s = Begin(EMR_SETBKCOLOR);
-      le::TWriter(buf_).U32(bk);
-      End(s);
+      Record(EMR_SETBKCOLOR).Put(TValueFields{bk});
       recBkColor_ = bk;
     }
   }
   uint32_t mode = opaque ? OPAQUE : TRANSPARENT;
   if (mode != recBkMode_) {
-    size_t s = Begin(EMR_SETBKMODE);
-    le::TWriter(buf_).U32(mode);
-    End(s);
+    Record(EMR_SETBKMODE).Put(TValueFields{mode});
     recBkMode_ = mode;
   }
 }
 
 void TMetafileCanvas::SetRecordedTextAlign(uint32_t align) {
   if (align == recTextAlign_) return;
-  size_t s = Begin(EMR_SETTEXTALIGN);
-  le::TWriter(buf_).U32(align);
-  End(s);
+  Record(EMR_SETTEXTALIGN).Put(TValueFields{align});
   recTextAlign_ = align;
 }
 
@@ -321,18 +264,8 @@ void TMetafileCanvas::MoveTo(int32_t x, int32_t y) {
 void TMetafileCanvas::LineTo(int32_t x, int32_t y) {
   Check();
   UsePen();
-  if (recPos_ != penPos_) {
-    size_t s = Begin(EMR_MOVETOEX);
-    le::TWriter w(buf_);
-    w.I32(penPos_.X);
-    w.I32(penPos_.Y);
-    End(s);
-  }
-  size_t s = Begin(EMR_LINETO);
-  le::TWriter w(buf_);
-  w.I32(x);
-  w.I32(y);
-  End(s);
+  if (recPos_ != penPos_) Record(EMR_MOVETOEX).Put(TPointFields{penPos_});
+  Record(EMR_LINETO).Put(TPointFields{{x, y}});
   if (pen_.Style() != psClear) {
     int32_t half = std::max(0, pen_.Width()) / 2;
     AddBounds({std::min(penPos_.X, x) - half, std::min(penPos_.Y, y) - half, std::max(penPos_.X, x) + half,
@@ -345,10 +278,7 @@ void TMetafileCanvas::Rectangle(int32_t left, int32_t top, int32_t right, int32_
   Check();
   UsePen();
   UseBrush();
-  size_t s = Begin(EMR_RECTANGLE);
-  le::TWriter w(buf_);
-  WriteRect(w, {left, top, right, bottom});
-  End(s);
+  Record(EMR_RECTANGLE).Put(TBoxFields{{left, top, right, bottom}});
   AddBounds(Inclusive({left, top, right, bottom}));
 }
 
@@ -356,29 +286,20 @@ void TMetafileCanvas::Ellipse(int32_t left, int32_t top, int32_t right, int32_t 
   Check();
   UsePen();
   UseBrush();
-  size_t s = Begin(EMR_ELLIPSE);
-  le::TWriter w(buf_);
-  WriteRect(w, {left, top, right, bottom});
-  End(s);
+  Record(EMR_ELLIPSE).Put(TBoxFields{{left, top, right, bottom}});
   AddBounds(Inclusive({left, top, right, bottom}));
 }
 
 void TMetafileCanvas::WritePatBlt(const TRect& r, uint32_t rop) {
-  size_t s = Begin(EMR_BITBLT);
-  le::TWriter w(buf_);
-  WriteRect(w, Inclusive(r));
-  w.I32(r.Left);
-  w.I32(r.Top);
-  w.I32(r.Width());
-  w.I32(r.Height());
-  w.U32(rop);
-  w.I32(0);  // xSrc
-  w.I32(0);  // ySrc
-  w.F32(1), w.F32(0), w.F32(0), w.F32(1), w.F32(0), w.F32(0);  // source transform
-  w.U32(0);  // crBkColorSrc
-  w.U32(DIB_RGB_COLORS);
-  w.U32(0), w.U32(0), w.U32(0), w.U32(0);  // no source bitmap
-  End(s);
+  TBitBltFields f;  // no source bitmap
+  f.Bounds = Inclusive(r);
+  f.XDest = r.Left;
+  f.YDest = r.Top;
+  f.CxDest = r.Width();
+  f.CyDest = r.Height();
+  f.Rop = rop;
+  f.UsageSrc = DIB_RGB_COLORS;
+  Record(EMR_BITBLT).Put(f);
   AddBounds(Inclusive(r));
 }
 
@@ -426,25 +347,22 @@ void TMetafileCanvas::WriteTextLine(int32_t x, int32_t y, const std::u16string& 
                                      std::max(drawn.Right, clip->Right), std::max(drawn.Bottom, clip->Bottom)};
   }
 
-  size_t s = Begin(EMR_EXTTEXTOUTW);
-  le::TWriter w(buf_);
-  WriteRect(w, Inclusive(bounds));
-  w.U32(GM_COMPATIBLE);
-  w.F32(kTextScale);
-  w.F32(kTextScale);
-  w.I32(x);
-  w.I32(y);
-  w.U32(uint32_t(text.size()));
-  constexpr uint32_t kStringOffset = 76;
+  TExtTextOutFields f;
+  f.Bounds = Inclusive(bounds);
+  f.GraphicsMode = GM_COMPATIBLE;
+  f.ExScale = f.EyScale = kTextScale;
+  f.Reference = {x, y};
+  f.Chars = uint32_t(text.size());
+  f.StringOffset = kTextStringOffset;
+  f.Options = options;
   uint32_t stringBytes = uint32_t((text.size() * 2 + 3) / 4 * 4);
-  w.U32(kStringOffset);
-  w.U32(options);
-  WriteRect(w, clip ? *clip : TRect{0, 0, -1, -1});
-  w.U32(kStringOffset + stringBytes);
+  TEmfRecordScope rec = Record(EMR_EXTTEXTOUTW);
+  rec.Put(f);
+  rec.Put(TTextRectFields{clip ? *clip : TRect{0, 0, -1, -1}, kTextStringOffset + stringBytes});
+  le::TWriter& w = rec.Out();
   for (char16_t c : text) w.U16(c);
   w.PadTo(4);
   for (int32_t a : dx) w.I32(a);
-  End(s);
   AddBounds(Inclusive(bounds));
 }
 
@@ -513,27 +431,25 @@ TSize TMetafileCanvas::TextExtent(std::string_view text) {
 // ---- bitmaps ----
 
 void TMetafileCanvas::WriteStretchDib(const TRect& dest, const TDib& dib, int32_t srcW, int32_t srcH) {
-  size_t s = Begin(EMR_STRETCHDIBITS);
-  le::TWriter w(buf_);
-  constexpr uint32_t kFixed = 80;
-  WriteRect(w, Inclusive(dest));
-  w.I32(dest.Left);
-  w.I32(dest.Top);
-  w.I32(0);  // xSrc
-  w.I32(0);  // ySrc
-  w.I32(srcW);
-  w.I32(srcH);
-  w.U32(kFixed);
-  w.U32(uint32_t(dib.Info.size()));
-  w.U32(kFixed + uint32_t(dib.Info.size()));
-  w.U32(uint32_t(dib.Bits.size()));
-  w.U32(DIB_RGB_COLORS);
-  w.U32(SRCCOPY);
-  w.I32(dest.Width());
-  w.I32(dest.Height());
-  w.Bytes(dib.Info.data(), dib.Info.size());
-  w.Bytes(dib.Bits.data(), dib.Bits.size());
-  End(s);
+  constexpr uint32_t kFixed = RecordSize<TStretchDIBitsFields>();
+  TStretchDIBitsFields f;
+  f.Bounds = Inclusive(dest);
+  f.XDest = dest.Left;
+  f.YDest = dest.Top;
+  f.CxSrc = srcW;
+  f.CySrc = srcH;
+  f.BmiOffset = kFixed;
+  f.BmiSize = uint32_t(dib.Info.size());
+  f.BitsOffset = kFixed + uint32_t(dib.Info.size());
+  f.BitsSize = uint32_t(dib.Bits.size());
+  f.UsageSrc = DIB_RGB_COLORS;
+  f.Rop = SRCCOPY;
+  f.CxDest = dest.Width();
+  f.CyDest = dest.Height();
+  TEmfRecordScope rec = Record(EMR_STRETCHDIBITS);
+  rec.Put(f);
+  rec.Out().Bytes(dib.Info.data(), dib.Info.size());
+  rec.Out().Bytes(dib.Bits.data(), dib.Bits.size());
   AddBounds(Inclusive(dest));
 }
 

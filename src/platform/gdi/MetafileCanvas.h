@@ -30,6 +30,10 @@
 
 namespace hy {
 
+namespace emf {
+class TEmfRecordScope;
+}
+
 enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 enum TBrushStyle : uint8_t {
   bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
@@ -134,9 +138,8 @@ private:
   friend class TRerecorder;
 
   void Check() const;
-  // Record writing.
-  size_t Begin(uint32_t type);
-  void End(size_t start);
+  // A record of `type` at the end of the picture, closed when the scope ends.
+  emf::TEmfRecordScope Record(uint32_t type);
   void AddBounds(const TRect& inclusive);
   // DC state: bring the recorded state in line with the canvas properties.
   void UsePen();

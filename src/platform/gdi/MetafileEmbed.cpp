@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "platform/gdi/Bytes.h"
-#include "platform/gdi/EmfFormat.h"
+#include "platform/gdi/EmfLayout.h"
 #include "platform/gdi/MetafileCanvas.h"
 
 namespace hy {
@@ -27,6 +27,12 @@ private:
   int32_t Y(int64_t y) const { return Clamp(std::llround(oy_ + double(y) * sy_)); }
   static int32_t Clamp(long long v) { return int32_t(std::clamp<long long>(v, INT32_MIN / 2, INT32_MAX / 2)); }
   TRect Box(const TRect& r) const { return {X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)}; }
+  // A destination given as origin and extent, computed wide so that no sum overflows.
+  TRect Box(int32_t x, int32_t y, int32_t cx, int32_t cy) const {
+    return {X(x), Y(y), X(int64_t(x) + cx), Y(int64_t(y) + cy)};
+  }
+  // Width and height of a moved box; both ends are clamped to half the range, so they fit.
+  static int32_t Extent(int32_t from, int32_t to) { return int32_t(int64_t(to) - from); }
   TRect InclusiveBox(const TRect& r) const {
     return {X(r.Left), Y(r.Top), X(int64_t(r.Right) + 1) - 1, Y(int64_t(r.Bottom) + 1) - 1};
   }
@@ -35,7 +41,7 @@ private:
   void Copy(const TEmfRecord& r);
   void WriteBox(uint32_t type, const TRect& box, bool bounded);
   void WritePoint(uint32_t type, TPoint p);
-  void WriteSelect(uint32_t type, uint32_t handle);
+  void WriteValue(uint32_t type, uint32_t handle);
   uint32_t MapNew(uint32_t sourceHandle);
   void Text(const TEmfRecord& r);
   void StretchDib(const TEmfRecord& r);
@@ -49,37 +55,23 @@ private:
   int depth_ = 0;              // SAVEDC nesting of the source
 };
 
-void TRerecorder::Copy(const TEmfRecord& r) {
-  size_t s = c_.Begin(r.Type);
-  le::TWriter(c_.buf_).Bytes(r.Data + 8, r.Size - 8);
-  c_.End(s);
-}
+// Records whose body means the same anywhere on the page.
+void TRerecorder::Copy(const TEmfRecord& r) { c_.Record(r.Type).Out().Bytes(r.Body(), r.BodySize()); }
 
 void TRerecorder::WriteBox(uint32_t type, const TRect& box, bool bounded) {
-  size_t s = c_.Begin(type);
-  le::TWriter w(c_.buf_);
-  w.I32(box.Left), w.I32(box.Top), w.I32(box.Right), w.I32(box.Bottom);
-  c_.End(s);
+  c_.Record(type).Put(TBoxFields{box});
   if (bounded) c_.AddBounds({box.Left, box.Top, box.Right - 1, box.Bottom - 1});
 }
 
-void TRerecorder::WritePoint(uint32_t type, TPoint p) {
-  size_t s = c_.Begin(type);
-  le::TWriter w(c_.buf_);
-  w.I32(p.X), w.I32(p.Y);
-  c_.End(s);
-}
+void TRerecorder::WritePoint(uint32_t type, TPoint p) { c_.Record(type).Put(TPointFields{p}); }
 
-void TRerecorder::WriteSelect(uint32_t type, uint32_t handle) {
-  size_t s = c_.Begin(type);
-  le::TWriter(c_.buf_).U32(handle);
-  c_.End(s);
-}
+// Handles and the other records of one 32-bit value.
+void TRerecorder::WriteValue(uint32_t type, uint32_t handle) { c_.Record(type).Put(TValueFields{handle}); }
 
 uint32_t TRerecorder::MapNew(uint32_t sourceHandle) {
   if (sourceHandle == 0 || sourceHandle >= map_.size()) return 0;
   if (map_[sourceHandle]) {  // re-created without a delete: drop the old one
-    WriteSelect(EMR_DELETEOBJECT, map_[sourceHandle]);
+    WriteValue(EMR_DELETEOBJECT, map_[sourceHandle]);
     c_.FreeHandle(map_[sourceHandle]);
   }
   map_[sourceHandle] = c_.NewHandle();
@@ -88,132 +80,144 @@ uint32_t TRerecorder::MapNew(uint32_t sourceHandle) {
 
 // The state a picture starts with, inside the fence.
 void TRerecorder::ResetState() {
-  if (c_.recTextColor_ != clBlack) WriteSelect(EMR_SETTEXTCOLOR, clBlack);
-  if (c_.recBkColor_ != clWhite) WriteSelect(EMR_SETBKCOLOR, clWhite);
-  if (c_.recBkMode_ != OPAQUE) WriteSelect(EMR_SETBKMODE, OPAQUE);
-  if (c_.recTextAlign_ != 0) WriteSelect(EMR_SETTEXTALIGN, 0);
-  if (c_.penHandle_ != (STOCK_OBJECT | BLACK_PEN)) WriteSelect(EMR_SELECTOBJECT, STOCK_OBJECT | BLACK_PEN);
-  if (c_.brushHandle_ != (STOCK_OBJECT | WHITE_BRUSH)) WriteSelect(EMR_SELECTOBJECT, STOCK_OBJECT | WHITE_BRUSH);
-  if (c_.fontHandle_ != (STOCK_OBJECT | SYSTEM_FONT)) WriteSelect(EMR_SELECTOBJECT, STOCK_OBJECT | SYSTEM_FONT);
+  if (c_.recTextColor_ != clBlack) WriteValue(EMR_SETTEXTCOLOR, clBlack);
+  if (c_.recBkColor_ != clWhite) WriteValue(EMR_SETBKCOLOR, clWhite);
+  if (c_.recBkMode_ != OPAQUE) WriteValue(EMR_SETBKMODE, OPAQUE);
+  if (c_.recTextAlign_ != 0) WriteValue(EMR_SETTEXTALIGN, 0);
+  if (c_.penHandle_ != (STOCK_OBJECT | BLACK_PEN)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | BLACK_PEN);
+  if (c_.brushHandle_ != (STOCK_OBJECT | WHITE_BRUSH)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | WHITE_BRUSH);
+  if (c_.fontHandle_ != (STOCK_OBJECT | SYSTEM_FONT)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | SYSTEM_FONT);
 }
 
 void TRerecorder::Text(const TEmfRecord& r) {
   TEmrExtTextOut t = ReadExtTextOut(r);
-  size_t s = c_.Begin(r.Type);
-  le::TWriter w(c_.buf_);
-  TRect bounds = InclusiveBox(t.Bounds);
-  w.I32(bounds.Left), w.I32(bounds.Top), w.I32(bounds.Right), w.I32(bounds.Bottom);
-  w.U32(t.GraphicsMode);
-  w.F32(t.ExScale);
-  w.F32(t.EyScale);
-  w.I32(X(t.Reference.X));
-  w.I32(Y(t.Reference.Y));
-  w.U32(t.Chars);
-  constexpr uint32_t kStringOffset = 76;
   uint32_t unit = t.Wide ? 2 : 1;
-  uint32_t stringBytes = (t.Chars * unit + 3) / 4 * 4;
-  w.U32(kStringOffset);
-  w.U32(t.Options & ~(ETO_NO_RECT | ETO_PDY));
-  TRect rect = (t.Options & ETO_NO_RECT) ? TRect{0, 0, -1, -1} : Box(t.Rect);
-  w.I32(rect.Left), w.I32(rect.Top), w.I32(rect.Right), w.I32(rect.Bottom);
-  w.U32(t.Chars && t.HasDx() ? kStringOffset + stringBytes : 0);
-  if (t.Chars) {
-    w.Bytes(t.StringBytes(), size_t(t.Chars) * unit);
-    w.PadTo(4);
-  }
-  if (t.Chars && t.HasDx()) {
-    // advances scaled with the error carried along, so the run keeps its length
-    double pos = 0;
-    int32_t prev = 0;
-    for (uint32_t i = 0; i < t.Chars; ++i) {
-      pos += double(t.Dx(i)) * sx_;
-      int32_t cur = Clamp(std::llround(pos));
-      w.I32(cur - prev);
-      prev = cur;
+  uint32_t stringBytes = uint32_t((uint64_t(t.Chars) * unit + 3) / 4 * 4);
+  TExtTextOutFields f;
+  f.Bounds = InclusiveBox(t.Bounds);
+  f.GraphicsMode = t.GraphicsMode;
+  f.ExScale = t.ExScale;
+  f.EyScale = t.EyScale;
+  f.Reference = {X(t.Reference.X), Y(t.Reference.Y)};
+  f.Chars = t.Chars;
+  f.StringOffset = kTextStringOffset;
+  f.Options = t.Options & ~(ETO_NO_RECT | ETO_PDY);
+  TTextRectFields rect{(t.Options & ETO_NO_RECT) ? TRect{0, 0, -1, -1} : Box(t.Rect),
+                       t.Chars && t.HasDx() ? kTextStringOffset + stringBytes : 0};
+  {
+    TEmfRecordScope rec = c_.Record(r.Type);
+    rec.Put(f);
+    rec.Put(rect);
+    le::TWriter& w = rec.Out();
+    if (t.Chars) {
+      w.Bytes(t.StringBytes(), size_t(t.Chars) * unit);
+      w.PadTo(4);
+    }
+    if (t.Chars && t.HasDx()) {
+      // advances scaled with the error carried along, so the run keeps its length
+      double pos = 0;
+      int32_t prev = 0;
+      for (uint32_t i = 0; i < t.Chars; ++i) {
+        pos += double(t.Dx(i)) * sx_;
+        int32_t cur = Clamp(std::llround(pos));
+        w.I32(int32_t(int64_t(cur) - prev));
+        prev = cur;
+      }
     }
   }
-  c_.End(s);
-  c_.AddBounds(bounds);
+  c_.AddBounds(f.Bounds);
 }
 
 void TRerecorder::StretchDib(const TEmfRecord& r) {
   TEmrStretchDIBits d = ReadStretchDIBits(r);
-  size_t s = c_.Begin(EMR_STRETCHDIBITS);
-  le::TWriter w(c_.buf_);
-  TRect bounds = InclusiveBox(d.Bounds);
-  TRect dest = Box({d.XDest, d.YDest, d.XDest + d.CxDest, d.YDest + d.CyDest});
-  constexpr uint32_t kFixed = 80;
-  w.I32(bounds.Left), w.I32(bounds.Top), w.I32(bounds.Right), w.I32(bounds.Bottom);
-  w.I32(dest.Left), w.I32(dest.Top);
-  w.I32(d.XSrc), w.I32(d.YSrc), w.I32(d.CxSrc), w.I32(d.CySrc);
+  TRect dest = Box(d.XDest, d.YDest, d.CxDest, d.CyDest);
+  constexpr uint32_t kFixed = RecordSize<TStretchDIBitsFields>();
   uint32_t infoSize = (d.Source.InfoSize + 3) / 4 * 4;
-  w.U32(d.Source.Present() ? kFixed : 0);
-  w.U32(d.Source.InfoSize);
-  w.U32(d.Source.Present() ? kFixed + infoSize : 0);
-  w.U32(d.Source.BitsSize);
-  w.U32(d.UsageSrc);
-  w.U32(d.Rop);
-  w.I32(dest.Width()), w.I32(dest.Height());
-  if (d.Source.Present()) {
-    w.Bytes(d.Source.Info, d.Source.InfoSize);
-    w.PadTo(4);
-    w.Bytes(d.Source.Bits, d.Source.BitsSize);
+  TStretchDIBitsFields f;
+  f.Bounds = InclusiveBox(d.Bounds);
+  f.XDest = dest.Left;
+  f.YDest = dest.Top;
+  f.XSrc = d.XSrc;
+  f.YSrc = d.YSrc;
+  f.CxSrc = d.CxSrc;
+  f.CySrc = d.CySrc;
+  f.BmiOffset = d.Source.Present() ? kFixed : 0;
+  f.BmiSize = d.Source.InfoSize;
+  f.BitsOffset = d.Source.Present() ? kFixed + infoSize : 0;
+  f.BitsSize = d.Source.BitsSize;
+  f.UsageSrc = d.UsageSrc;
+  f.Rop = d.Rop;
+  f.CxDest = Extent(dest.Left, dest.Right);
+  f.CyDest = Extent(dest.Top, dest.Bottom);
+  {
+    TEmfRecordScope rec = c_.Record(EMR_STRETCHDIBITS);
+    rec.Put(f);
+    if (d.Source.Present()) {
+      rec.Out().Bytes(d.Source.Info, d.Source.InfoSize);
+      rec.Out().PadTo(4);
+      rec.Out().Bytes(d.Source.Bits, d.Source.BitsSize);
+    }
   }
-  c_.End(s);
-  c_.AddBounds(bounds);
+  c_.AddBounds(f.Bounds);
 }
 
 void TRerecorder::Blt(const TEmfRecord& r) {
   TEmrBitBlt b = ReadBitBlt(r);
   bool stretch = b.HasSource();
-  size_t s = c_.Begin(stretch ? EMR_STRETCHBLT : EMR_BITBLT);
-  le::TWriter w(c_.buf_);
-  TRect bounds = InclusiveBox(b.Bounds);
-  TRect dest = Box({b.XDest, b.YDest, b.XDest + b.CxDest, b.YDest + b.CyDest});
-  uint32_t fixed = stretch ? 108 : 100;
-  w.I32(bounds.Left), w.I32(bounds.Top), w.I32(bounds.Right), w.I32(bounds.Bottom);
-  w.I32(dest.Left), w.I32(dest.Top), w.I32(dest.Width()), w.I32(dest.Height());
-  w.U32(b.Rop);
-  w.I32(b.XSrc), w.I32(b.YSrc);
-  for (float f : b.XFormSrc) w.F32(f);
-  w.U32(b.BkColorSrc);
-  w.U32(b.UsageSrc);
+  TRect dest = Box(b.XDest, b.YDest, b.CxDest, b.CyDest);
+  uint32_t fixed = stretch ? RecordSize<TStretchBltFields>() : RecordSize<TBitBltFields>();
   uint32_t infoSize = (b.Source.InfoSize + 3) / 4 * 4;
-  w.U32(stretch ? fixed : 0);
-  w.U32(stretch ? b.Source.InfoSize : 0);
-  w.U32(stretch ? fixed + infoSize : 0);
-  w.U32(stretch ? b.Source.BitsSize : 0);
-  if (stretch) {
-    w.I32(b.CxSrc), w.I32(b.CySrc);
-    w.Bytes(b.Source.Info, b.Source.InfoSize);
-    w.PadTo(4);
-    w.Bytes(b.Source.Bits, b.Source.BitsSize);
+  TStretchBltFields f;
+  f.Bounds = InclusiveBox(b.Bounds);
+  f.XDest = dest.Left;
+  f.YDest = dest.Top;
+  f.CxDest = Extent(dest.Left, dest.Right);
+  f.CyDest = Extent(dest.Top, dest.Bottom);
+  f.Rop = b.Rop;
+  f.XSrc = b.XSrc;
+  f.YSrc = b.YSrc;
+  std::copy(std::begin(b.XFormSrc), std::end(b.XFormSrc), f.XFormSrc);
+  f.BkColorSrc = b.BkColorSrc;
+  f.UsageSrc = b.UsageSrc;
+  f.BmiOffset = stretch ? fixed : 0;
+  f.BmiSize = stretch ? b.Source.InfoSize : 0;
+  f.BitsOffset = stretch ? fixed + infoSize : 0;
+  f.BitsSize = stretch ? b.Source.BitsSize : 0;
+  f.CxSrc = b.CxSrc;
+  f.CySrc = b.CySrc;
+  {
+    TEmfRecordScope rec = c_.Record(stretch ? EMR_STRETCHBLT : EMR_BITBLT);
+    if (stretch) {
+      rec.Put(f);
+      rec.Out().Bytes(b.Source.Info, b.Source.InfoSize);
+      rec.Out().PadTo(4);
+      rec.Out().Bytes(b.Source.Bits, b.Source.BitsSize);
+    } else {
+      rec.Put(static_cast<const TBitBltFields&>(f));
+    }
   }
-  c_.End(s);
-  c_.AddBounds(bounds);
+  c_.AddBounds(f.Bounds);
 }
 
 void TRerecorder::Poly(const TEmfRecord& r) {
   TEmrPoly p = ReadPoly(r);
   uint32_t type = (r.Type == EMR_POLYGON16 || r.Type == EMR_POLYGON) ? EMR_POLYGON : EMR_POLYLINE;
-  size_t s = c_.Begin(type);
-  le::TWriter w(c_.buf_);
   TRect bounds = InclusiveBox(p.Bounds);
-  w.I32(bounds.Left), w.I32(bounds.Top), w.I32(bounds.Right), w.I32(bounds.Bottom);
-  w.U32(p.Count);
-  for (uint32_t i = 0; i < p.Count; ++i) {
-    TPoint pt = p.Point(i);
-    w.I32(X(pt.X));
-    w.I32(Y(pt.Y));
+  {
+    TEmfRecordScope rec = c_.Record(type);
+    rec.Put(TPolyFields{bounds, p.Count});
+    for (uint32_t i = 0; i < p.Count; ++i) {
+      TPoint pt = p.Point(i);
+      field::Put(rec.Out(), TPoint{X(pt.X), Y(pt.Y)});
+    }
   }
-  c_.End(s);
   c_.AddBounds(bounds);
 }
 
 void TRerecorder::Run(const TMetafile& picture) {
   TEmfHeader header = picture.Header();
   map_.assign(size_t(header.Handles) + 1, 0);
-  c_.End(c_.Begin(EMR_SAVEDC));
+  c_.Record(EMR_SAVEDC);  // written and closed at once
   ResetState();
 
   EnumerateMetafile(picture, [&](const TEmfRecord& r) {
@@ -258,49 +262,44 @@ void TRerecorder::Run(const TMetafile& picture) {
         TEmrCreatePen pen = ReadCreatePen(r);
         uint32_t h = MapNew(pen.Handle);
         if (!h) break;
-        size_t s = c_.Begin(EMR_CREATEPEN);
-        le::TWriter w(c_.buf_);
-        w.U32(h);
-        w.U32(pen.Style);
-        w.I32(pen.Width > 0 ? std::max(1, ScaleLength(pen.Width, (sx_ + sy_) / 2)) : 0);
-        w.I32(0);
-        w.U32(pen.Color);
-        c_.End(s);
+        TCreatePenFields f;
+        f.Handle = h;
+        f.Style = pen.Style;
+        f.Width = pen.Width > 0 ? std::max(1, ScaleLength(pen.Width, (sx_ + sy_) / 2)) : 0;
+        f.Color = pen.Color;
+        c_.Record(EMR_CREATEPEN).Put(f);
         break;
       }
       case EMR_CREATEBRUSHINDIRECT: {
         TEmrCreateBrush b = ReadCreateBrush(r);
         uint32_t h = MapNew(b.Handle);
         if (!h) break;
-        size_t s = c_.Begin(EMR_CREATEBRUSHINDIRECT);
-        le::TWriter w(c_.buf_);
-        w.U32(h), w.U32(b.Style), w.U32(b.Color), w.U32(b.Hatch);
-        c_.End(s);
+        c_.Record(EMR_CREATEBRUSHINDIRECT).Put(TCreateBrushFields{h, b.Style, b.Color, b.Hatch});
         break;
       }
       case EMR_EXTCREATEFONTINDIRECTW: {
-        TEmrCreateFont f = ReadCreateFont(r);
+        TCreateFontFields f = DecodeRecord<TCreateFontFields>(r);
         uint32_t h = MapNew(f.Handle);
         if (!h) break;
-        size_t s = c_.Begin(EMR_EXTCREATEFONTINDIRECTW);
-        le::TWriter w(c_.buf_);
-        w.U32(h);
-        size_t at = c_.buf_.size();
-        w.Bytes(r.Data + 12, r.Size - 12);
-        w.PatchU32(at, uint32_t(ScaleLength(f.LogFont.Height, sy_)));
-        w.PatchU32(at + 4, uint32_t(ScaleLength(f.LogFont.Width, sx_)));
-        c_.End(s);
+        f.Handle = h;
+        f.Height = ScaleLength(f.Height, sy_);
+        f.Width = ScaleLength(f.Width, sx_);
+        // the rest of the font-with-panose form goes along as it is
+        constexpr uint32_t kFixed = RecordSize<TCreateFontFields>();
+        TEmfRecordScope rec = c_.Record(EMR_EXTCREATEFONTINDIRECTW);
+        rec.Put(f);
+        rec.Out().Bytes(r.Data + kFixed, r.Size - kFixed);
         break;
       }
       case EMR_SELECTOBJECT:
       case EMR_DELETEOBJECT: {
         uint32_t h = ReadValue(r);
         if (h & STOCK_OBJECT) {
-          if (r.Type == EMR_SELECTOBJECT) WriteSelect(r.Type, h);
+          if (r.Type == EMR_SELECTOBJECT) WriteValue(r.Type, h);
           break;
         }
         if (h >= map_.size() || !map_[h]) break;
-        WriteSelect(r.Type, map_[h]);
+        WriteValue(r.Type, map_[h]);
         if (r.Type == EMR_DELETEOBJECT) {
           c_.FreeHandle(map_[h]);
           map_[h] = 0;
@@ -329,12 +328,10 @@ void TRerecorder::Run(const TMetafile& picture) {
     }
   });
 
-  size_t s = c_.Begin(EMR_RESTOREDC);
-  le::TWriter(c_.buf_).I32(-1 - depth_);
-  c_.End(s);
+  WriteValue(EMR_RESTOREDC, uint32_t(-1 - depth_));
   for (uint32_t& h : map_) {
     if (!h) continue;
-    WriteSelect(EMR_DELETEOBJECT, h);
+    WriteValue(EMR_DELETEOBJECT, h);
     c_.FreeHandle(h);
     h = 0;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 #include "platform/gdi/Bytes.h"
 #include "platform/gdi/EmfFormat.h"
@@ -49,6 +50,39 @@ enum : uint16_t {
 
 int16_t S(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
 
+// One old-form record at the end of `out`: the constructor writes a size
+// placeholder and the function, the destructor pads the record to whole
+// words and stores its size in words (and keeps the largest). Left by an
+// exception, the record is taken out again.
+class TWmfRecordScope {
+public:
+  TWmfRecordScope(std::vector<uint8_t>& out, uint16_t function, uint32_t& largest)
+      : out_(out), w_(out), start_(out.size()), largest_(largest), exceptions_(std::uncaught_exceptions()) {
+    w_.U32(0);
+    w_.U16(function);
+  }
+  ~TWmfRecordScope() {
+    if (std::uncaught_exceptions() > exceptions_) {
+      out_.resize(start_);
+      return;
+    }
+    w_.PadTo(2);
+    uint32_t words = uint32_t((out_.size() - start_) / 2);
+    w_.PatchU32(start_, words);
+    largest_ = std::max(largest_, words);
+  }
+  TWmfRecordScope(const TWmfRecordScope&) = delete;
+  TWmfRecordScope& operator=(const TWmfRecordScope&) = delete;
+  le::TWriter& Out() { return w_; }
+
+private:
+  std::vector<uint8_t>& out_;
+  le::TWriter w_;
+  size_t start_;
+  uint32_t& largest_;
+  int exceptions_;
+};
+
 class TWmfWriter {
 public:
   explicit TWmfWriter(std::vector<uint8_t>& out) : out_(out), w_(out) {}
@@ -56,28 +90,12 @@ public:
   void Convert(const uint8_t* data, size_t size);
 
 private:
-  size_t Begin(uint16_t function) {
-    size_t start = out_.size();
-    w_.U32(0);
-    w_.U16(function);
-    return start;
-  }
-  void End(size_t start) {
-    if ((out_.size() - start) % 2) w_.U8(0);
-    uint32_t words = uint32_t((out_.size() - start) / 2);
-    w_.PatchU32(start, words);
-    maxRecord_ = std::max(maxRecord_, words);
-  }
+  TWmfRecordScope Record(uint16_t function) { return TWmfRecordScope(out_, function, maxRecord_); }
   void Simple(uint16_t function, std::initializer_list<int64_t> words) {
-    size_t s = Begin(function);
-    for (int64_t v : words) w_.I16(S(v));
-    End(s);
+    TWmfRecordScope rec = Record(function);
+    for (int64_t v : words) rec.Out().I16(S(v));
   }
-  void Color(uint16_t function, uint32_t color) {
-    size_t s = Begin(function);
-    w_.U32(color & 0x00FFFFFF);
-    End(s);
-  }
+  void Color(uint16_t function, uint32_t color) { Record(function).Out().U32(color & 0x00FFFFFF); }
   void Box(uint16_t function, const TRect& r) { Simple(function, {r.Bottom, r.Right, r.Top, r.Left}); }
 
   int NewSlot() {
@@ -96,19 +114,19 @@ private:
   }
 
   void Pen(uint32_t style, int32_t width, uint32_t color) {
-    size_t s = Begin(META_CREATEPENINDIRECT);
-    w_.U16(uint16_t(style));
-    w_.I16(S(width));
-    w_.I16(0);
-    w_.U32(color & 0x00FFFFFF);
-    End(s);
+    TWmfRecordScope rec = Record(META_CREATEPENINDIRECT);
+    le::TWriter& w = rec.Out();
+    w.U16(uint16_t(style));
+    w.I16(S(width));
+    w.I16(0);
+    w.U32(color & 0x00FFFFFF);
   }
   void Brush(uint32_t style, uint32_t color, uint32_t hatch) {
-    size_t s = Begin(META_CREATEBRUSHINDIRECT);
-    w_.U16(uint16_t(style));
-    w_.U32(color & 0x00FFFFFF);
-    w_.U16(uint16_t(hatch));
-    End(s);
+    TWmfRecordScope rec = Record(META_CREATEBRUSHINDIRECT);
+    le::TWriter& w = rec.Out();
+    w.U16(uint16_t(style));
+    w.U32(color & 0x00FFFFFF);
+    w.U16(uint16_t(hatch));
   }
   void Font(const TLogFont& lf);
   void SelectStock(uint32_t index);
@@ -126,25 +144,25 @@ private:
 };
 
 void TWmfWriter::Font(const TLogFont& lf) {
-  size_t s = Begin(META_CREATEFONTINDIRECT);
-  w_.I16(S(lf.Height));
-  w_.I16(S(lf.Width));
-  w_.I16(S(lf.Escapement));
-  w_.I16(S(lf.Orientation));
-  w_.I16(S(lf.Weight));
-  w_.U8(lf.Italic);
-  w_.U8(lf.Underline);
-  w_.U8(lf.StrikeOut);
-  w_.U8(lf.CharSet);
-  w_.U8(lf.OutPrecision);
-  w_.U8(lf.ClipPrecision);
-  w_.U8(lf.Quality);
-  w_.U8(lf.PitchAndFamily);
+  TWmfRecordScope rec = Record(META_CREATEFONTINDIRECT);
+  le::TWriter& w = rec.Out();
+  w.I16(S(lf.Height));
+  w.I16(S(lf.Width));
+  w.I16(S(lf.Escapement));
+  w.I16(S(lf.Orientation));
+  w.I16(S(lf.Weight));
+  w.U8(lf.Italic);
+  w.U8(lf.Underline);
+  w.U8(lf.StrikeOut);
+  w.U8(lf.CharSet);
+  w.U8(lf.OutPrecision);
+  w.U8(lf.ClipPrecision);
+  w.U8(lf.Quality);
+  w.U8(lf.PitchAndFamily);
   std::u16string face = le::Utf8To16(lf.FaceName);
   uint8_t name[32] = {};
   for (size_t i = 0; i < face.size() && i < 31; ++i) name[i] = le::UnicodeToCp1252(face[i]);
-  w_.Bytes(name, sizeof name);
-  End(s);
+  w.Bytes(name, sizeof name);
 }
 
 void TWmfWriter::SelectStock(uint32_t index) {
@@ -207,81 +225,72 @@ void TWmfWriter::Text(const TEmfRecord& r) {
   }
   uint32_t options = t.Options & (ETO_OPAQUE | ETO_CLIPPED);
   if (t.Options & ETO_NO_RECT) options = 0;
-  size_t s = Begin(META_EXTTEXTOUT);
-  w_.I16(S(t.Reference.Y));
-  w_.I16(S(t.Reference.X));
-  w_.I16(int16_t(bytes.size()));
-  w_.U16(uint16_t(options));
+  TWmfRecordScope rec = Record(META_EXTTEXTOUT);
+  le::TWriter& w = rec.Out();
+  w.I16(S(t.Reference.Y));
+  w.I16(S(t.Reference.X));
+  w.I16(int16_t(bytes.size()));
+  w.U16(uint16_t(options));
   if (options) {
-    w_.I16(S(t.Rect.Left));
-    w_.I16(S(t.Rect.Top));
-    w_.I16(S(t.Rect.Right));
-    w_.I16(S(t.Rect.Bottom));
+    w.I16(S(t.Rect.Left));
+    w.I16(S(t.Rect.Top));
+    w.I16(S(t.Rect.Right));
+    w.I16(S(t.Rect.Bottom));
   }
-  w_.Bytes(bytes.data(), bytes.size());
-  if (bytes.size() % 2) w_.U8(0);
+  w.Bytes(bytes.data(), bytes.size());
+  if (bytes.size() % 2) w.U8(0);
   if (t.HasDx())
-    for (int32_t a : dx) w_.I16(S(a));
-  End(s);
+    for (int32_t a : dx) w.I16(S(a));
 }
+
+namespace {
+
+// What follows the raster operation in both bitmap records of the old form:
+// the source and destination boxes (last field first) and the bitmap.
+void WriteStretchedBitmap(le::TWriter& w, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc, int32_t xDest,
+                          int32_t yDest, int32_t cxDest, int32_t cyDest, const TDibRef& dib) {
+  for (int32_t v : {cySrc, cxSrc, ySrc, xSrc, cyDest, cxDest, yDest, xDest}) w.I16(S(v));
+  w.Bytes(dib.Info, dib.InfoSize);
+  w.Bytes(dib.Bits, dib.BitsSize);
+}
+
+}  // namespace
 
 void TWmfWriter::Dib(const TEmfRecord& r) {
   TEmrStretchDIBits d = ReadStretchDIBits(r);
   if (!d.Source.Present()) return;
-  size_t s = Begin(META_STRETCHDIB);
-  w_.U32(d.Rop);
-  w_.U16(uint16_t(d.UsageSrc));
-  w_.I16(S(d.CySrc));
-  w_.I16(S(d.CxSrc));
-  w_.I16(S(d.YSrc));
-  w_.I16(S(d.XSrc));
-  w_.I16(S(d.CyDest));
-  w_.I16(S(d.CxDest));
-  w_.I16(S(d.YDest));
-  w_.I16(S(d.XDest));
-  w_.Bytes(d.Source.Info, d.Source.InfoSize);
-  w_.Bytes(d.Source.Bits, d.Source.BitsSize);
-  End(s);
+  TWmfRecordScope rec = Record(META_STRETCHDIB);
+  rec.Out().U32(d.Rop);
+  rec.Out().U16(uint16_t(d.UsageSrc));
+  WriteStretchedBitmap(rec.Out(), d.XSrc, d.YSrc, d.CxSrc, d.CySrc, d.XDest, d.YDest, d.CxDest, d.CyDest,
+                       d.Source);
 }
 
 void TWmfWriter::Blt(const TEmfRecord& r) {
   TEmrBitBlt b = ReadBitBlt(r);
   if (!b.HasSource()) {
-    size_t s = Begin(META_PATBLT);
-    w_.U32(b.Rop);
-    w_.I16(S(b.CyDest));
-    w_.I16(S(b.CxDest));
-    w_.I16(S(b.YDest));
-    w_.I16(S(b.XDest));
-    End(s);
+    TWmfRecordScope rec = Record(META_PATBLT);
+    rec.Out().U32(b.Rop);
+    for (int32_t v : {b.CyDest, b.CxDest, b.YDest, b.XDest}) rec.Out().I16(S(v));
     return;
   }
-  size_t s = Begin(META_DIBSTRETCHBLT);
-  w_.U32(b.Rop);
-  w_.I16(S(b.CySrc));
-  w_.I16(S(b.CxSrc));
-  w_.I16(S(b.YSrc));
-  w_.I16(S(b.XSrc));
-  w_.I16(S(b.CyDest));
-  w_.I16(S(b.CxDest));
-  w_.I16(S(b.YDest));
-  w_.I16(S(b.XDest));
-  w_.Bytes(b.Source.Info, b.Source.InfoSize);
-  w_.Bytes(b.Source.Bits, b.Source.BitsSize);
-  End(s);
+  TWmfRecordScope rec = Record(META_DIBSTRETCHBLT);
+  rec.Out().U32(b.Rop);
+  WriteStretchedBitmap(rec.Out(), b.XSrc, b.YSrc, b.CxSrc, b.CySrc, b.XDest, b.YDest, b.CxDest, b.CyDest,
+                       b.Source);
 }
 
 void TWmfWriter::Poly(const TEmfRecord& r) {
   TEmrPoly p = ReadPoly(r);
   uint32_t count = std::min<uint32_t>(p.Count, 0x7FFF);
-  size_t s = Begin((r.Type == EMR_POLYGON || r.Type == EMR_POLYGON16) ? META_POLYGON : META_POLYLINE);
-  w_.I16(int16_t(count));
+  TWmfRecordScope rec = Record((r.Type == EMR_POLYGON || r.Type == EMR_POLYGON16) ? META_POLYGON : META_POLYLINE);
+  le::TWriter& w = rec.Out();
+  w.I16(int16_t(count));
   for (uint32_t i = 0; i < count; ++i) {
     TPoint pt = p.Point(i);
-    w_.I16(S(pt.X));
-    w_.I16(S(pt.Y));
+    w.I16(S(pt.X));
+    w.I16(S(pt.Y));
   }
-  End(s);
 }
 
 void TWmfWriter::Convert(const uint8_t* data, size_t size) {

@@ -1,7 +1,8 @@
 // Thousands of damaged pictures through the reader, the typed views, the
-// player and the old-form writer. Built with AddressSanitizer: any read
-// outside the data fails the run. A damaged picture may be refused with
-// EGdiError; anything else (crash, other exception) is a fault.
+// player and the old-form writer. Built with AddressSanitizer and
+// UndefinedBehaviorSanitizer: any read outside the data or any signed
+// overflow fails the run. A damaged picture may be refused with EGdiError;
+// anything else (crash, other exception) is a fault.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,8 +10,10 @@
 
 #include <QPainter>
 
+#include "PictureBuilder.h"
 #include "SamplePage.h"
 #include "platform/gdi/Bytes.h"
+#include "platform/gdi/Dib.h"
 #include "platform/gdi/EmfPlayer.h"
 #include "platform/gdi/EmfRecords.h"
 #include "platform/gdi/MetafileCanvas.h"
@@ -177,6 +180,84 @@ TEST_F(EmfFuzz, RandomByteFlipsAndGarbage) {
     }
     Exercise(b, target_);
   }
+}
+
+// Fields at the edges of their range in records that are otherwise sound:
+// every sum and negation on them must stay defined, and a huge clip region
+// must play in about the time its rectangles take to read.
+TEST_F(EmfFuzz, FieldsAtTheEdgesOfTheirRange) {
+  using test::TPictureBuilder;
+  const int32_t edges[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX};
+  std::vector<std::vector<uint8_t>> pictures;
+
+  // text in a font turned by any escapement, under transforms that squeeze or shear it flat
+  for (int32_t escapement : edges) {
+    for (TXFormFields xf : {TXFormFields{}, TXFormFields{0, 0, -10000, 1, 0, 0}, TXFormFields{1, 0, 10000, 1, 0, 0},
+                            TXFormFields{1e-30f, 0, 0, 1e-30f, 0, 0}}) {
+      pictures.push_back(TPictureBuilder()
+                             .Add(EMR_SETWORLDTRANSFORM, xf)
+                             .Add(EMR_EXTCREATEFONTINDIRECTW, test::FontFields(-400, escapement))
+                             .Add(EMR_SELECTOBJECT, TValueFields{1})
+                             .Add(EMR_EXTTEXTOUTW, test::TextFields(10, 40, 2), test::TextTail("Hi"))
+                             .Finish());
+    }
+  }
+  // bitmaps whose origin plus extent, on either side, runs past 32 bits
+  TDib dib = EncodeDib(QImage(2, 2, QImage::Format_RGB32), 24);
+  std::vector<uint8_t> tail = dib.Info;
+  tail.insert(tail.end(), dib.Bits.begin(), dib.Bits.end());
+  for (int32_t a : edges) {
+    for (int32_t b : edges) {
+      TStretchDIBitsFields d;
+      d.XDest = d.XSrc = a;
+      d.CxDest = d.CxSrc = b;
+      d.YDest = d.YSrc = b;
+      d.CyDest = d.CySrc = a;
+      d.BmiOffset = RecordSize<TStretchDIBitsFields>();
+      d.BmiSize = uint32_t(dib.Info.size());
+      d.BitsOffset = d.BmiOffset + d.BmiSize;
+      d.BitsSize = uint32_t(dib.Bits.size());
+      TStretchBltFields s;
+      s.XDest = s.XSrc = a;
+      s.CxDest = s.CxSrc = b;
+      s.YDest = s.YSrc = a;
+      s.CyDest = s.CySrc = b;
+      s.Rop = SRCCOPY;
+      s.BmiOffset = RecordSize<TStretchBltFields>();
+      s.BmiSize = d.BmiSize;
+      s.BitsOffset = s.BmiOffset + s.BmiSize;
+      s.BitsSize = d.BitsSize;
+      pictures.push_back(TPictureBuilder({a, b, b, a})
+                             .Add(EMR_STRETCHDIBITS, d, tail)
+                             .Add(EMR_STRETCHBLT, s, tail)
+                             .Add(EMR_RECTANGLE, TBoxFields{{a, b, b, a}})
+                             .Add(EMR_INTERSECTCLIPRECT, TBoxFields{{a, a, b, b}})
+                             .Finish());
+    }
+  }
+  // one clip region of 20000 rectangles, and one of rectangles at the edges
+  for (uint32_t count : {20000u, 49u}) {
+    std::vector<uint8_t> region;
+    le::TWriter w(region);
+    EncodeFields(w, TRegionHeaderFields{32, 1, count, count * 16, {0, 0, 400, 400}});
+    for (uint32_t i = 0; i < count; ++i) {
+      int32_t x = int32_t(i % 200) * 2, y = int32_t(i / 200) * 4 + int32_t(i % 2) * 2;
+      TRect r = count == 49 ? TRect{edges[i % 7], edges[i / 7], edges[(i + 3) % 7], edges[(i / 7 + 5) % 7]}
+                            : TRect{x, y, x + 2, y + 2};
+      EncodeFields(w, TBoxFields{r});
+    }
+    TBitBltFields fill;
+    fill.CxDest = fill.CyDest = 400;
+    fill.Rop = PATCOPY;
+    for (uint32_t mode : {RGN_COPY, RGN_AND, RGN_XOR}) {
+      pictures.push_back(TPictureBuilder({0, 0, PixelsToHiMetric(400), PixelsToHiMetric(400)})
+                             .Add(EMR_INTERSECTCLIPRECT, TBoxFields{{0, 0, 300, 300}})
+                             .Add(EMR_EXTSELECTCLIPRGN, TClipRegionFields{uint32_t(region.size()), mode}, region)
+                             .Add(EMR_BITBLT, fill)
+                             .Finish());
+    }
+  }
+  for (const std::vector<uint8_t>& b : pictures) EXPECT_TRUE(Exercise(b, target_));
 }
 
 TEST_F(EmfFuzz, RecordTypesChanged) {

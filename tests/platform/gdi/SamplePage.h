@@ -23,6 +23,12 @@ struct TSamplePage {
 
 TSamplePage RecordSamplePage();
 
+// Pages that use every drawing call of the canvas (pen and brush styles,
+// the object cache beyond its size, aligned and clipped text, frames,
+// copied bitmap parts, pictures drawn into pictures), for checks that hold
+// for any record the canvas writes.
+std::vector<TMetafile> RecordEveryCanvasCall();
+
 // Makes sure a QGuiApplication exists (fonts need one).
 void EnsureApp();
 
