@@ -3,6 +3,7 @@
 #include "common/DateUtils.h"
 #include "cube/HyMap.h"
 #include "pivot/HyDB.h"
+#include "report/KyRAHyDC.h"
 
 namespace hy {
 
@@ -47,6 +48,33 @@ void SetDemoSource(THySource& source) {
   source.SetSparseRows(false);
   source.SetSparseCols(false);
   source.SetDimensionInfo(kDemoDimensionInfo);
+}
+
+void SetDemoReport(TKyPrintHyCube& report) {
+  TKyRStyle style;
+  style.SetFixedCols(true);
+  style.SetFixedRows(true);
+  style.SetRowStyle(rsNormal);
+  style.SetOddColor(clWhite);
+  style.SetEvenColor(clWhite);
+  report.SetStyle(style);
+  report.SetMacroChar('%');
+  report.SetWordWrap(false);
+  report.SetHeader({"%A%L%DT%FB", " "});
+  report.SetFooter({"%A%Rpage #%PN/Sheet%BN"});
+  const TFont font("MS Sans Serif", -11, 0, clWindowText);
+  report.SetHeaderFont(font);
+  report.SetFooterFont(font);
+  TKyRPageMargins& margins = report.PrinterSetting().Margins();
+  margins.Left = margins.Top = margins.Right = margins.Bottom = 0;
+  report.PrinterSetting().SetPaperSizeWidth(793);
+  report.PrinterSetting().SetPaperSizeHeight(1122);
+  report.PrinterSetting().SetCollate(false);
+  report.HighLights().Clear();
+  report.SetGapHorizontal(2);
+  report.SetGapVertical(2);
+  report.GridLine().SetColor(clBtnShadow);
+  report.SetAutoFit(false);
 }
 
 }  // namespace hy

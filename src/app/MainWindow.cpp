@@ -13,7 +13,9 @@
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/Table.h"
+#include "report/KyRAHyDC.h"
 #include "ui/HyGridWidget.h"
+#include "ui/KyProcesWindow.h"
 
 namespace hy {
 
@@ -101,9 +103,17 @@ void TfrmMain::CreateLayout() {
   tblTable1_->SetDatabaseName("DBDEMOS");
   tblTable1_->SetTableName("orders.db");
 
+  kyPrintHyCube1_ = new TKyPrintHyCube(this);
+  kyPrintHyCube1_->SetName("KyPrintHyCube1");
+  kyPrintHyCube1_->BeginLoading();
+  SetDemoReport(*kyPrintHyCube1_);
+  reportProcess_ = std::make_unique<TKyRWindowProcess>();
+  kyPrintHyCube1_->SetProcess(reportProcess_.get());
+
   // References are resolved once every component exists.
   hyCube1_->SetDataSet(tblTable1_);
   grid.SetDecisionSource(hySource1_);
+  kyPrintHyCube1_->SetDecisionGrid(&grid);
 }
 
 TCustomHyGrid* TfrmMain::HyGrid1Model() const { return hyGrid1_ ? hyGrid1_->Model() : nullptr; }
@@ -127,8 +137,6 @@ void TfrmMain::StartUp() {
 }
 
 
-void TfrmMain::btnReportClick() {
-  // The report component connects here; until then the button has no target.
-}
+void TfrmMain::btnReportClick() { kyPrintHyCube1_->Preview(); }
 
 }  // namespace hy

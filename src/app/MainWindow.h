@@ -2,6 +2,8 @@
 // button, created from the stored layout.
 #pragma once
 
+#include <memory>
+
 #include <QWidget>
 
 #include "common/Component.h"
@@ -11,6 +13,8 @@ class QPushButton;
 namespace hy {
 
 class TCustomHyGrid;
+class TKyPrintHyCube;
+class TKyProcess;
 class THyCube;
 class THyGrid;
 class THySource;
@@ -32,6 +36,8 @@ public:
   THyGrid* HyGrid1() const { return hyGrid1_; }
   TCustomHyGrid* HyGrid1Model() const;
   QPushButton* btnExport() const { return btnExport_; }
+  // The report of the grid, prepared and previewed by the "Report" button.
+  TKyPrintHyCube* KyPrintHyCube1() const { return kyPrintHyCube1_; }
 
   void btnReportClick();
 
@@ -48,6 +54,9 @@ private:
   THyCube* hyCube1_ = nullptr;
   THySource* hySource1_ = nullptr;
   TTable* tblTable1_ = nullptr;
+  TKyPrintHyCube* kyPrintHyCube1_ = nullptr;
+  // The progress window the report prepares in.
+  std::unique_ptr<TKyProcess> reportProcess_;
 };
 
 }  // namespace hy

@@ -125,15 +125,18 @@ int32_t TKyRPrinter::TopMargin() const {
 // printer's own offsets: a margin set by hand never makes them smaller.
 int32_t TKyRPrinter::RightMargin() const {
   const TPrinterCaps caps = Caps();
-  const int32_t strip = PaperSizeWidth() - ToPageUnits(caps.OffsetX, caps.DpiX) -
-                        ToPageUnits(caps.PrintableWidth, caps.DpiX);
+  // Without a printer the whole paper is printable, whatever its size.
+  const int32_t strip = !printer_ ? 0
+                                  : PaperSizeWidth() - ToPageUnits(caps.OffsetX, caps.DpiX) -
+                                        ToPageUnits(caps.PrintableWidth, caps.DpiX);
   return std::max(0, margins_.ByDefault ? strip : std::max(strip, margins_.Right));
 }
 
 int32_t TKyRPrinter::BottomMargin() const {
   const TPrinterCaps caps = Caps();
-  const int32_t strip = PaperSizeHeight() - ToPageUnits(caps.OffsetY, caps.DpiY) -
-                        ToPageUnits(caps.PrintableHeight, caps.DpiY);
+  const int32_t strip = !printer_ ? 0
+                                  : PaperSizeHeight() - ToPageUnits(caps.OffsetY, caps.DpiY) -
+                                        ToPageUnits(caps.PrintableHeight, caps.DpiY);
   return std::max(0, margins_.ByDefault ? strip : std::max(strip, margins_.Bottom));
 }
 

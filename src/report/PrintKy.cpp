@@ -223,6 +223,15 @@ void TKyPrintBaseComponent::Prepare() {
   }
 }
 
+void TKyPrintBaseComponent::LoadPages(std::vector<std::unique_ptr<TPageInfo>> pages) {
+  canvas_.reset();
+  pages_ = std::move(pages);
+  prepared_ = true;
+  pageIndex_ = 0;
+  barIndex_ = 0;
+  pass_ = 1;
+}
+
 void TKyPrintBaseComponent::ShowPreview(bool doPrepare, QWidget* parentControl) {
   if (doPrepare) Prepare();
   if (!prepared_) return;

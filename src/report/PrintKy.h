@@ -279,6 +279,11 @@ public:
   void ShowPreview(bool doPrepare, QWidget* parentControl = nullptr);
   void Preview() { ShowPreview(true, nullptr); }
 
+  // Makes loaded pages the prepared report without firing events: the first
+  // page of the first bar becomes current, and the counts come from these
+  // pages (not from an earlier two-pass build).
+  void LoadPages(std::vector<std::unique_ptr<TPageInfo>> pages);
+
 protected:
   // User variables (upper-case name) looked up after the system ones: the
   // current value of the first of `Variables` with that name.

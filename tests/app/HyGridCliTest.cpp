@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/ParseCsv.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
@@ -22,34 +23,8 @@ namespace {
 using test::CliResult;
 using test::Hycube;
 
-using Csv = std::vector<std::vector<std::string>>;
-
-// RFC 4180 fields, one record per line (the grid's texts hold no line breaks).
-Csv ParseCsv(const std::string& text) {
-  Csv rows;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-      const char c = line[i];
-      if (quoted) {
-        if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') fields.back() += line[++i];
-        else if (c == '"') quoted = false;
-        else fields.back() += c;
-      } else if (c == '"') {
-        quoted = true;
-      } else if (c == ',') {
-        fields.emplace_back();
-      } else {
-        fields.back() += c;
-      }
-    }
-    rows.push_back(std::move(fields));
-  }
-  return rows;
-}
+using test::Csv;
+using test::ParseCsv;
 
 double SqlValue(const std::string& file, const std::string& sql) {
   sqlite3* db = nullptr;

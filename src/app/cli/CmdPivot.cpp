@@ -2,13 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "app/DemoLayout.h"
-#include "app/cli/CubeOptions.h"
+#include "app/cli/PivotOptions.h"
 #include "common/Exceptions.h"
-#include "common/Format.h"
 #include "common/StrUtils.h"
-#include "pivot/HyDB.h"
-#include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
 #include "platform/gdi/GuiApp.h"
 #include "ui/HyGridWidgetRender.h"
@@ -22,26 +18,11 @@ const char* const kPivotHelp =
     "                    [--sparse-rows] [--sparse-cols] [--no-totals] [--png FILE]\n\n"
     "Opens the cube, pivots it and prints the cross-tab grid's whole cell matrix as\n"
     "CSV: one line per grid row (captions, column labels, data rows with their row\n"
-    "labels, subtotal \"Sum\" rows), each cell exactly the text the grid shows.\n"
-    "  --layout TEXT   the pivot state in the stored DimensionInfo form, e.g.\n"
-    "                  \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 1 1 1 -1 'Payment')\"\n"
-    "                  (default: the demo window's stored state)\n"
-    "  --summary N     show summary N (0-based) instead of the first\n"
-    "  --sparse-rows   keep rows whose cells are all empty\n"
-    "  --sparse-cols   keep columns whose cells are all empty\n"
-    "  --no-totals     hide the subtotal rows and columns of every dimension\n"
+    "labels, subtotal \"Sum\" rows), each cell exactly the text the grid shows.\n";
+
+const char* const kPivotOwnHelp =
     "  --png FILE      also draw the grid at its full size into a PNG file\n"
     "Errors print the message on stderr with exit status 2.\n\n";
-
-struct Flags {
-  std::string layout;
-  bool hasLayout = false;
-  int32_t summary = -1;
-  bool sparseRows = false;
-  bool sparseCols = false;
-  bool noTotals = false;
-  std::string png;
-};
 
 // One CSV field, quoted when it holds a separator, a quote or a line break.
 std::string CsvField(const std::string& text) {
@@ -54,77 +35,31 @@ std::string CsvField(const std::string& text) {
   return out + '"';
 }
 
-Flags ParseFlags(const Args& rest) {
-  Flags flags;
-  for (size_t i = 0; i < rest.size(); ++i) {
-    const std::string& word = rest[i];
-    auto value = [&]() -> const std::string& {
-      if (i + 1 >= rest.size()) throw Exception(Format("hycube pivot: %s needs a value", word.c_str()));
-      return rest[++i];
-    };
-    if (word == "--layout") {
-      flags.layout = value();
-      flags.hasLayout = true;
-    } else if (word == "--summary") {
-      const std::string& text = value();
-      int64_t n = 0;
-      if (!TryStrToInt64(text, n) || n < 0 || n > 1000000)
-        throw Exception(Format("hycube pivot: '%s' is not a summary number", text.c_str()));
-      flags.summary = static_cast<int32_t>(n);
-    } else if (word == "--sparse-rows") {
-      flags.sparseRows = true;
-    } else if (word == "--sparse-cols") {
-      flags.sparseCols = true;
-    } else if (word == "--no-totals") {
-      flags.noTotals = true;
-    } else if (word == "--png") {
-      flags.png = value();
-    } else {
-      throw Exception(Format("hycube pivot: unknown argument '%s' (see hycube pivot --help)", word.c_str()));
-    }
-  }
-  return flags;
-}
-
 }  // namespace
 
 int CmdPivot(const Args& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::printf("%s%s", kPivotHelp, kCubeOptionsHelp);
+    std::printf("%s%s%s%s", kPivotHelp, kPivotFlagsHelp, kPivotOwnHelp, kCubeOptionsHelp);
     return 0;
   }
   const CubeOptions options = ParseCubeOptions(args);
-  const Flags flags = ParseFlags(options.rest);
+  PivotFlags flags;
+  std::string png;
+  for (size_t i = 0; i < options.rest.size(); ++i) {
+    if (TakePivotFlag(options.rest, i, flags, "pivot")) continue;
+    if (options.rest[i] == "--png") {
+      png = FlagValue(options.rest, i, "pivot");
+      continue;
+    }
+    throw Exception(
+        Format("hycube pivot: unknown argument '%s' (see hycube pivot --help)", options.rest[i].c_str()));
+  }
   // Widths come from text metrics; a picture needs the widget application.
-  if (!flags.png.empty()) EnsureWidgetApplication();
+  if (!png.empty()) EnsureWidgetApplication();
   else EnsureGuiApplication();
 
-  CliCube cube(options);
-  // Declared after the cube so that they go first.
-  TComponent owner;
-  auto* source = new THySource(&owner);
-  auto* grid = new TCustomHyGrid(&owner);
-  source->SetDecisionCube(&cube.Cube());
-  if (flags.hasLayout) {
-    source->SetDimensionInfo(flags.layout);
-  } else {
-    source->BeginLoading();
-    SetDemoSource(*source);
-    source->Loaded();
-  }
-  grid->SetDecisionSource(source);
-  cube.Cube().SetActive(true);
-
-  if (flags.summary >= 0) {
-    if (flags.summary >= source->SummaryCount())
-      throw Exception(Format("hycube pivot: the cube has no summary %d (it has %d)", flags.summary,
-                             source->SummaryCount()));
-    source->SetCurrentSummary(flags.summary);
-  }
-  if (flags.sparseRows) source->SetSparseRows(true);
-  if (flags.sparseCols) source->SetSparseCols(true);
-  if (flags.noTotals) grid->SetTotals(false);
-
+  CliPivot pivot(options, flags, "pivot");
+  const TCustomHyGrid* grid = &pivot.Grid();
   std::string line;
   for (int32_t row = 0; row < grid->RowCount(); ++row) {
     line.clear();
@@ -136,7 +71,7 @@ int CmdPivot(const Args& args) {
     std::fputs(line.c_str(), stdout);
   }
   std::fflush(stdout);
-  if (!flags.png.empty()) SaveGridPng(*grid, flags.png);
+  if (!png.empty()) SaveGridPng(pivot.Grid(), png);
   return 0;
 }
 

@@ -16,5 +16,7 @@ int CmdCube(const Args& args);
 int CmdPivot(const Args& args);
 int CmdEmf(const Args& args);
 int CmdEval(const Args& args);
+int CmdReport(const Args& args);
+int CmdKrp(const Args& args);
 
 }  // namespace hy::cli
