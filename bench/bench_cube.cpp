@@ -26,6 +26,7 @@
 #include "common/DateUtils.h"
 #include "common/StrUtils.h"
 #include "cube/HyBin.h"
+#include "cube/HyProgress.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/MemDataSet.h"
 #include "platform/db/Table.h"
@@ -90,7 +91,8 @@ void BinTableLoad(benchmark::State& state) {
   int32_t records = 0;
   for (auto _ : state) {
     TBinTable bins(data->cube.DimensionMap());
-    bins.LoadFromDataSet();
+    TSilentProgress progress;
+    bins.LoadFromDataSet(progress);
     records = bins.RecordCount();
     benchmark::DoNotOptimize(records);
   }

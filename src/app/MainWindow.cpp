@@ -13,9 +13,11 @@
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/Table.h"
+#include "platform/printer/QtPrinter.h"
 #include "report/KyRAHyDC.h"
 #include "ui/HyGridWidget.h"
 #include "ui/KyProcesWindow.h"
+#include "ui/KyRPreview.h"
 
 namespace hy {
 
@@ -136,7 +138,13 @@ void TfrmMain::StartUp() {
   }
 }
 
-
-void TfrmMain::btnReportClick() { kyPrintHyCube1_->Preview(); }
+void TfrmMain::btnReportClick() {
+  if (!PreviewFunction()) UsePreviewWindow();
+  if (!kyPrintHyCube1_->Printer()) {
+    reportPrinter_ = std::make_unique<TQtPrinter>();
+    kyPrintHyCube1_->SetPrinter(reportPrinter_.get());
+  }
+  kyPrintHyCube1_->Preview();
+}
 
 }  // namespace hy

@@ -15,6 +15,7 @@ namespace hy {
 class TCustomHyGrid;
 class TKyPrintHyCube;
 class TKyProcess;
+class TQtPrinter;
 class THyCube;
 class THyGrid;
 class THySource;
@@ -39,6 +40,8 @@ public:
   // The report of the grid, prepared and previewed by the "Report" button.
   TKyPrintHyCube* KyPrintHyCube1() const { return kyPrintHyCube1_; }
 
+  // Prepares the report of the grid and previews it in the preview window
+  // (installed here when the program has not installed one).
   void btnReportClick();
 
 protected:
@@ -57,6 +60,8 @@ private:
   TKyPrintHyCube* kyPrintHyCube1_ = nullptr;
   // The progress window the report prepares in.
   std::unique_ptr<TKyProcess> reportProcess_;
+  // The printers of the system, asked for at the first report only.
+  std::unique_ptr<TQtPrinter> reportPrinter_;
 };
 
 }  // namespace hy

@@ -5,11 +5,13 @@
 #include "app/LocaleSettings.h"
 #include "app/MainWindow.h"
 #include "ui/HyPBar.h"
+#include "ui/KyRPreview.h"
 
 int main(int argc, char** argv) {
   hy::TApplication app(argc, argv);
   hy::LoadSystemFormatSettings();
   hy::UseProgressDialogForBuilds();
+  hy::UsePreviewWindow();
   std::unique_ptr<hy::TfrmMain> window;
   try {
     window = std::make_unique<hy::TfrmMain>();

@@ -32,6 +32,7 @@ HY_DECLARE_EXCEPTION(EMathError, Exception);
 HY_DECLARE_EXCEPTION(EZeroDivide, EMathError);     // floating-point division by zero
 HY_DECLARE_EXCEPTION(EDivByZero, EMathError);      // integer division by zero
 HY_DECLARE_EXCEPTION(EIntOverflow, EMathError);
+HY_DECLARE_EXCEPTION(EOverflow, EMathError);     // floating-point result beyond the double range
 HY_DECLARE_EXCEPTION(EListError, Exception);       // index out of bounds in a list
 HY_DECLARE_EXCEPTION(EComponentError, Exception);  // duplicate or invalid component names
 

@@ -80,7 +80,9 @@ TFloatRec FloatToDecimal(double value, int precision) {
   if (precision > TFloatRec::kMaxDigits) precision = TFloatRec::kMaxDigits;
 
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", TFloatRec::kMaxDigits - 1, value);
+  const auto end = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific,
+                                 TFloatRec::kMaxDigits - 1).ptr;
+  *end = '\0';
   rec.Count = ParseScientific(buf, rec.Digits, TFloatRec::kMaxDigits, rec.Exponent);
   if (precision < rec.Count && rec.Digits[precision] == '5') {
     bool restZero = true;

@@ -42,9 +42,13 @@ constexpr int32_t kMaxArrayCapacity = 134217728;  // 2^27
 // ---------------------------------------------------------------------------
 // Memory budget
 
-// Bytes the process may hold: available physical memory plus half of the free
-// swap, measured on first use and kept (or the test budget, when one is set).
+// Bytes the process may hold: the smallest of the available physical memory
+// plus half of the free swap and what the process's address-space and
+// control-group limits leave it; measured on first use and kept (or the
+// test budget, when one is set).
 int64_t ArrayMemoryBudget();
+// The same, measured afresh.
+int64_t MeasureMemoryBudget();
 // Bytes currently allocated through the C library's allocator, plus the
 // blocks the cube maps from the system itself.
 int64_t ProcessAllocatedBytes();
@@ -54,6 +58,9 @@ void AddMappedBytes(int64_t delta);
 // Raises ELowCapacityError when allocating `newBlockBytes` more would exceed
 // the budget. Other dense structures of the cube use it too.
 void CheckMemoryBudget(int64_t newBlockBytes);
+// Raises the exception being handled again; an allocation failure
+// (std::bad_alloc) becomes ELowCapacityError with the capacity message.
+[[noreturn]] void RethrowAllocationFailure();
 // Replaces the measured budget (tests); a negative value restores the
 // measured one. Returns the previous override (-1 when there was none).
 int64_t SetTestMemoryBudget(int64_t bytes);

@@ -2,13 +2,13 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <limits>
-#include <sstream>
-#include <string>
+#include <new>
 
 #include "cube/HyArrays.h"
+#include "platform/sys/MemoryStatus.h"
 
 namespace hy {
 
@@ -17,36 +17,28 @@ namespace {
 std::atomic<int64_t> testBudget{-1};
 std::atomic<int64_t> mappedBytes{0};
 
-// Available physical memory plus half of the free swap. Without
-// /proc/meminfo there is nothing to measure, so nothing is refused.
-int64_t MeasureBudget() {
-  std::ifstream in("/proc/meminfo");
-  if (!in) return std::numeric_limits<int64_t>::max();
-  int64_t availableKb = -1, freeKb = -1, swapFreeKb = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string key;
-    int64_t kb = 0;
-    if (!(fields >> key >> kb)) continue;
-    if (key == "MemAvailable:")
-      availableKb = kb;
-    else if (key == "MemFree:")
-      freeKb = kb;
-    else if (key == "SwapFree:")
-      swapFreeKb = kb;
-  }
-  if (availableKb < 0) availableKb = freeKb;  // kernels before 3.14
-  if (availableKb < 0) return std::numeric_limits<int64_t>::max();
-  return availableKb * 1024 + swapFreeKb * 1024 / 2;
+// The smallest of the machine's available memory and the room the process's
+// own limits leave (address space, control group) on top of what it holds.
+int64_t MeasureBudgetNow() {
+  const int64_t held = ProcessAllocatedBytes();
+  int64_t budget = sys::AvailableMemory();
+  const int64_t addressLimit = sys::AddressSpaceLimit();
+  if (addressLimit != sys::kNoLimit)
+    budget = std::min(budget, held + std::max<int64_t>(addressLimit - sys::AddressSpaceInUse(), 0));
+  const sys::TCgroupMemory group = sys::CgroupMemory();
+  if (group.limit != sys::kNoLimit)
+    budget = std::min(budget, held + std::max<int64_t>(group.limit - group.usage, 0));
+  return budget;
 }
 
 int64_t MeasuredBudget() {
-  static const int64_t budget = MeasureBudget();
+  static const int64_t budget = MeasureBudgetNow();
   return budget;
 }
 
 }  // namespace
+
+int64_t MeasureMemoryBudget() { return MeasureBudgetNow(); }
 
 int64_t ArrayMemoryBudget() {
   const int64_t test = testBudget.load(std::memory_order_relaxed);
@@ -70,6 +62,14 @@ void CheckMemoryBudget(int64_t newBlockBytes) {
   if (budget == std::numeric_limits<int64_t>::max()) return;
   if (newBlockBytes > budget || ProcessAllocatedBytes() > budget - newBlockBytes)
     throw ELowCapacityError(kLowCapacityMessage);
+}
+
+void RethrowAllocationFailure() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw ELowCapacityError(kLowCapacityMessage);
+  }
 }
 
 int64_t SetTestMemoryBudget(int64_t bytes) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/StrUtils.h"
+#include "cube/HyCollate.h"
 #include "cube/HyArrays.h"
 
 namespace hy {
@@ -101,7 +102,7 @@ void NoVariantAccess() {
 // --- traits -------------------------------------------------------------------
 
 int TStringArrayTraits::Compare(const State&, std::string_view a, std::string_view b) {
-  return AnsiCompareStr(a, b);
+  return CollateCompare(a, b);
 }
 
 const std::string& TStringArrayTraits::Empty() {

@@ -7,14 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <typeinfo>
 
-#include <sys/mman.h>
-
 #include "common/StrUtils.h"
+#include "cube/HyBinPipeline.h"
 #include "cube/HyCache.h"
+#include "cube/HyCollate.h"
 #include "cube/HyMap.h"
 #include "cube/HyProgress.h"
+#include "platform/sys/LargeMemory.h"
 
 namespace hy {
 
@@ -28,37 +31,18 @@ namespace {
 constexpr int32_t kPagesPerBudgetCheck = 256;
 // The first block's pages; each block doubles until it is one huge page.
 constexpr int32_t kFirstBlockPages = 16;
-constexpr size_t kHugePageSize = size_t{2} << 20;
-constexpr int32_t kMaxBlockPages = static_cast<int32_t>(kHugePageSize / TPagedMem::kPageSize);
+constexpr int32_t kMaxBlockPages = static_cast<int32_t>(sys::kHugePageSize / TPagedMem::kPageSize);
 
 void SetFreeBytes(uint8_t* page, int32_t free) { std::memcpy(page + 8, &free, sizeof free); }
 
-size_t RoundToPages(size_t bytes) {
-  return (bytes + TPagedMem::kPageSize - 1) / TPagedMem::kPageSize * TPagedMem::kPageSize;
-}
-
-// `bytes` zeroed bytes. From one huge page up they are mapped from the
-// system, aligned to and advised as huge pages (fresh mappings are zero, so
-// nothing is cleared twice): faulting in 4 KB pages one by one costs more
-// than filling them. Smaller blocks come from the C library.
+// `bytes` zeroed bytes: from one huge page up mapped from the system,
+// smaller blocks from the C library.
 uint8_t* AllocateZeroed(size_t bytes) {
-  if (bytes >= kHugePageSize) {
-    bytes = RoundToPages(bytes);
-    const size_t span = bytes + kHugePageSize;
-    void* p = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw ELowCapacityError(kLowCapacityMessage);
-    auto* base = static_cast<uint8_t*>(p);
-    const uintptr_t address = reinterpret_cast<uintptr_t>(base);
-    auto* aligned = reinterpret_cast<uint8_t*>((address + kHugePageSize - 1) & ~(kHugePageSize - 1));
-    const size_t head = static_cast<size_t>(aligned - base);
-    if (head) munmap(base, head);
-    const size_t tail = span - head - bytes;
-    if (tail) munmap(aligned + bytes, tail);
-#ifdef MADV_HUGEPAGE
-    madvise(aligned, bytes, MADV_HUGEPAGE);
-#endif
-    AddMappedBytes(static_cast<int64_t>(bytes));
-    return aligned;
+  if (bytes >= sys::kHugePageSize) {
+    uint8_t* block = sys::MapZeroed(bytes);
+    if (!block) throw ELowCapacityError(kLowCapacityMessage);
+    AddMappedBytes(static_cast<int64_t>(sys::MappedSize(bytes)));
+    return block;
   }
   void* p = std::calloc(1, bytes);
   if (!p) throw ELowCapacityError(kLowCapacityMessage);
@@ -67,10 +51,9 @@ uint8_t* AllocateZeroed(size_t bytes) {
 
 void FreeZeroed(uint8_t* p, size_t bytes) {
   if (!p) return;
-  if (bytes >= kHugePageSize) {
-    bytes = RoundToPages(bytes);
-    munmap(p, bytes);
-    AddMappedBytes(-static_cast<int64_t>(bytes));
+  if (bytes >= sys::kHugePageSize) {
+    sys::Unmap(p, bytes);
+    AddMappedBytes(-static_cast<int64_t>(sys::MappedSize(bytes)));
   } else {
     std::free(p);
   }
@@ -367,42 +350,53 @@ int32_t TBinTable::AddAggregate(const uint8_t* const* records, int32_t count) {
 
 // The bins found so far, hashed by their key bytes (null mask bits of the
 // key columns and the key columns' bytes). Strings are interned, so equal
-// keys have equal bytes. Rows wait in a short queue while the hash slot
-// they will probe is fetched from memory: with many bins the table is far
-// larger than the caches, and merges commute, so the delay changes nothing.
+// keys have equal bytes. Rows come a batch at a time: the batch's hashes
+// are computed first, so the hash slot (and then the bin) a row will probe
+// is fetched from memory a few rows ahead; with many bins the table is far
+// larger than the caches. Merging needs no virtual call for the common
+// summaries (float and integer sums, counts).
 class TBinTable::TLoadBins {
 public:
-  explicit TLoadBins(TBinTable& table)
-      : table_(table), queue_(static_cast<size_t>(kQueue) * table.recordSize_) {
+  explicit TLoadBins(TBinTable& table) : table_(table) {
     for (int32_t k = 0; k < table.fields_.KeyCount(); ++k) {
       const TBinField& f = *table.fields_[k];
       keys_.push_back({f.Offset(), f.DataSize()});
       keyBits_ |= 1u << f.NullBit();
+    }
+    for (int32_t i = table.fields_.KeyCount(); i < table.fields_.Count(); ++i) {
+      const TBinField& f = *table.fields_[i];
+      merges_.push_back({f.Offset(), f.DataSize(), 1u << f.NullBit(), MergeOf(f), &f});
     }
     Resize(1024);
   }
 
   std::vector<uint8_t*>& Records() { return records_; }
 
-  // Queues a copy of the scratch record; the oldest queued row becomes a
-  // new bin or merges into the bin with its key.
-  void Add(const uint8_t* scratch) {
-    const int32_t at = (head_ + queued_) % kQueue;
-    std::memcpy(Queued(at), scratch, table_.recordSize_);
-    queuedHash_[at] = Hash(scratch);
-    __builtin_prefetch(&slots_[queuedHash_[at] & mask_]);
-    if (++queued_ == kQueue) Pop();
+  // Each of `count` packed rows becomes a new bin or merges into the bin
+  // with its key.
+  void AddBatch(const uint8_t* rows, int32_t count) {
+    const size_t size = static_cast<size_t>(table_.recordSize_);
+    hashes_.resize(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i) hashes_[i] = Hash(rows + i * size);
+    constexpr int32_t kSlotAhead = 16, kBinAhead = 8;
+    for (int32_t i = 0; i < count && i < kSlotAhead; ++i) __builtin_prefetch(&slots_[hashes_[i] & mask_]);
+    for (int32_t i = 0; i < count; ++i) {
+      if (i + kSlotAhead < count) __builtin_prefetch(&slots_[hashes_[i + kSlotAhead] & mask_]);
+      if (i + kBinAhead < count) {
+        const Slot& ahead = slots_[hashes_[i + kBinAhead] & mask_];
+        if (ahead.record) __builtin_prefetch(ahead.record);
+      }
+      InsertOrMerge(rows + i * size, hashes_[i]);
+    }
   }
 
-  // Takes the queued rows in; the hash slots are not needed afterwards.
+  // The hash slots are not needed after the load.
   void Finish() {
-    while (queued_ > 0) Pop();
     slotBlock_ = TLargeBlock();
     slots_ = nullptr;
   }
 
 private:
-  static constexpr int32_t kQueue = 8;
   struct Key {
     int32_t offset;
     int32_t size;
@@ -411,13 +405,52 @@ private:
     uint64_t hash = 0;
     uint8_t* record = nullptr;  // nullptr: empty
   };
+  enum TMergeKind : uint8_t { mkSumDouble, mkSumInt64, mkSumInt32, mkColumn };
+  struct Merge {
+    int32_t offset;
+    int32_t size;
+    uint32_t bit;
+    TMergeKind kind;
+    const TBinField* field;
+  };
 
-  uint8_t* Queued(int32_t i) { return queue_.data() + static_cast<size_t>(i) * table_.recordSize_; }
+  static TMergeKind MergeOf(const TBinField& f) {
+    const std::type_info& cls = typeid(f);
+    if (f.Role() != brSum && f.Role() != brCount) return mkColumn;
+    if (cls == typeid(TFloatBin)) return mkSumDouble;
+    if (cls == typeid(TLargeIntBin)) return mkSumInt64;
+    if (cls == typeid(TCountBin) || cls == typeid(TAvgBin)) return mkSumInt32;
+    return mkColumn;
+  }
 
-  void Pop() {
-    InsertOrMerge(Queued(head_), queuedHash_[head_]);
-    head_ = (head_ + 1) % kQueue;
-    --queued_;
+  template <class T>
+  static void AddInPlace(uint8_t* into, const uint8_t* from) {
+    T a, b;
+    std::memcpy(&a, into, sizeof a);
+    std::memcpy(&b, from, sizeof b);
+    a = CheckedSum(a, b);
+    std::memcpy(into, &a, sizeof a);
+  }
+
+  // TBinTable::MergeInto for the load's bins.
+  void MergeRow(uint8_t* into, const uint8_t* from) const {
+    const uint32_t fromNulls = NullMask(from);
+    uint32_t intoNulls = NullMask(into);
+    for (const Merge& m : merges_) {
+      if (fromNulls & m.bit) continue;
+      if (intoNulls & m.bit) {
+        std::memcpy(into + m.offset, from + m.offset, static_cast<size_t>(m.size));
+        intoNulls &= ~m.bit;
+        continue;
+      }
+      switch (m.kind) {
+        case mkSumDouble: AddInPlace<double>(into + m.offset, from + m.offset); break;
+        case mkSumInt64: AddInPlace<int64_t>(into + m.offset, from + m.offset); break;
+        case mkSumInt32: AddInPlace<int32_t>(into + m.offset, from + m.offset); break;
+        case mkColumn: m.field->Combine(into, from); break;
+      }
+    }
+    SetNullMask(into, intoNulls);
   }
 
   void InsertOrMerge(const uint8_t* row, uint64_t h) {
@@ -433,7 +466,7 @@ private:
         return;
       }
       if (slot.hash == h && Equal(slot.record, row)) {
-        table_.MergeInto(slot.record, row);
+        MergeRow(slot.record, row);
         return;
       }
     }
@@ -455,8 +488,12 @@ private:
 
   bool Equal(const uint8_t* a, const uint8_t* b) const {
     if ((NullMask(a) ^ NullMask(b)) & keyBits_) return false;
-    for (const Key& k : keys_)
-      if (std::memcmp(a + k.offset, b + k.offset, k.size) != 0) return false;
+    for (const Key& k : keys_) {
+      uint64_t x = 0, y = 0;
+      std::memcpy(&x, a + k.offset, static_cast<size_t>(k.size));
+      std::memcpy(&y, b + k.offset, static_cast<size_t>(k.size));
+      if (x != y) return false;
+    }
     return true;
   }
 
@@ -483,15 +520,13 @@ private:
 
   TBinTable& table_;
   std::vector<Key> keys_;
+  std::vector<Merge> merges_;
   uint32_t keyBits_ = 0;
   TLargeBlock slotBlock_;
   Slot* slots_ = nullptr;  // zero bytes are an empty slot
   size_t mask_ = 0;
   std::vector<uint8_t*> records_;  // in order of appearance
-  std::vector<uint8_t> queue_;
-  uint64_t queuedHash_[kQueue] = {};
-  int32_t head_ = 0;
-  int32_t queued_ = 0;
+  std::vector<uint64_t> hashes_;   // of the batch being added
 };
 
 namespace {
@@ -564,8 +599,8 @@ private:
 
 }  // namespace
 
-void TBinTable::LoadFromDataSet() {
-  ProgressStatus("Scanning data set values...");
+void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
+  progress.ProgressStatus("Scanning data set values...");
   index_.Clear();
   index_.SetSortOrder(saAscending);
   TDataSet* dataSet = map_.DataSet();
@@ -601,14 +636,15 @@ void TBinTable::LoadFromDataSet() {
   Variant value;
   TFieldData data;
   int64_t counter = 0;
+  uint8_t* row = nullptr;  // the row being read, in its batch
   // The plain value into the scratch record; false when it must take the
   // Variant path (no plain read, another kind, a value out of the column's
   // range or a NaN), which then decides, and raises, exactly as always.
   auto storeFast = [&](Source& source) {
     if (source.fast == fkNone || !source.field->GetData(data)) return false;
-    uint8_t* into = scratch_ + source.offset;
+    uint8_t* into = row + source.offset;
     if (data.kind == TFieldData::fdNull) {
-      SetNullMask(scratch_, NullMask(scratch_) | source.bit);
+      SetNullMask(row, NullMask(row) | source.bit);
       return true;
     }
     switch (source.fast) {
@@ -657,13 +693,46 @@ void TBinTable::LoadFromDataSet() {
       }
       case fkNone: return false;
     }
-    SetNullMask(scratch_, NullMask(scratch_) & ~source.bit);
+    SetNullMask(row, NullMask(row) & ~source.bit);
     return true;
   };
+
+  // Rows are read into batches; a batch becomes bins on the worker while
+  // the next one is read, or right away without one.
+  const size_t size = static_cast<size_t>(recordSize_);
+  std::vector<uint8_t> ownBatch;
+  std::unique_ptr<TBatchPipeline> pipeline;  // goes before `bins` on every exit
+  // The worker must not compare strings: the reader adds to the pool
+  // meanwhile. Only a minimum or maximum of a text field would.
+  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i)
+    if (dynamic_cast<const TStringBin*>(fields_[i])) parallel = false;
+  if (parallel && std::thread::hardware_concurrency() >= 2) {
+    try {
+      pipeline = std::make_unique<TBatchPipeline>(
+          kLoadBatchRows * size, kLoadBatches,
+          [&bins](const uint8_t* rows, int32_t count) { bins.AddBatch(rows, count); });
+    } catch (const std::system_error&) {
+      // No thread to be had (a process limit): the load runs on this one.
+    }
+  }
+  if (!pipeline) ownBatch.resize(kLoadBatchRows * size);
+  uint8_t* batch = nullptr;
+  int32_t filled = 0;
+  const auto handOver = [&] {
+    if (filled == 0) return;
+    if (pipeline)
+      pipeline->Submit(filled);
+    else
+      bins.AddBatch(batch, filled);
+    batch = nullptr;
+    filled = 0;
+  };
   for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
-    std::memset(scratch_, 0, recordSize_);
-    SetNullMask(scratch_, nullTemplate_);
-    current_ = scratch_;
+    if (!batch) batch = pipeline ? pipeline->Free() : ownBatch.data();
+    row = batch + filled * size;
+    std::memset(row, 0, size);
+    SetNullMask(row, nullTemplate_);
+    current_ = row;
     for (Source& source : sources) {
       if (storeFast(source)) continue;
       value = source.field->Value();
@@ -674,9 +743,12 @@ void TBinTable::LoadFromDataSet() {
       }
       source.column->SetValueOrNull(value);
     }
-    bins.Add(scratch_);
-    if (++counter % 4096 == 0) ProgressCount(counter);
+    if (++filled == kLoadBatchRows) handOver();
+    if (++counter % 4096 == 0) progress.ProgressCount(counter);
   }
+  handOver();
+  if (pipeline) pipeline->Finish();
+  current_ = nullptr;
   bins.Finish();
   FinishLoad(bins.Records());
   index_.SetSortOrder(saUnsorted);
@@ -779,6 +851,8 @@ namespace {
 // Sorts `n` entries of W key words and a record pointer in place. Sorting
 // the entries themselves, not an index to them, keeps the sort's memory
 // access sequential.
+// Large sorts are split around a sampled middle key into two parts sorted
+// on two threads; the split needs no memory, unlike a merge of halves.
 template <size_t W>
 void SortEntries(uint64_t* packed, size_t n) {
   struct Entry {
@@ -786,14 +860,69 @@ void SortEntries(uint64_t* packed, size_t n) {
   };
   static_assert(sizeof(Entry) == (W + 1) * sizeof(uint64_t));
   auto* entries = reinterpret_cast<Entry*>(packed);
-  std::sort(entries, entries + n, [](const Entry& a, const Entry& b) {
+  const auto less = [](const Entry& a, const Entry& b) {
     for (size_t w = 0; w < W; ++w)
       if (a.word[w] != b.word[w]) return a.word[w] < b.word[w];
     return false;
-  });
+  };
+  constexpr size_t kParallelSortFrom = 65536;
+  if (n >= kParallelSortFrom && std::thread::hardware_concurrency() >= 2) {
+    constexpr size_t kSamples = 255;
+    std::vector<Entry> sample(kSamples);
+    for (size_t i = 0; i < kSamples; ++i) sample[i] = entries[i * (n / kSamples)];
+    std::nth_element(sample.begin(), sample.begin() + kSamples / 2, sample.end(), less);
+    const Entry pivot = sample[kSamples / 2];
+    Entry* middle = std::partition(entries, entries + n, [&](const Entry& e) { return less(e, pivot); });
+    std::thread other;
+    try {
+      other = std::thread([&] { std::sort(middle, entries + n, less); });
+    } catch (const std::system_error&) {
+      std::sort(middle, entries + n, less);  // no thread to be had
+    }
+    std::sort(entries, middle, less);
+    if (other.joinable()) other.join();
+    return;
+  }
+  std::sort(entries, entries + n, less);
 }
 
 }  // namespace
+
+// Float keys closer than the key comparison's tolerance are one value, as
+// the dimension value array has them: each takes the first (smallest) value
+// of its run, so that the sort by exact bits brings their bins together.
+// Only values near zero can be that close without being equal.
+void TBinTable::MergeNearFloatKeys(std::vector<uint8_t*>& records) const {
+  constexpr double kNearZero = 1e-80;
+  for (int32_t k = 0; k < fields_.KeyCount(); ++k) {
+    const auto* column = dynamic_cast<const TFloatBin*>(fields_[k]);
+    if (!column) continue;
+    std::vector<double> near;
+    bool tiny = false;
+    for (const uint8_t* record : records) {
+      if (column->IsNullIn(record)) continue;
+      const double v = column->Get(record);
+      if (std::fabs(v) > kNearZero) continue;
+      near.push_back(v == 0 ? 0.0 : v);
+      tiny = tiny || v != 0;
+    }
+    if (!tiny) continue;
+    std::sort(near.begin(), near.end());
+    near.erase(std::unique(near.begin(), near.end()), near.end());
+    std::vector<double> first(near.size());
+    for (size_t i = 0; i < near.size(); ++i) {
+      const bool sameRun = i > 0 && near[i] - first[i - 1] <= kFloatKeyTolerance;
+      first[i] = sameRun ? first[i - 1] : near[i];
+    }
+    for (uint8_t* record : records) {
+      if (column->IsNullIn(record)) continue;
+      const double v = column->Get(record);
+      if (std::fabs(v) > kNearZero) continue;
+      const size_t at = static_cast<size_t>(std::lower_bound(near.begin(), near.end(), v == 0 ? 0.0 : v) - near.begin());
+      column->Put(record, first[at]);
+    }
+  }
+}
 
 void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   std::vector<TKeyColumn> keys;
@@ -815,20 +944,9 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   // strings instead of a text comparison per record comparison. Strings
   // that compare equal share a rank.
   std::vector<uint32_t> rank;
-  if (strings && !strings_.empty()) {
-    std::vector<uint32_t> ids(strings_.size());
-    std::iota(ids.begin(), ids.end(), 0u);
-    std::sort(ids.begin(), ids.end(), [this](uint32_t a, uint32_t b) {
-      return AnsiCompareStr(strings_[a], strings_[b]) < 0;
-    });
-    rank.resize(ids.size());
-    uint32_t r = 0;
-    for (size_t i = 0; i < ids.size(); ++i) {
-      if (i > 0 && AnsiCompareStr(strings_[ids[i - 1]], strings_[ids[i]]) != 0) ++r;
-      rank[ids[i]] = r;
-    }
-  }
+  if (strings && !strings_.empty()) rank = CollationRanks(strings_);
 
+  MergeNearFloatKeys(records);
   const TSortKeys packer(keys, rank);
   const size_t n = records.size();
   const size_t words = static_cast<size_t>(packer.Words());

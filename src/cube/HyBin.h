@@ -16,12 +16,14 @@
 // hashed and merged by their key bytes while loading.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -34,6 +36,7 @@
 namespace hy {
 
 class TBinTable;
+class TCubeProgress;
 class TDimensionItem;
 class THyMap;
 
@@ -196,6 +199,22 @@ protected:
   int32_t offset_ = 0;
 };
 
+// a + b of a sum or count column. Integers raise EIntOverflow instead of
+// wrapping around; a float sum of finite values beyond the range raises
+// EOverflow instead of becoming infinite.
+template <class T>
+T CheckedSum(T a, T b) {
+  if constexpr (std::is_floating_point_v<T>) {
+    const T sum = a + b;
+    if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b)) throw EOverflow("Floating point overflow");
+    return sum;
+  } else {
+    T sum;
+    if (__builtin_add_overflow(a, b, &sum)) throw EIntOverflow("Integer overflow");
+    return sum;
+  }
+}
+
 // A column of one fixed-size number type.
 template <class T>
 class TNumberBin : public TBinField {
@@ -212,7 +231,7 @@ public:
   void Put(uint8_t* record, T v) const { std::memcpy(Data(record), &v, sizeof v); }
 
 protected:
-  // Integers raise EIntOverflow instead of wrapping around.
+  // CheckedSum.
   void AddValues(uint8_t* into, const uint8_t* from) const override;
 };
 
@@ -231,7 +250,7 @@ public:
   void GetAsString(std::string& text) const override;
   void GetValue(Variant& value) const override;
   void SetValue(const Variant& value) override;
-  // Locale-aware, case-sensitive (AnsiCompareStr), as the value arrays.
+  // The locale's collation, as the value arrays.
   int32_t CompareValues(const uint8_t* a, const uint8_t* b) const override;
 
 protected:
@@ -299,6 +318,9 @@ protected:
   void AddValues(uint8_t*, const uint8_t*) const override { Unsupported(); }
   bool CanAggregate() const override { return false; }
 };
+
+// Float keys closer than this compare equal.
+inline constexpr double kFloatKeyTolerance = 1e-100;
 
 // Float, currency field: a double; values within 1e-100 compare equal.
 class TFloatBin : public TNumberBin<double> {
@@ -423,8 +445,14 @@ public:
   TBinTable& operator=(const TBinTable&) = delete;
 
   // Reads every row of the map's dataset into bins (with progress; the
-  // dataset's controls are enabled again on every exit).
-  void LoadFromDataSet();
+  // dataset's controls are enabled again on every exit). With `parallel`
+  // (and two cores) a worker thread makes the bins while the rows are read;
+  // the result is the same.
+  void LoadFromDataSet(TCubeProgress& progress, bool parallel = true);
+
+  // Rows per batch of the load, and batches in flight.
+  static constexpr int32_t kLoadBatchRows = 4096;
+  static constexpr int32_t kLoadBatches = 3;
 
   int32_t RecordCount() const { return index_.Count(); }
   // Current := record `recNo`; returns it.
@@ -472,6 +500,7 @@ private:
   // keys compare equal though their bytes differ, and fills the index.
   void FinishLoad(std::vector<uint8_t*>& records);
   void MergeInto(uint8_t* into, const uint8_t* from) const;
+  void MergeNearFloatKeys(std::vector<uint8_t*>& records) const;
 
   uint8_t* current_ = nullptr;
   uint8_t* scratch_ = nullptr;

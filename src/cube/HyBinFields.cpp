@@ -7,6 +7,7 @@
 #include "common/Format.h"
 #include "common/StrUtils.h"
 #include "cube/HyBin.h"
+#include "cube/HyCollate.h"
 #include "cube/HyMap.h"
 
 namespace hy {
@@ -156,13 +157,7 @@ int32_t TNumberBin<T>::CompareValues(const uint8_t* a, const uint8_t* b) const {
 
 template <class T>
 void TNumberBin<T>::AddValues(uint8_t* into, const uint8_t* from) const {
-  if constexpr (std::is_floating_point_v<T>) {
-    Put(into, Get(into) + Get(from));
-  } else {
-    T sum;
-    if (__builtin_add_overflow(Get(into), Get(from), &sum)) throw EIntOverflow("Integer overflow");
-    Put(into, sum);
-  }
+  Put(into, CheckedSum(Get(into), Get(from)));
 }
 
 template class TNumberBin<int16_t>;
@@ -220,7 +215,7 @@ void TFloatBin::GetValue(Variant& value) const { value = Variant(Get(Current()))
 void TFloatBin::SetValue(const Variant& value) { Put(Current(), value.AsDouble()); }
 int32_t TFloatBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   const double x = Get(a), y = Get(b);
-  if (std::fabs(x - y) <= 1e-100) return 0;
+  if (std::fabs(x - y) <= kFloatKeyTolerance) return 0;
   return x < y ? -1 : 1;
 }
 
@@ -262,7 +257,7 @@ void TStringBin::SetValue(const Variant& value) {
 int32_t TStringBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   const uint32_t x = Get(a), y = Get(b);
   if (x == y) return 0;
-  return AnsiCompareStr(Table()->StringAt(x), Table()->StringAt(y));
+  return CollateCompare(Table()->StringAt(x), Table()->StringAt(y));
 }
 
 // ------------------------------------------------------------- count columns

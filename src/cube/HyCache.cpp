@@ -307,12 +307,12 @@ void TDataCache::CreateMetaData() {
   }
 }
 
-void TDataCache::CompressDimensions() {
+void TDataCache::CompressDimensions(TCubeProgress& progress) {
   const int32_t records = binTable_->RecordCount();
   // More values than that are refused below; the arrays grow if need be.
   for (auto& dimension : dimensions_)
     dimension->values_->SetCapacity(std::min(records, kMaxDimensionValues + 1));
-  ProgressStage("Compress Dimensions...", records);
+  progress.ProgressStage("Compress Dimensions...", records);
   const TBinFields& fields = binTable_->Fields();
   std::vector<TKeyMemo> seen;
   for (int32_t k = 0; k < GetDimensionCount(); ++k) seen.emplace_back(*fields[k]);
@@ -328,7 +328,7 @@ void TDataCache::CompressDimensions() {
       if (!found) dimensions_[k]->values_->Add(fields[k]->ValueOrNull());
     }
     previous = record;
-    ProgressStep();
+    progress.ProgressStep();
   }
   for (auto& dimension : dimensions_) {
     const int32_t count = dimension->values_->TotalCount();

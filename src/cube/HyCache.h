@@ -19,6 +19,7 @@ namespace hy {
 class TBaseArray;
 class TBinField;
 class TBinTable;
+class TCubeProgress;
 class THyCustomStore;
 
 HY_DECLARE_EXCEPTION(EHyCache, Exception);
@@ -135,8 +136,8 @@ public:
 
   // Build steps, called by the store in this order.
   void CreateMetaData();
-  void CompressDimensions();
-  void SortLookupDimensions();
+  void CompressDimensions(TCubeProgress& progress);
+  void SortLookupDimensions(TCubeProgress& progress);
   void BuildCellIndex();
 
   // The record number a cell reads (-1: no data), computing a pending total.

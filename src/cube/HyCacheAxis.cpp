@@ -1,5 +1,6 @@
 // The cell cache's display orders: lookup dimensions sorted by their looked
 // up texts, and the header paths of an axis with subtotals.
+#include <algorithm>
 #include <numeric>
 
 #include "common/StrUtils.h"
@@ -38,8 +39,8 @@ void SortByText(std::vector<int16_t>& order, const std::vector<std::string>& tex
 
 }  // namespace
 
-void TDataCache::SortLookupDimensions() {
-  ProgressStage("Sort Dimensions with lookups...", GetDimensionCount());
+void TDataCache::SortLookupDimensions(TCubeProgress& progress) {
+  progress.ProgressStage("Sort Dimensions with lookups...", GetDimensionCount());
   for (auto& dimension : dimensions_) {
     TDimensionItem* item = dimension->MapItem();
     if (item && item->Kind() == dkLookup) {
@@ -70,7 +71,7 @@ void TDataCache::SortLookupDimensions() {
       }
       if (n > 1) SortByText(dimension->order_, dimension->lookupText_, 0, n - 1);
     }
-    ProgressStep();
+    progress.ProgressStep();
   }
 }
 
@@ -80,7 +81,23 @@ int32_t TDataCache::BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEn
   if (high + 1 < 1) return 1;
   int64_t size = 1;
   for (int32_t dim : axisDims) size *= Dimensions(dim)->GetValueCount() + 1;
-  entries.assign(high + 1, std::vector<int16_t>(static_cast<size_t>(size), 0));
+  // The entries grow as the walk finds them: with empty rows suppressed an
+  // axis holds far fewer than every combination. Each growth is checked
+  // against the memory budget, and a refusal of the allocator is the same
+  // capacity error.
+  entries.assign(high + 1, std::vector<int16_t>());
+  const auto ensure = [&](int32_t index) {
+    const int64_t have = static_cast<int64_t>(entries[0].size());
+    if (index < have) return;
+    const int64_t grown = std::min(size, std::max<int64_t>({index + int64_t{1}, have * 2, 1024}));
+    CheckMemoryBudget((grown - have) * (high + 1) * static_cast<int64_t>(sizeof(int16_t)));
+    try {
+      for (std::vector<int16_t>& level : entries) level.resize(static_cast<size_t>(grown), 0);
+    } catch (...) {
+      RethrowAllocationFailure();
+    }
+  };
+  ensure(0);
 
   const bool suppress = SuppressEmpty();
   int32_t e = 0, level = 0, v = 0;
@@ -98,7 +115,7 @@ int32_t TDataCache::BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEn
         if (IsEmptyCell(coords)) continue;
       }
       if (fresh) {
-        ++e;
+        ensure(++e);
         for (int32_t l = 0; l < level; ++l) entries[l][e] = entries[l][e - 1];
         fresh = false;
       }
@@ -115,7 +132,7 @@ int32_t TDataCache::BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEn
     if (descended) continue;
     if (suppress) coords[dim] = -1;
     if (subtotals) {
-      if (started) ++e;
+      if (started) ensure(++e);
       for (int32_t l = 0; l < level; ++l) entries[l][e] = entries[l][e - 1];
       for (int32_t l = level; l <= high; ++l) entries[l][e] = -1;
       started = true;
@@ -125,7 +142,9 @@ int32_t TDataCache::BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEn
     v = entries[level][e] + 1;
     fresh = true;
   }
-  return started ? e + 1 : 0;
+  const int32_t count = started ? e + 1 : 0;
+  for (std::vector<int16_t>& level : entries) level.resize(static_cast<size_t>(count));
+  return count;
 }
 
 }  // namespace hy

@@ -6,23 +6,10 @@ namespace hy {
 
 namespace {
 
-TCubeProgress* gCurrent = nullptr;
-
 TProgressFactory& Factory() {
   static TProgressFactory factory;
   return factory;
 }
-
-// Makes a progress current for one run and puts the previous one back, also
-// when the work fails.
-class TCurrentScope {
-public:
-  explicit TCurrentScope(TCubeProgress* progress) : previous_(gCurrent) { gCurrent = progress; }
-  ~TCurrentScope() { gCurrent = previous_; }
-
-private:
-  TCubeProgress* previous_;
-};
 
 }  // namespace
 
@@ -55,32 +42,7 @@ bool TProgressStepper::StepCheck() {
   return advanced;
 }
 
-TCubeProgress::~TCubeProgress() {
-  if (gCurrent == this) gCurrent = nullptr;
-}
-
-void TCubeProgress::RunWithProgress(const TWork& work) {
-  TCurrentScope scope(this);
-  Execute(work);
-}
-
-TCubeProgress* CurrentProgress() { return gCurrent; }
-
-void ProgressStage(const std::string& text, int32_t max) {
-  if (gCurrent) gCurrent->ProgressStage(text, max);
-}
-
-void ProgressStatus(const std::string& text) {
-  if (gCurrent) gCurrent->ProgressStatus(text);
-}
-
-void ProgressCount(int64_t n) {
-  if (gCurrent) gCurrent->ProgressCount(n);
-}
-
-void ProgressStep() {
-  if (gCurrent) gCurrent->ProgressStep();
-}
+TCubeProgress::~TCubeProgress() = default;
 
 void SetProgressFactory(TProgressFactory factory) { Factory() = std::move(factory); }
 

@@ -1,8 +1,7 @@
-// Progress of a cube build. The build reports through one interface; the
-// window program shows a modal dialog with a Cancel button, the command-line
-// tool a terminal line, tests a scripted fake. Code deep inside the build
-// (record scan, cache construction) calls the free functions below, which go
-// to the progress running the build and do nothing when none is running.
+// Progress of a cube build. The build reports through one interface that is
+// handed to the work explicitly; the window program shows a modal dialog
+// with a Cancel button, the command-line tool a terminal line, tests a
+// scripted fake.
 #pragma once
 
 #include <cstdint>
@@ -46,17 +45,17 @@ private:
 
 class TCubeProgress {
 public:
-  using TWork = std::function<void()>;
+  using TWork = std::function<void(TCubeProgress& progress)>;
 
   TCubeProgress() = default;
   TCubeProgress(const TCubeProgress&) = delete;
   TCubeProgress& operator=(const TCubeProgress&) = delete;
   virtual ~TCubeProgress();
 
-  // Runs `work` with this object as the current progress (the free functions
-  // go here meanwhile) and passes on whatever `work` raised, after any
-  // window of the implementation is gone.
-  void RunWithProgress(const TWork& work);
+  // Runs `work`, handing it the progress it is to report to (this object
+  // or the window it opens), and passes on whatever `work` raised, after
+  // any window of the implementation is gone.
+  void RunWithProgress(const TWork& work) { Execute(work); }
 
   // A stage of `max` steps: shows `text` and a bar.
   virtual void ProgressStage(const std::string& text, int32_t max) = 0;
@@ -81,17 +80,8 @@ public:
   void ProgressStep() override {}
 
 protected:
-  void Execute(const TWork& work) override { work(); }
+  void Execute(const TWork& work) override { work(*this); }
 };
-
-// The progress running a build right now, or nullptr.
-TCubeProgress* CurrentProgress();
-
-// Forwarded to CurrentProgress(); no-ops when no progress is running.
-void ProgressStage(const std::string& text, int32_t max);
-void ProgressStatus(const std::string& text);
-void ProgressCount(int64_t n);
-void ProgressStep();
 
 // How a build gets its progress. The cube asks NewBuildProgress with its
 // ShowProgressDialog setting; the window program installs a factory that

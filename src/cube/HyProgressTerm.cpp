@@ -1,5 +1,7 @@
 #include "cube/HyProgressTerm.h"
 
+#include "common/ScopeGuard.h"
+
 #include <unistd.h>
 
 namespace hy {
@@ -30,13 +32,8 @@ void TTerminalProgress::ProgressStep() {
 }
 
 void TTerminalProgress::Execute(const TWork& work) {
-  try {
-    work();
-  } catch (...) {
-    EndLine();
-    throw;
-  }
-  EndLine();
+  const auto endLine = ScopeExit([this] { EndLine(); });
+  work(*this);
 }
 
 void TTerminalProgress::Show(const std::string& suffix) {

@@ -113,22 +113,22 @@ void THyCustomStore::Open() {
     dimensionMap_->SetActive(true);
     dataCache_->SetActive(true);
     std::unique_ptr<TCubeProgress> progress = NewBuildProgress(showProgressDialog_);
-    progress->RunWithProgress([this] { Build(); });
+    progress->RunWithProgress([this](TCubeProgress& reporter) { Build(reporter); });
     SetDataState(designState_);
   } catch (...) {
     SetDataState(dsNoData);
     CloseCache();
-    throw;
+    RethrowAllocationFailure();
   }
 }
 
-void THyCustomStore::Build() {
+void THyCustomStore::Build(TCubeProgress& progress) {
   dataCache_->SetBinTable(nullptr);
   dataCache_->SetBinTable(std::make_unique<TBinTable>(*dimensionMap_));
   dataCache_->CreateMetaData();
-  dataCache_->BinTable()->LoadFromDataSet();
-  dataCache_->CompressDimensions();
-  dataCache_->SortLookupDimensions();
+  dataCache_->BinTable()->LoadFromDataSet(progress, parallelLoad_);
+  dataCache_->CompressDimensions(progress);
+  dataCache_->SortLookupDimensions(progress);
   dataCache_->BuildCellIndex();
 }
 

@@ -17,6 +17,7 @@
 
 namespace hy {
 
+class TCubeProgress;
 class TDataSet;
 class TExprs;
 
@@ -107,6 +108,10 @@ public:
   void SetActive(bool value);
   bool ShowProgressDialog() const { return showProgressDialog_; }
   void SetShowProgressDialog(bool value) { showProgressDialog_ = value; }
+  // Whether the record scan and the making of bins overlap on two threads
+  // (the default); the result is the same either way.
+  bool ParallelLoad() const { return parallelLoad_; }
+  void SetParallelLoad(bool value) { parallelLoad_ = value; }
 
   void SetOnLowCapacity(TLowCapacityEvent e) { onLowCapacity_ = std::move(e); }
   void SetOnGetSQL(TGetSQLEvent e) { onGetSQL_ = std::move(e); }
@@ -152,7 +157,7 @@ protected:
   void Notification(TComponent* component, TOperation operation) override;
 
 private:
-  void Build();
+  void Build(TCubeProgress& progress);
   void CloseCache();
 
   std::unique_ptr<TDataCache> dataCache_;
@@ -162,6 +167,7 @@ private:
   TCubeDataState dataState_ = dsNoData;
   bool streamedActive_ = false;
   bool showProgressDialog_ = true;
+  bool parallelLoad_ = true;
   TLowCapacityEvent onLowCapacity_;
   TGetSQLEvent onGetSQL_;
   TStoreEvent afterOpen_, afterClose_, beforeOpen_, beforeClose_;

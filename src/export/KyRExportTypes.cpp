@@ -6,6 +6,8 @@
 #include "export/KyRExportExcel.h"
 #include "export/KyRExportHtml.h"
 #include "export/KyRExportLotus.h"
+#include "export/KyRExportPdf.h"
+#include "export/KyRExportPicture.h"
 #include "export/KyRExportRtf.h"
 #include "export/KyRExportText.h"
 
@@ -22,17 +24,17 @@ std::vector<TKyRExportType>& Registry() {
   static std::vector<TKyRExportType> types = {
       {"TKyRExportToText", "TXT", 2170, "", 2171, "", &Make<TKyRExportToText>},
       {"TKyRExportToCSV", "CSV", 2172, "", 2173, "", &Make<TKyRExportToCSV>},
-      {"TKyRExportToEMF", "EMF", 2174, "", 2175, "", nullptr},
-      {"TKyRExportToWMF", "WMF", 2176, "", 2177, "", nullptr},
-      {"TKyRExportToBMP", "BMP", 2192, "", 2193, "", nullptr},
+      {"TKyRExportToEMF", "EMF", 2174, "", 2175, "", &Make<TKyRExportToEMF>},
+      {"TKyRExportToWMF", "WMF", 2176, "", 2177, "", &Make<TKyRExportToWMF>},
+      {"TKyRExportToBMP", "BMP", 2192, "", 2193, "", &Make<TKyRExportToBMP>},
       {"TKyRExportToHTML", "HTML", 2178, "", 2179, "", &Make<TKyRExportToHTML>},
       {"TKyRExportToXML", "XML", 2180, "", 2181, "", &Make<TKyRExportToXML>},
       {"TKyRExportToExcel", "XLS", 2182, "", 2183, "", &Make<TKyRExportToExcel>},
       {"TKyRExportToLotus", "WK1", 2184, "", 2185, "", &Make<TKyRExportToLotus>},
       {"TKyRExportToQuattroPro", "WQ1", 2186, "", 2187, "", &Make<TKyRExportToQuattroPro>},
       {"TKyRExportToRTF", "RTF", 2188, "", 2189, "", &Make<TKyRExportToRTF>},
-      {"TKyRExportToPDF", "PDF", 2190, "", 2191, "", nullptr},
-      {"TKyRExportToTIFF", "TIFF", 2194, "", 2195, "", nullptr},
+      {"TKyRExportToPDF", "PDF", 2190, "", 2191, "", &Make<TKyRExportToPDF>},
+      {"TKyRExportToTIFF", "TIFF", 2194, "", 2195, "", &Make<TKyRExportToTIFF>},
   };
   return types;
 }

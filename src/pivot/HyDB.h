@@ -237,6 +237,8 @@ public:
   Variant GetCellValue(int32_t row, int32_t col, int32_t* sumLevels = nullptr) const;
   // The coordinate vector of a data cell (one entry per dimension).
   TCoords CellCoords(int32_t row, int32_t col, int32_t* sumLevels = nullptr) const;
+  // The same into `coords`, which keeps its memory from call to call.
+  void CellCoordsInto(int32_t row, int32_t col, TCoords& coords, int32_t* sumLevels = nullptr) const;
   int16_t GetHeaderValue(TDimAxis axis, int32_t level, int32_t pos, bool& isSum,
                          bool& isGroupStart) const;
   void GetGroupRange(TDimAxis axis, int32_t level, int32_t pos, int32_t& first,

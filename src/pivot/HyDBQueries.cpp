@@ -46,7 +46,13 @@ int32_t THySource::AxisCount(TDimAxis axis) const {
 }
 
 TCoords THySource::CellCoords(int32_t row, int32_t col, int32_t* sumLevels) const {
-  TCoords coords(state_.Infos.Count(), -1);
+  TCoords coords;
+  CellCoordsInto(row, col, coords, sumLevels);
+  return coords;
+}
+
+void THySource::CellCoordsInto(int32_t row, int32_t col, TCoords& coords, int32_t* sumLevels) const {
+  coords.assign(state_.Infos.Count(), -1);
   int32_t sums = 0;
   for (const TDimInfo& info : state_.Infos.Items()) {
     int16_t v = -1;
@@ -66,7 +72,6 @@ TCoords THySource::CellCoords(int32_t row, int32_t col, int32_t* sumLevels) cons
     coords[info.DimIndex] = v;
   }
   if (sumLevels) *sumLevels = sums;
-  return coords;
 }
 
 std::string THySource::GetCellText(int32_t row, int32_t col, int32_t* sumLevels) const {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "pivot/HyGridTexts.h"
 #include "platform/gdi/Fonts.h"
 #include "platform/gdi/GuiApp.h"
 
@@ -88,19 +89,18 @@ void TDisplayDims::ItemChanged(TDisplayDim&, TDisplayDimChange kind) {
 void THyGridDataLink::DataEvent(TDecisionDataEvent event) {
   if (Busy() || !grid_) return;
   SetBusy(true);
-  try {
-    grid_->DataEvent(event);
-  } catch (...) {
-    SetBusy(false);
-    throw;
-  }
-  SetBusy(false);
+  const auto idle = ScopeExit([this] { SetBusy(false); });
+  grid_->DataEvent(event);
 }
 
 // --- TCustomHyGrid
 
 TCustomHyGrid::TCustomHyGrid(TComponent* owner)
-    : TComponent(owner), link_(this), quickMenu_(new TQuickMenu(this)), dimensions_(this) {
+    : TComponent(owner),
+      link_(this),
+      quickMenu_(new TQuickMenu(this)),
+      dimensions_(this),
+      texts_(std::make_unique<TCellTextCache>()) {
   captionFont_.SetColor(clCaptionText);
   for (TFont* f : {&captionFont_, &dataFont_, &labelFont_, &labelSumFont_, &font_})
     f->SetOnChange([this] { Invalidate(); });
@@ -141,6 +141,7 @@ void TCustomHyGrid::SetDecisionSource(THySource* source) {
   if (source == link_.Source() && source == watchedSource_) return;
   if (watchedSource_) watchedSource_->RemoveFreeNotification(this);
   watchedSource_ = source;
+  texts_->Clear();
   if (source) source->FreeNotification(this);
   link_.SetSource(source);
 }
@@ -210,9 +211,10 @@ bool TCustomHyGrid::Totals() const {
 
 void TCustomHyGrid::SetTotals(bool value) {
   const bool was = dimensions_.Updating();
-  dimensions_.SetUpdating(true);
-  for (int32_t i = 0; i < dimensions_.Count(); ++i) dimensions_[i]->SetSubtotals(value);
-  dimensions_.SetUpdating(was);
+  {
+    const auto quiet = dimensions_.QuietScope();
+    for (int32_t i = 0; i < dimensions_.Count(); ++i) dimensions_[i]->SetSubtotals(value);
+  }
   if (!was && !IsLoading()) SyncDimensions();
 }
 
@@ -254,8 +256,13 @@ void TCustomHyGrid::ShapeChanged() {
   if (view_) view_->ModelShapeChanged();
 }
 
+void TCustomHyGrid::LayoutChanged() {
+  if (view_) view_->ModelLayoutChanged();
+}
+
 void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
   if (IsDestroying()) return;
+  texts_->Clear();
   switch (event) {
     case TDecisionDataEvent::StateChanged:
     case TDecisionDataEvent::NewDimensions:
@@ -272,6 +279,7 @@ void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
 }
 
 void TCustomHyGrid::DisplayDimChanged(TDisplayDimChange kind) {
+  texts_->Clear();
   switch (kind) {
     case TDisplayDimChange::DisplayName:
     case TDisplayDimChange::Alignment:
@@ -297,8 +305,7 @@ void TCustomHyGrid::Loaded() {
 void TCustomHyGrid::SyncDimensions() {
   THySource* source = DecisionSource();
   if (source) {
-    const bool was = dimensions_.Updating();
-    dimensions_.SetUpdating(true);
+    const auto quiet = dimensions_.QuietScope();
     const int32_t dims = source->DimensionCount();
     const int32_t sums = source->SummaryCount();
     if (dimensions_.Count() != dims + sums) {
@@ -320,7 +327,6 @@ void TCustomHyGrid::SyncDimensions() {
       if (charWidth < 0) charWidth = MeasureText(font_, "W0") / 2;
       dd.SetWidth(object->MapItem()->Width() * charWidth);
     }
-    dimensions_.SetUpdating(was);
   }
   Layout();
 }
@@ -337,11 +343,12 @@ void TCustomHyGrid::ResetEmpty() {
 
 void TCustomHyGrid::Layout() {
   if (IsDestroying()) return;
+  texts_->Clear();
   const THySource* source = DecisionSource();
   if (!IsActiveSource()) {
     if (populated_) {
       ResetEmpty();
-      ShapeChanged();
+      LayoutChanged();
       Invalidate();
     }
     return;
@@ -361,37 +368,38 @@ void TCustomHyGrid::Layout() {
   populated_ = true;
   dragging_ = 0;
 
-  inLayout_ = true;
-  colWidths_.assign(dataCols + rowLevels_ + outlinerCols_, defaultColWidth_);
-  rowHeights_.assign(dataRows + colLevels_ + captionRows_, defaultRowHeight_);
-  if (outlinerCols_) colWidths_[0] = kOutlinerWidth;
-  for (int32_t level = 0; level < rowLevels_; ++level) {
-    const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Rows, level));
-    if (dd) colWidths_[outlinerCols_ + level] = std::max(dd->Width(), 0);
-  }
-  // A level whose subtotals are off hides the positions where its own
-  // subtotal starts; deeper levels are -1 there too but start no group.
-  auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count, std::vector<int32_t>& sizes,
-                           int32_t first) {
-    for (int32_t level = 0; level < levels; ++level) {
-      const TDisplayDim* dd = DisplayDimOf(DimAtLevel(axis, level));
-      if (!dd || dd->Subtotals()) continue;
-      for (int32_t pos = 0; pos < count; ++pos) {
-        bool isSum = false, groupStart = false;
-        source->GetHeaderValue(axis, level, pos, isSum, groupStart);
-        if (isSum && groupStart) sizes[first + pos] = 0;
-      }
+  {
+    const TValueScope<bool> sizing(inLayout_, true);
+    colWidths_.assign(dataCols + rowLevels_ + outlinerCols_, defaultColWidth_);
+    rowHeights_.assign(dataRows + colLevels_ + captionRows_, defaultRowHeight_);
+    if (outlinerCols_) colWidths_[0] = kOutlinerWidth;
+    for (int32_t level = 0; level < rowLevels_; ++level) {
+      const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Rows, level));
+      if (dd) colWidths_[outlinerCols_ + level] = std::max(dd->Width(), 0);
     }
-  };
-  hideSubtotals(TDimAxis::Rows, rowLevels_, dataRows, rowHeights_, fixedRows_);
-  dataWidth_ = defaultColWidth_;
-  for (int32_t level = 0; level < colLevels_; ++level)
-    if (const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Cols, level)))
-      dataWidth_ = std::max(dataWidth_, dd->Width());
-  std::fill(colWidths_.begin() + fixedCols_, colWidths_.end(), dataWidth_);
-  hideSubtotals(TDimAxis::Cols, colLevels_, dataCols, colWidths_, fixedCols_);
-  inLayout_ = false;
-  ShapeChanged();
+    // A level whose subtotals are off hides the positions where its own
+    // subtotal starts; deeper levels are -1 there too but start no group.
+    auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count, std::vector<int32_t>& sizes,
+                             int32_t first) {
+      for (int32_t level = 0; level < levels; ++level) {
+        const TDisplayDim* dd = DisplayDimOf(DimAtLevel(axis, level));
+        if (!dd || dd->Subtotals()) continue;
+        for (int32_t pos = 0; pos < count; ++pos) {
+          bool isSum = false, groupStart = false;
+          source->GetHeaderValue(axis, level, pos, isSum, groupStart);
+          if (isSum && groupStart) sizes[first + pos] = 0;
+        }
+      }
+    };
+    hideSubtotals(TDimAxis::Rows, rowLevels_, dataRows, rowHeights_, fixedRows_);
+    dataWidth_ = defaultColWidth_;
+    for (int32_t level = 0; level < colLevels_; ++level)
+      if (const TDisplayDim* dd = DisplayDimOf(DimAtLevel(TDimAxis::Cols, level)))
+        dataWidth_ = std::max(dataWidth_, dd->Width());
+    std::fill(colWidths_.begin() + fixedCols_, colWidths_.end(), dataWidth_);
+    hideSubtotals(TDimAxis::Cols, colLevels_, dataCols, colWidths_, fixedCols_);
+  }
+  LayoutChanged();
   Invalidate();
 }
 

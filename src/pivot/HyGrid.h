@@ -19,6 +19,7 @@
 
 #include "common/Alignment.h"
 #include "common/Component.h"
+#include "common/ScopeGuard.h"
 #include "pivot/HyButton.h"
 #include "pivot/HyDB.h"
 #include "pivot/HyGridTypes.h"
@@ -27,6 +28,7 @@
 
 namespace hy {
 
+class TCellTextCache;
 class TCustomHyGrid;
 class TDisplayDims;
 
@@ -139,6 +141,9 @@ public:
   // While set, item changes do not reach the grid.
   bool Updating() const { return updating_; }
   void SetUpdating(bool value) { updating_ = value; }
+  // Keeps item changes from the grid for a block.
+  TValueScope<bool> QuietScope() { return TValueScope<bool>(updating_, true); }
+
 
 private:
   friend class TDisplayDim;
@@ -164,8 +169,11 @@ private:
 class THyGridView {
 public:
   virtual ~THyGridView() = default;
-  // Counts, fixed cells, widths or heights changed.
+  // Widths or heights changed.
   virtual void ModelShapeChanged() = 0;
+  // The grid was laid out afresh (after a pivot, an option or a setting):
+  // counts and fixed cells may differ and positions mean other cells.
+  virtual void ModelLayoutChanged() { ModelShapeChanged(); }
   virtual void ModelInvalidate() = 0;
   // One cell, in grid indexes.
   virtual void ModelInvalidateCell(int32_t col, int32_t row) = 0;
@@ -225,7 +233,7 @@ struct TCellPaint {
 // Where a quick menu that was filled should appear.
 enum class TMenuPlace : uint8_t { None, CellCorner, Mouse };
 
-class TCustomHyGrid : public TComponent {
+class TCustomHyGrid : public TComponent, public TGridGeometry {
 public:
   using TDecisionDrawCellEvent =
       std::function<void(TCustomHyGrid& sender, int32_t col, int32_t row, std::string& text,
@@ -245,15 +253,15 @@ public:
   void SetView(THyGridView* view) { view_ = view; }
   THyGridView* View() const { return view_; }
 
-  // --- the grid base's values
-  int32_t ColCount() const { return static_cast<int32_t>(colWidths_.size()); }
-  int32_t RowCount() const { return static_cast<int32_t>(rowHeights_.size()); }
-  int32_t FixedCols() const { return fixedCols_; }
-  int32_t FixedRows() const { return fixedRows_; }
-  int32_t ColWidths(int32_t col) const;
-  int32_t RowHeights(int32_t row) const;
-  void SetColWidths(int32_t col, int32_t width);
-  void SetRowHeights(int32_t row, int32_t height);
+  // --- the grid base's values: the one place that holds them
+  int32_t ColCount() const override { return static_cast<int32_t>(colWidths_.size()); }
+  int32_t RowCount() const override { return static_cast<int32_t>(rowHeights_.size()); }
+  int32_t FixedCols() const override { return fixedCols_; }
+  int32_t FixedRows() const override { return fixedRows_; }
+  int32_t ColWidths(int32_t col) const override;
+  int32_t RowHeights(int32_t row) const override;
+  void SetColWidths(int32_t col, int32_t width) override;
+  void SetRowHeights(int32_t row, int32_t height) override;
 
   // --- published
   THySource* DecisionSource() const { return link_.Source(); }
@@ -346,6 +354,19 @@ public:
   std::string DimensionTitle(int32_t dimIndex) const;
   std::string SummaryTitle(int32_t index) const;
 
+  // What a scrolled view keeps in sight across a pivot: the value of each
+  // open dimension of an axis at one data position (-1 for a subtotal).
+  struct TAnchorValue {
+    int32_t Dim;
+    int16_t Value;
+  };
+  using TAxisAnchor = std::vector<TAnchorValue>;
+  TAxisAnchor AnchorAt(TDimAxis axis, int32_t pos) const;
+  // The first data position that shows the anchor's values of the
+  // dimensions still open on the axis; -1 when none of them is open there
+  // any more or no position matches.
+  int32_t FindAnchor(TDimAxis axis, const TAxisAnchor& anchor) const;
+
   // --- painting (grid indexes)
   TCellPaint CellPaint(int32_t col, int32_t row, TGridDrawState gridState);
   // Left edge of a text of `textWidth` pixels in a cell spanning left..right.
@@ -356,6 +377,9 @@ public:
   // Left or middle button on a cell; `offset` is the mouse's distance from
   // the cell's left edge, `width` the cell's width.
   void MouseDown(int32_t x, int32_t y, int32_t offset, int32_t width);
+  // Enter on a cell with an open or close glyph: what a click on the glyph
+  // does. False when the cell has none.
+  bool GlyphCommand(int32_t x, int32_t y);
   bool Dragging() const { return dragging_ != 0; }
   TGridCoord DragCell() const { return dragCell_; }
   TGridCoord DropCell() const { return dropCell_; }
@@ -375,6 +399,9 @@ public:
   // Right button on a cell: data cells go to OnDecisionExamineCell; other
   // cells fill the quick menu. Says where the menu should pop up.
   TMenuPlace PrepareQuickMenu(int32_t x, int32_t y);
+  // The menu of a cell that is neither caption nor label: subtotals, the
+  // dimensions and the summaries.
+  TMenuPlace PrepareGeneralMenu();
   TQuickMenu& QuickMenu() { return *quickMenu_; }
 
   // The user resized a column or row (grid indexes).
@@ -403,13 +430,13 @@ private:
   void SetColorField(TColor& field, TColor value);
   void SetShape(int32_t colCount, int32_t rowCount, int32_t fixedCols, int32_t fixedRows);
   void ShapeChanged();
+  void LayoutChanged();
   void ResetEmpty();
   TDimAxis AxisOfCaptionRow(int32_t y) const;
   bool PositionHidden(TDimAxis axis, int32_t pos) const;
   bool LabelGroupStart(TDimAxis axis, int32_t level, int32_t pos, bool isGroupStart) const;
   std::string ValueText(int32_t dimIndex, int32_t valueIndex) const;
   std::string CaptionText(int32_t dimIndex) const;
-  std::string DataText(int32_t x, int32_t y) const;
   void DropOn(const TGridCoord& target, bool swap);
   void FillDimensionEntries();
   void ChooseCaptionEntry(TQuickMenu& menu);
@@ -470,6 +497,8 @@ private:
   TDecisionExamineCellEvent onExamineCell_;
   TNotifyEvent onTopLeftChanged_;
   TTextMeasure measure_;
+  // Data cell texts made once per cube record; filled by const queries.
+  std::unique_ptr<TCellTextCache> texts_;
 };
 
 // Texts of the quick menu entries.

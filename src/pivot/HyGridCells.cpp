@@ -1,21 +1,12 @@
 // What each cell of the cross-tab is, what it says, and how it is painted.
 #include <algorithm>
 
-#include "common/Format.h"
 #include "pivot/HyGrid.h"
+#include "pivot/HyGridTexts.h"
 
 namespace hy {
 
 namespace {
-
-// A value shown through a display format: numbers by the number format,
-// anything else as its own text.
-std::string FormatDisplayValue(const Variant& value, const std::string& format) {
-  if (value.IsNull() || value.IsEmpty()) return {};
-  if (value.VarType() == varCurrency) return FormatCurr(format, value.AsCurrency());
-  if (value.IsNumeric() || value.VarType() == varDate) return FormatFloat(format, value.AsDouble());
-  return value.ToText();
-}
 
 bool IsSubtotalAt(const TAxisEntries& index, int32_t pos) {
   for (const std::vector<int16_t>& level : index)
@@ -160,12 +151,6 @@ std::string TCustomHyGrid::ValueText(int32_t dimIndex, int32_t valueIndex) const
   return source->GetValueText(dimIndex, valueIndex);
 }
 
-std::string TCustomHyGrid::DataText(int32_t x, int32_t y) const {
-  const THySource* source = DecisionSource();
-  const TDisplayDim* dd = SummaryDisplayDim();
-  if (dd && !dd->Format().empty()) return FormatDisplayValue(source->GetCellValue(y, x), dd->Format());
-  return source->GetCellText(y, x);
-}
 
 void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignment& alignment,
                                 TPivotDrawState& state) const {
@@ -190,10 +175,13 @@ void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignm
       text = state.Has(dsSum) ? "Sum" : ValueText(dim, valueIndex);
       break;
     }
-    case ckData:
-      if (const TDisplayDim* dd = SummaryDisplayDim()) alignment = dd->Alignment();
-      text = DataText(x, y);
+    case ckData: {
+      static const std::string kNoFormat;
+      const TDisplayDim* dd = SummaryDisplayDim();
+      if (dd) alignment = dd->Alignment();
+      text.assign(texts_->DataText(*DecisionSource(), x, y, dd ? dd->Format() : kNoFormat));
       break;
+    }
     default:
       break;
   }
@@ -220,6 +208,39 @@ bool TCustomHyGrid::GetValueArray(int32_t x, int32_t y, TValueArray& values) con
   const THySource* source = DecisionSource();
   if (!source) return false;
   return source->GetValueArray(x, y, values);
+}
+
+TCustomHyGrid::TAxisAnchor TCustomHyGrid::AnchorAt(TDimAxis axis, int32_t pos) const {
+  TAxisAnchor anchor;
+  const THySource* source = DecisionSource();
+  if (!populated_ || !IsActiveSource()) return anchor;
+  const TAxisEntries& index = axis == TDimAxis::Rows ? source->RowIndex() : source->ColIndex();
+  for (int32_t level = 0; level < static_cast<int32_t>(index.size()); ++level) {
+    const std::vector<int16_t>& entries = index[level];
+    if (pos < 0 || pos >= static_cast<int32_t>(entries.size())) return {};
+    anchor.push_back({DimAtLevel(axis, level), entries[pos]});
+  }
+  return anchor;
+}
+
+int32_t TCustomHyGrid::FindAnchor(TDimAxis axis, const TAxisAnchor& anchor) const {
+  const THySource* source = DecisionSource();
+  if (anchor.empty() || !populated_ || !IsActiveSource()) return -1;
+  const TAxisEntries& index = axis == TDimAxis::Rows ? source->RowIndex() : source->ColIndex();
+  const int32_t levels = static_cast<int32_t>(index.size());
+  // (level now, value) of every anchor dimension still open on the axis.
+  std::vector<std::pair<int32_t, int16_t>> wanted;
+  for (const TAnchorValue& a : anchor)
+    for (int32_t level = 0; level < levels; ++level)
+      if (DimAtLevel(axis, level) == a.Dim) wanted.emplace_back(level, a.Value);
+  if (wanted.empty()) return -1;
+  const int32_t count = static_cast<int32_t>(index[0].size());
+  for (int32_t pos = 0; pos < count; ++pos) {
+    bool match = true;
+    for (const auto& [level, value] : wanted) match = match && index[level][pos] == value;
+    if (match) return pos;
+  }
+  return -1;
 }
 
 // --- painting

@@ -2,6 +2,7 @@
 // dragging a caption to another place, the quick menu, and resizing.
 #include <algorithm>
 
+#include "common/ScopeGuard.h"
 #include "pivot/HyGrid.h"
 
 namespace hy {
@@ -14,14 +15,8 @@ void PlusCommand(THySource& source, TDimAxis axis, const TPivotDrawState& state)
     source.OpenNext(axis, -1, true);
   } else if (state.Has(dsCloseAfter)) {
     // One pivot for the lot, not one per closed dimension.
-    source.BeginUpdate();
-    try {
-      source.CloseAfter(axis, -1, true);
-    } catch (...) {
-      source.EndUpdate(TDecisionDataEvent::PivotChanged);
-      throw;
-    }
-    source.EndUpdate(TDecisionDataEvent::PivotChanged);
+    const TUpdateScope update(source, TDecisionDataEvent::PivotChanged);
+    source.CloseAfter(axis, -1, true);
   }
 }
 
@@ -63,14 +58,8 @@ void TCustomHyGrid::MouseDown(int32_t x, int32_t y, int32_t offset, int32_t widt
       } else if (zone == TCellZone::RightQuarter) {
         const bool nextOpen = (source->GetNeighbourFlags(DimAtLevel(axis, level)) & 1) != 0;
         if (HasOption(cgOutliner) && nextOpen) {
-          source->BeginUpdate();
-          try {
-            source->CloseAfter(axis, level, true);
-          } catch (...) {
-            source->EndUpdate(TDecisionDataEvent::PivotChanged);
-            throw;
-          }
-          source->EndUpdate(TDecisionDataEvent::PivotChanged);
+          const TUpdateScope update(*source, TDecisionDataEvent::PivotChanged);
+          source->CloseAfter(axis, level, true);
         } else {
           source->OpenNext(axis, level, true);
         }
@@ -80,6 +69,20 @@ void TCustomHyGrid::MouseDown(int32_t x, int32_t y, int32_t offset, int32_t widt
     default:
       return;
   }
+}
+
+bool TCustomHyGrid::GlyphCommand(int32_t x, int32_t y) {
+  TCellKind kind;
+  TPivotDrawState state;
+  int32_t valueIndex;
+  if (!GetCellInfo(x, y, kind, state, valueIndex)) return false;
+  const bool plusOrCaption = kind == ckRowPlus || kind == ckColPlus || kind == ckRowCaption ||
+                             kind == ckColCaption;
+  if (!plusOrCaption || !(state.Has(dsOpenAfter) || state.Has(dsCloseAfter))) return false;
+  // The glyph sits in the cell's right end: a click there.
+  const int32_t width = std::max(ColWidths(x + fixedCols_), kPlusBoxWidth);
+  MouseDown(x, y, width - 1, width);
+  return true;
 }
 
 bool TCustomHyGrid::ComputeDropTarget(bool inCell, int32_t x, int32_t y, TCellZone zone,
@@ -348,6 +351,14 @@ TMenuPlace TCustomHyGrid::PrepareQuickMenu(int32_t x, int32_t y) {
     return TMenuPlace::CellCorner;
   }
 
+  return PrepareGeneralMenu();
+}
+
+TMenuPlace TCustomHyGrid::PrepareGeneralMenu() {
+  if (!DecisionSource()) return TMenuPlace::None;
+  TQuickMenu& menu = *quickMenu_;
+  menu.Clear();
+  menu.SetValueIndex(-1);
   menu.SetAxis(0);
   menu.SetLevel(-1);
   menu.SetPos(-1);

@@ -151,7 +151,7 @@ void TKyAutoPrint::DrawFrameLine(TMetafileCanvas& canvas, char side, const TRect
 int32_t TKyAutoPrint::PrintLines(const std::vector<std::string>& lines, const TFont& font, bool continuation,
                                  bool measureOnly) {
   TMetafileCanvas* canvas = Canvas();
-  TPageInfo* page = CurrentPage();
+  TPageInfo* page = openPage_;
   if (!canvas || !page) return 0;
   const int32_t left = page->LeftMargin(), right = page->Width() - page->RightMargin();
   int32_t height = 0;
@@ -221,8 +221,14 @@ int32_t TKyAutoPrint::DrawCellText(TMetafileCanvas& canvas, std::string text, ui
   return canvas.DrawText(text, rect, flags);
 }
 
+void TKyAutoPrint::BeginDoc() {
+  openPage_ = nullptr;  // the pages are cleared
+  TKyPrintComponent::BeginDoc();
+}
+
 void TKyAutoPrint::NewPage(bool newBar) {
   TKyPrintComponent::NewPage(newBar);
+  openPage_ = Pages().empty() ? nullptr : Pages().back().get();
   pageStarted_ = true;
   PrintLines(header_, headerFont_, true, false);
   const int32_t belowHeader = CurrentY();

@@ -109,10 +109,14 @@ public:
   // page, false at the start and end of a sheet.
   TKyRParsedLine ParseLine(const std::string& line, bool continuation);
 
+  void BeginDoc() override;
   void NewPage(bool newBar) override;
 
 protected:
   void SetPageStarted(bool value) { pageStarted_ = value; }
+  // The page NewPage opened last (finding it by its indexes costs a walk
+  // over every page); none before the first.
+  TPageInfo* OpenPage() const { return openPage_; }
   // Prints (or only measures) the visible lines of a block at CurrentY;
   // returns the block's height.
   int32_t PrintLines(const std::vector<std::string>& lines, const TFont& font, bool continuation,
@@ -138,6 +142,7 @@ private:
   std::shared_ptr<TKyRExprContext> exprContext_;  // shared: deletable where the type is incomplete
   TOnDrawTextEvent onDrawText_;
   bool pageStarted_ = false;
+  TPageInfo* openPage_ = nullptr;
 };
 
 struct TColumnInfo {

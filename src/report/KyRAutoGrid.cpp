@@ -26,7 +26,7 @@ TAlignment TKyPrintCustomGrid::GetCellAlignment(int32_t col, int32_t) {
 const TFont& TKyPrintCustomGrid::GetCellFont(int32_t, int32_t) { return defaultFont_; }
 
 int32_t TKyPrintCustomGrid::Avail() const {
-  const TPageInfo* page = CurrentPage();
+  const TPageInfo* page = OpenPage();
   return page ? page->Width() - page->LeftMargin() - page->RightMargin() : 0;
 }
 
@@ -40,13 +40,27 @@ void TKyPrintCustomGrid::BuildColumns() {
   if (count == 0) return;
   double scale = 1.0;
   if (autoFit_) {
-    const int32_t total = Measure(true, 0, count - 1, 0);
-    if (total > 0) scale = static_cast<double>(Avail()) / total;
+    // The gaps keep their size: only the text areas share what they leave.
+    int64_t widths = 0, gaps = 0;
+    for (const TColumnInfo& c : columns_) {
+      if (c.Hidden) continue;
+      widths += c.Width;
+      gaps += 2 * gapHorizontal_;
+    }
+    if (widths > 0) scale = std::max(0.0, static_cast<double>(Avail() - gaps) / static_cast<double>(widths));
   }
   int32_t x = 0;
+  // Rounded on the running total, so that the roundings do not add up.
+  double scaled = 0;
+  int32_t rounded = 0;
   for (int32_t i = 0; i < count - 1; ++i) {
     TColumnInfo& c = columns_[static_cast<size_t>(i)];
-    c.Width = static_cast<int32_t>(std::nearbyint(c.Width * scale));
+    if (scale != 1.0) {
+      scaled += c.Width * scale;
+      const int32_t next = static_cast<int32_t>(std::nearbyint(scaled));
+      c.Width = next - rounded;
+      rounded = next;
+    }
     c.Left = x + gapHorizontal_;
     x += ColumnSpan(i);
   }
@@ -142,7 +156,7 @@ void TKyPrintCustomGrid::Line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
 }
 
 int32_t TKyPrintCustomGrid::PrintTitleRows(int32_t sheetWidth) {
-  const int32_t left = CurrentPage()->LeftMargin();
+  const int32_t left = OpenPage()->LeftMargin();
   const int32_t top = CurrentY();
   if (DrawHorzLines()) {
     Canvas()->SetPen(gridLine_);
@@ -157,7 +171,7 @@ int32_t TKyPrintCustomGrid::PrintTitleRows(int32_t sheetWidth) {
 
 int32_t TKyPrintCustomGrid::PrintRow(int32_t row, int32_t sheetWidth, int32_t height) {
   TMetafileCanvas& canvas = *Canvas();
-  const TPageInfo& page = *CurrentPage();
+  const TPageInfo& page = *OpenPage();
   const int32_t left = page.LeftMargin();
   const int32_t pageRight = page.Width() - page.RightMargin();
   const int32_t top = CurrentY();

@@ -192,14 +192,24 @@ void Export(TKyPrintBaseComponent& report, const std::string& fileName, bool sep
   exporter->EndExport();
 }
 
-bool PrintWithDialog(TKyPrintBaseComponent& report, TKyPrintResult* result) {
-  if (!SetupDialogFunction()) return false;
-  // The page choice counts the report's pages: build them first.
+namespace {
+
+// The dialog's request for `report`; the page choice counts the report's
+// pages, so they are built first.
+TKySetupRequest SetupRequest(TKyPrintBaseComponent& report, bool exportMode) {
   if (!report.Prepared()) report.BuildReport();
   TKySetupRequest request;
-  request.ExportMode = false;
+  request.ExportMode = exportMode;
   request.Language = report.Language().EffectiveLanguage();
   request.Printer = report.Printer();
+  return request;
+}
+
+}  // namespace
+
+bool PrintWithDialog(TKyPrintBaseComponent& report, TKyPrintResult* result) {
+  if (!SetupDialogFunction()) return false;
+  TKySetupRequest request = SetupRequest(report, false);
   request.PrinterName = report.PrinterSetting().PrinterName();
   request.PrinterIndex = report.PrinterSetting().PrinterIndex();
   TKySetupChoice choice;
@@ -220,11 +230,7 @@ bool PrintWithDialog(TKyPrintBaseComponent& report, TKyPrintResult* result) {
 
 bool ExportWithDialog(TKyPrintBaseComponent& report, std::string& fileName) {
   if (!SetupDialogFunction()) return false;
-  if (!report.Prepared()) report.BuildReport();
-  TKySetupRequest request;
-  request.ExportMode = true;
-  request.Language = report.Language().EffectiveLanguage();
-  request.Printer = report.Printer();
+  TKySetupRequest request = SetupRequest(report, true);
   request.FileName = fileName;
   TKySetupChoice choice;
   if (!SetupDialogFunction()(request, choice)) return false;

@@ -6,6 +6,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include <algorithm>
+
+#include "common/ScopeGuard.h"
 #include "platform/gdi/Colors.h"
 
 namespace hy {
@@ -29,36 +32,64 @@ THyGrid::~THyGrid() {
     model_->SetView(nullptr);
     model_->QuickMenu().SetOnPopup(nullptr);
   }
+  model_ = nullptr;
+  SetGeometry(nullptr);
   ownModel_.reset();
 }
 
 void THyGrid::Attach() {
   SetGridLineWidth(0);  // the model's own lines replace the base's
-  SetOptions(goColSizing | goRowSizing);
+  // Captions, labels and plus cells are reachable from the keyboard.
+  SetOptions(goColSizing | goRowSizing | goFixedCurrent);
   model_->SetView(this);
   model_->QuickMenu().SetOnPopup(
       [this](TQuickMenu& menu, void*, int32_t x, int32_t y) { ShowQuickMenu(menu, x, y); });
-  ModelShapeChanged();
+  SetColor(ToQColor(model_->Color()));
+  SetGeometry(model_);
+  MoveCurrent(FixedCols(), FixedRows());
+  RememberTopLeft();
 }
 
 void THyGrid::ModelDestroyed() {
   model_ = nullptr;
+  SetGeometry(nullptr);
   ownModel_.release();  // it is being destroyed by whoever owns it
   viewport()->update();
 }
 
 void THyGrid::ModelShapeChanged() {
-  if (!model_ || syncing_) return;
-  syncing_ = true;
+  if (!model_) return;
   SetColor(ToQColor(model_->Color()));
-  SetColCount(model_->ColCount());
-  SetRowCount(model_->RowCount());
-  SetFixedCols(model_->FixedCols());
-  SetFixedRows(model_->FixedRows());
-  for (int32_t c = 0; c < model_->ColCount(); ++c) SetColWidths(c, model_->ColWidths(c));
-  for (int32_t r = 0; r < model_->RowCount(); ++r) SetRowHeights(r, model_->RowHeights(r));
-  syncing_ = false;
-  InvalidateGrid();
+  GeometryChanged();
+}
+
+void THyGrid::ModelLayoutChanged() {
+  if (!model_) return;
+  // The fixed counts of the layout before this one.
+  const bool dataCurrent = Col() >= knownFixed_.X && Row() >= knownFixed_.Y;
+  {
+    // Positions now mean other cells: the old top-left says nothing until
+    // the anchors have found their cells again.
+    const TValueScope<bool> restoring(restoring_, true);
+    ModelShapeChanged();
+    const int32_t row = model_->FindAnchor(TDimAxis::Rows, rowAnchor_);
+    const int32_t col = model_->FindAnchor(TDimAxis::Cols, colAnchor_);
+    SetTopLeft(FixedCols() + std::max(col, 0), FixedRows() + std::max(row, 0));
+  }
+  // A current data cell goes with the view; a caption or label the keyboard
+  // is on stays where it is.
+  if (dataCurrent) MoveCurrent(LeftCol(), TopRow());
+  RememberTopLeft();
+}
+
+void THyGrid::RememberTopLeft() {
+  if (!model_) return;
+  knownFixed_ = {FixedCols(), FixedRows()};
+  // At the top (left) there is nothing to keep: the view stays there.
+  rowAnchor_ = TopRow() > FixedRows() ? model_->AnchorAt(TDimAxis::Rows, TopRow() - FixedRows())
+                                      : TCustomHyGrid::TAxisAnchor();
+  colAnchor_ = LeftCol() > FixedCols() ? model_->AnchorAt(TDimAxis::Cols, LeftCol() - FixedCols())
+                                       : TCustomHyGrid::TAxisAnchor();
 }
 
 void THyGrid::ModelInvalidate() {
@@ -69,14 +100,15 @@ void THyGrid::ModelInvalidate() {
 void THyGrid::ModelInvalidateCell(int32_t col, int32_t row) { InvalidateCell(col, row); }
 
 void THyGrid::ColWidthsChanged(int32_t col) {
-  if (model_ && !syncing_) model_->UserColWidthChanged(col, ColWidths(col));
+  if (model_) model_->UserColWidthChanged(col, ColWidths(col));
 }
 
 void THyGrid::RowHeightsChanged(int32_t row) {
-  if (model_ && !syncing_) model_->UserRowHeightChanged(row, RowHeights(row));
+  if (model_) model_->UserRowHeightChanged(row, RowHeights(row));
 }
 
 void THyGrid::TopLeftChanged() {
+  if (!restoring_) RememberTopLeft();
   if (model_ && model_->OnTopLeftChanged()) model_->OnTopLeftChanged()(*model_);
 }
 
@@ -152,7 +184,28 @@ void THyGrid::keyPressEvent(QKeyEvent* event) {
     viewport()->unsetCursor();
     return;
   }
+  const bool menuKey = event->key() == Qt::Key_Menu ||
+                       (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+  if (model_ && !model_->Dragging() && menuKey) {
+    ShowCellMenu();
+    return;
+  }
+  if (model_ && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    model_->GlyphCommand(Col() - FixedCols(), Row() - FixedRows());
+    return;
+  }
   TDrawGridBase::keyPressEvent(event);
+}
+
+void THyGrid::ShowCellMenu() {
+  ScrollInView(Col(), Row());
+  const QRect r = CellRect(Col(), Row());
+  if (r.isEmpty()) return;
+  const int32_t x = Col() - FixedCols(), y = Row() - FixedRows();
+  // A data cell has no menu of its own: the keyboard gets the general one.
+  const TMenuPlace place =
+      x >= 0 && y >= 0 ? model_->PrepareGeneralMenu() : model_->PrepareQuickMenu(x, y);
+  if (place != TMenuPlace::None) model_->QuickMenu().PopupAt(viewport(), r.left(), r.bottom() + 1);
 }
 
 void THyGrid::ShowQuickMenu(TQuickMenu& menu, int32_t x, int32_t y) {

@@ -33,11 +33,17 @@ public:
   // A glyph image of the grid (15 × 15), drawn by the program.
   static const QPixmap& Glyph(TGridGlyph glyph);
 
-  // The whole grid, unscrolled, as an image of its full size.
-  QImage RenderImage();
+  // The whole grid, unscrolled, as an image of its full size; `scale` is
+  // the device pixels per grid pixel (a fractional screen scale).
+  QImage RenderImage(double scale = 1.0);
+  // Size of that image in grid pixels, from the geometry alone (exact, where
+  // RenderSize stops at INT_MAX).
+  int64_t RenderExtent(bool cols) const;
+  QSize RenderSize() const;
 
   // THyGridView
   void ModelShapeChanged() override;
+  void ModelLayoutChanged() override;
   void ModelInvalidate() override;
   void ModelInvalidateCell(int32_t col, int32_t row) override;
   void ModelDestroyed() override;
@@ -59,14 +65,21 @@ protected:
 
 private:
   void Attach();
+  // Keeps what the top-left shows, to find it again after a pivot.
+  void RememberTopLeft();
   void ShowQuickMenu(TQuickMenu& menu, int32_t x, int32_t y);
+  // The quick menu of the current cell, for the keyboard.
+  void ShowCellMenu();
   // The cell under a viewport point in data coordinates, with the zone of
   // its width the point is in.
   bool DataCellAt(QPoint point, int32_t& x, int32_t& y, TCellZone& zone) const;
 
   TCustomHyGrid* model_ = nullptr;
   std::unique_ptr<TCustomHyGrid> ownModel_;
-  bool syncing_ = false;
+  bool restoring_ = false;
+  TGridCoord knownFixed_{0, 0};
+  TCustomHyGrid::TAxisAnchor rowAnchor_;
+  TCustomHyGrid::TAxisAnchor colAnchor_;
   QMenu* popup_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 
 namespace hy {
 
@@ -30,86 +31,107 @@ TDrawGridBase::TDrawGridBase(QWidget* parent) : QAbstractScrollArea(parent) {
 
 TDrawGridBase::~TDrawGridBase() = default;
 
-void TDrawGridBase::SetColCount(int32_t count) {
-  count = std::max(count, 1);
-  if (count == ColCount()) return;
-  colWidths_.resize(count, defaultColWidth_);
-  fixedCols_ = std::min(fixedCols_, count - 1);
-  SetTopLeft(leftCol_, topRow_);
-  MoveCurrent(current_.X, current_.Y);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
+// --- TPlainGridGeometry
 
-void TDrawGridBase::SetRowCount(int32_t count) {
-  count = std::max(count, 1);
-  if (count == RowCount()) return;
-  rowHeights_.resize(count, defaultRowHeight_);
-  fixedRows_ = std::min(fixedRows_, count - 1);
-  SetTopLeft(leftCol_, topRow_);
-  MoveCurrent(current_.X, current_.Y);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
-
-void TDrawGridBase::SetFixedCols(int32_t count) {
-  count = std::clamp(count, 0, ColCount() - 1);
-  if (count == fixedCols_) return;
-  fixedCols_ = count;
-  SetTopLeft(leftCol_, topRow_);
-  MoveCurrent(current_.X, current_.Y);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
-
-void TDrawGridBase::SetFixedRows(int32_t count) {
-  count = std::clamp(count, 0, RowCount() - 1);
-  if (count == fixedRows_) return;
-  fixedRows_ = count;
-  SetTopLeft(leftCol_, topRow_);
-  MoveCurrent(current_.X, current_.Y);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
-
-void TDrawGridBase::SetDefaultColWidth(int32_t width) {
-  defaultColWidth_ = std::max(width, 0);
-  std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
-
-void TDrawGridBase::SetDefaultRowHeight(int32_t height) {
-  defaultRowHeight_ = std::max(height, 0);
-  std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
-  UpdateScrollBars();
-  InvalidateGrid();
-}
-
-int32_t TDrawGridBase::ColWidths(int32_t col) const {
+int32_t TPlainGridGeometry::ColWidths(int32_t col) const {
   return col >= 0 && col < ColCount() ? colWidths_[col] : 0;
 }
 
-int32_t TDrawGridBase::RowHeights(int32_t row) const {
+int32_t TPlainGridGeometry::RowHeights(int32_t row) const {
   return row >= 0 && row < RowCount() ? rowHeights_[row] : 0;
 }
 
-void TDrawGridBase::SetColWidths(int32_t col, int32_t width) {
-  if (col < 0 || col >= ColCount()) return;
-  width = std::max(width, 0);
-  if (colWidths_[col] == width) return;
-  colWidths_[col] = width;
+void TPlainGridGeometry::SetColWidths(int32_t col, int32_t width) {
+  if (col >= 0 && col < ColCount()) colWidths_[col] = std::max(width, 0);
+}
+
+void TPlainGridGeometry::SetRowHeights(int32_t row, int32_t height) {
+  if (row >= 0 && row < RowCount()) rowHeights_[row] = std::max(height, 0);
+}
+
+void TPlainGridGeometry::SetColCount(int32_t count) {
+  count = std::max(count, 1);
+  colWidths_.resize(count, defaultColWidth_);
+  fixedCols_ = std::min(fixedCols_, count - 1);
+}
+
+void TPlainGridGeometry::SetRowCount(int32_t count) {
+  count = std::max(count, 1);
+  rowHeights_.resize(count, defaultRowHeight_);
+  fixedRows_ = std::min(fixedRows_, count - 1);
+}
+
+void TPlainGridGeometry::SetFixedCols(int32_t count) { fixedCols_ = std::clamp(count, 0, ColCount() - 1); }
+
+void TPlainGridGeometry::SetFixedRows(int32_t count) { fixedRows_ = std::clamp(count, 0, RowCount() - 1); }
+
+void TPlainGridGeometry::SetDefaultColWidth(int32_t width) {
+  defaultColWidth_ = std::max(width, 0);
+  std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
+}
+
+void TPlainGridGeometry::SetDefaultRowHeight(int32_t height) {
+  defaultRowHeight_ = std::max(height, 0);
+  std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
+}
+
+// --- TDrawGridBase
+
+void TDrawGridBase::SetGeometry(TGridGeometry* geometry) {
+  geometry_ = geometry ? geometry : &plain_;
+  GeometryChanged();
+}
+
+void TDrawGridBase::GeometryChanged() {
+  // Counts may have shrunk under the top-left and the current cell.
+  const int32_t oldLeft = leftCol_, oldTop = topRow_;
+  leftCol_ = std::clamp(leftCol_, FixedCols(), std::max(FixedCols(), MaxTopLeft(true)));
+  topRow_ = std::clamp(topRow_, FixedRows(), std::max(FixedRows(), MaxTopLeft(false)));
+  current_.X = std::clamp(current_.X, FirstCurrent(true), ColCount() - 1);
+  current_.Y = std::clamp(current_.Y, FirstCurrent(false), RowCount() - 1);
   UpdateScrollBars();
   InvalidateGrid();
+  if (leftCol_ != oldLeft || topRow_ != oldTop) TopLeftChanged();
+}
+
+void TDrawGridBase::SetColCount(int32_t count) {
+  plain_.SetColCount(count);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetRowCount(int32_t count) {
+  plain_.SetRowCount(count);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetFixedCols(int32_t count) {
+  plain_.SetFixedCols(count);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetFixedRows(int32_t count) {
+  plain_.SetFixedRows(count);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetDefaultColWidth(int32_t width) {
+  plain_.SetDefaultColWidth(width);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetDefaultRowHeight(int32_t height) {
+  plain_.SetDefaultRowHeight(height);
+  GeometryChanged();
+}
+
+void TDrawGridBase::SetColWidths(int32_t col, int32_t width) {
+  plain_.SetColWidths(col, width);
+  GeometryChanged();
 }
 
 void TDrawGridBase::SetRowHeights(int32_t row, int32_t height) {
-  if (row < 0 || row >= RowCount()) return;
-  height = std::max(height, 0);
-  if (rowHeights_[row] == height) return;
-  rowHeights_[row] = height;
-  UpdateScrollBars();
-  InvalidateGrid();
+  plain_.SetRowHeights(row, height);
+  GeometryChanged();
 }
 
 void TDrawGridBase::SetGridLineWidth(int32_t width) {
@@ -136,8 +158,8 @@ void TDrawGridBase::SetLineColor(const QColor& color) {
 }
 
 void TDrawGridBase::MoveCurrent(int32_t col, int32_t row) {
-  col = std::clamp(col, fixedCols_, ColCount() - 1);
-  row = std::clamp(row, fixedRows_, RowCount() - 1);
+  col = std::clamp(col, FirstCurrent(true), ColCount() - 1);
+  row = std::clamp(row, FirstCurrent(false), RowCount() - 1);
   if (current_ == TGridCoord{col, row}) return;
   InvalidateCell(current_.X, current_.Y);
   current_ = {col, row};
@@ -145,8 +167,8 @@ void TDrawGridBase::MoveCurrent(int32_t col, int32_t row) {
 }
 
 void TDrawGridBase::SetTopLeft(int32_t col, int32_t row) {
-  col = std::clamp(col, fixedCols_, std::max(fixedCols_, MaxTopLeft(true)));
-  row = std::clamp(row, fixedRows_, std::max(fixedRows_, MaxTopLeft(false)));
+  col = std::clamp(col, FixedCols(), std::max(FixedCols(), MaxTopLeft(true)));
+  row = std::clamp(row, FixedRows(), std::max(FixedRows(), MaxTopLeft(false)));
   if (col == leftCol_ && row == topRow_) return;
   leftCol_ = col;
   topRow_ = row;
@@ -157,67 +179,65 @@ void TDrawGridBase::SetTopLeft(int32_t col, int32_t row) {
 
 void TDrawGridBase::VisibleSpans(bool cols, int32_t first, int32_t limit,
                                  std::vector<Span>& out) const {
-  const std::vector<int32_t>& sizes = cols ? colWidths_ : rowHeights_;
-  const int32_t fixed = cols ? fixedCols_ : fixedRows_;
-  const int32_t count = static_cast<int32_t>(sizes.size());
+  const int32_t fixed = Fixed(cols);
+  const int32_t count = Count(cols);
   out.clear();
   int32_t pos = 0;
   auto add = [&](int32_t i) {
-    out.push_back({i, pos, sizes[i]});
-    if (sizes[i] > 0) pos += sizes[i] + gridLineWidth_;
+    const int32_t size = Size(cols, i);
+    out.push_back({i, pos, size});
+    if (size > 0) pos += size + gridLineWidth_;
   };
   for (int32_t i = 0; i < fixed && i < count; ++i) add(i);
   for (int32_t i = std::max(first, fixed); i < count && pos < limit; ++i) add(i);
 }
 
 int32_t TDrawGridBase::FixedExtent(bool cols) const {
-  const std::vector<int32_t>& sizes = cols ? colWidths_ : rowHeights_;
-  const int32_t fixed = cols ? fixedCols_ : fixedRows_;
   int32_t extent = 0;
-  for (int32_t i = 0; i < fixed; ++i)
-    if (sizes[i] > 0) extent += sizes[i] + gridLineWidth_;
+  for (int32_t i = 0; i < Fixed(cols); ++i)
+    if (Size(cols, i) > 0) extent += Size(cols, i) + gridLineWidth_;
   return extent;
 }
 
 // The first scrolling index from which the rest of the axis fits on screen.
 int32_t TDrawGridBase::MaxTopLeft(bool cols) const {
-  const std::vector<int32_t>& sizes = cols ? colWidths_ : rowHeights_;
-  const int32_t fixed = cols ? fixedCols_ : fixedRows_;
+  const int32_t fixed = Fixed(cols);
   const int32_t avail =
       (cols ? viewport()->width() : viewport()->height()) - FixedExtent(cols);
   int32_t used = 0;
-  int32_t i = static_cast<int32_t>(sizes.size()) - 1;
+  int32_t i = Count(cols) - 1;
   for (; i >= fixed; --i) {
-    const int32_t need = sizes[i] > 0 ? sizes[i] + gridLineWidth_ : 0;
-    if (used + need > avail && sizes[i] > 0) break;
+    const int32_t size = Size(cols, i);
+    const int32_t need = size > 0 ? size + gridLineWidth_ : 0;
+    if (used + need > avail && size > 0) break;
     used += need;
   }
-  return std::min<int32_t>(i + 1, static_cast<int32_t>(sizes.size()) - 1);
+  return std::min<int32_t>(i + 1, Count(cols) - 1);
 }
 
 void TDrawGridBase::UpdateScrollBars() {
   if (updatingBars_) return;
   updatingBars_ = true;
-  const int32_t maxLeft = std::max(fixedCols_, MaxTopLeft(true));
-  const int32_t maxTop = std::max(fixedRows_, MaxTopLeft(false));
-  leftCol_ = std::clamp(leftCol_, fixedCols_, maxLeft);
-  topRow_ = std::clamp(topRow_, fixedRows_, maxTop);
+  const int32_t maxLeft = std::max(FixedCols(), MaxTopLeft(true));
+  const int32_t maxTop = std::max(FixedRows(), MaxTopLeft(false));
+  leftCol_ = std::clamp(leftCol_, FixedCols(), maxLeft);
+  topRow_ = std::clamp(topRow_, FixedRows(), maxTop);
   std::vector<Span> spans;
   VisibleSpans(true, leftCol_, viewport()->width(), spans);
-  horizontalScrollBar()->setRange(0, maxLeft - fixedCols_);
-  horizontalScrollBar()->setPageStep(std::max<int32_t>(1, int32_t(spans.size()) - fixedCols_ - 1));
-  horizontalScrollBar()->setValue(leftCol_ - fixedCols_);
+  horizontalScrollBar()->setRange(0, maxLeft - FixedCols());
+  horizontalScrollBar()->setPageStep(std::max<int32_t>(1, int32_t(spans.size()) - FixedCols() - 1));
+  horizontalScrollBar()->setValue(leftCol_ - FixedCols());
   VisibleSpans(false, topRow_, viewport()->height(), spans);
-  verticalScrollBar()->setRange(0, maxTop - fixedRows_);
-  verticalScrollBar()->setPageStep(std::max<int32_t>(1, int32_t(spans.size()) - fixedRows_ - 1));
-  verticalScrollBar()->setValue(topRow_ - fixedRows_);
+  verticalScrollBar()->setRange(0, maxTop - FixedRows());
+  verticalScrollBar()->setPageStep(std::max<int32_t>(1, int32_t(spans.size()) - FixedRows() - 1));
+  verticalScrollBar()->setValue(topRow_ - FixedRows());
   updatingBars_ = false;
 }
 
 void TDrawGridBase::scrollContentsBy(int, int) {
   if (updatingBars_) return;
-  const int32_t col = fixedCols_ + horizontalScrollBar()->value();
-  const int32_t row = fixedRows_ + verticalScrollBar()->value();
+  const int32_t col = FixedCols() + horizontalScrollBar()->value();
+  const int32_t row = FixedRows() + verticalScrollBar()->value();
   if (col == leftCol_ && row == topRow_) return;
   leftCol_ = col;
   topRow_ = row;
@@ -281,13 +301,18 @@ void TDrawGridBase::InvalidateCell(int32_t col, int32_t row) {
 
 void TDrawGridBase::InvalidateGrid() { viewport()->update(); }
 
+int64_t TDrawGridBase::Extent(bool cols) const {
+  int64_t extent = 0;
+  for (int32_t i = 0, n = Count(cols); i < n; ++i)
+    if (const int32_t size = Size(cols, i); size > 0) extent += size + gridLineWidth_;
+  return extent;
+}
+
 QSize TDrawGridBase::GridExtent() const {
-  int32_t w = 0, h = 0;
-  for (int32_t s : colWidths_)
-    if (s > 0) w += s + gridLineWidth_;
-  for (int32_t s : rowHeights_)
-    if (s > 0) h += s + gridLineWidth_;
-  return {w, h};
+  // 64 bits: a big grid is wider than an int can say.
+  const int64_t width = Extent(true), height = Extent(false);
+  return {static_cast<int>(std::min<int64_t>(width, INT_MAX)),
+          static_cast<int>(std::min<int64_t>(height, INT_MAX))};
 }
 
 QSize TDrawGridBase::sizeHint() const {
@@ -299,7 +324,7 @@ QSize TDrawGridBase::sizeHint() const {
 void TDrawGridBase::PaintWhole(QPainter& painter) {
   const QSize e = GridExtent();
   // A picture of the grid, not of its state on screen: no current cell.
-  Paint(painter, fixedCols_, fixedRows_, QRect(QPoint(0, 0), e), e, false);
+  Paint(painter, FixedCols(), FixedRows(), QRect(QPoint(0, 0), e), e, false);
 }
 
 void TDrawGridBase::PaintAfterCells(QPainter&, const QRect&) {}
@@ -328,9 +353,10 @@ void TDrawGridBase::Paint(QPainter& painter, int32_t leftCol, int32_t topRow, co
       if (c.size <= 0 || c.start > area.right() || c.start + c.size <= area.left()) continue;
       const QRect rect(c.start, r.start, c.size, r.size);
       TGridDrawState state = 0;
-      const bool fixed = c.index < fixedCols_ || r.index < fixedRows_;
+      const bool fixed = c.index < FixedCols() || r.index < FixedRows();
       if (fixed) state |= gdFixed;
-      else if (showCurrent && c.index == current_.X && r.index == current_.Y) {
+      // A fixed cell is current only when the keyboard took it there.
+      if (showCurrent && c.index == current_.X && r.index == current_.Y) {
         state |= gdSelected;
         if (hasFocus()) state |= gdFocused;
       }
@@ -346,13 +372,13 @@ void TDrawGridBase::Paint(QPainter& painter, int32_t leftCol, int32_t topRow, co
     const bool anyHorz = options_ & (goFixedHorzLine | goHorzLine);
     for (const Span& c : cols) {
       if (c.size <= 0 || !anyVert) continue;
-      const bool fixed = c.index < fixedCols_;
+      const bool fixed = c.index < FixedCols();
       if (!(options_ & (fixed ? goFixedVertLine : goVertLine))) continue;
       painter.fillRect(QRect(c.start + c.size, 0, gridLineWidth_, bottom + gridLineWidth_), lineColor_);
     }
     for (const Span& r : rows) {
       if (r.size <= 0 || !anyHorz) continue;
-      const bool fixed = r.index < fixedRows_;
+      const bool fixed = r.index < FixedRows();
       if (!(options_ & (fixed ? goFixedHorzLine : goHorzLine))) continue;
       painter.fillRect(QRect(0, r.start + r.size, right + gridLineWidth_, gridLineWidth_), lineColor_);
     }
@@ -385,11 +411,12 @@ void TDrawGridBase::mousePressEvent(QMouseEvent* event) {
       if (index < 0) continue;
       sizing_ = cols ? kSizingCol : kSizingRow;
       sizingIndex_ = index;
-      sizingOrigin_ = (cols ? p.x() - colWidths_[index] : p.y() - rowHeights_[index]);
+      sizingOrigin_ = (cols ? p.x() : p.y()) - Size(cols, index);
       return;
     }
     const TGridCoord c = MouseCoord(p);
-    if (c.X >= fixedCols_ && c.Y >= fixedRows_) MoveCurrent(c.X, c.Y);
+    // Only the keyboard takes the current cell onto fixed cells.
+    if (c.X >= FixedCols() && c.Y >= FixedRows()) MoveCurrent(c.X, c.Y);
   }
   if (!hasFocus()) setFocus(Qt::MouseFocusReason);
 }
@@ -397,11 +424,13 @@ void TDrawGridBase::mousePressEvent(QMouseEvent* event) {
 void TDrawGridBase::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   if (sizing_ == kSizingCol) {
-    SetColWidths(sizingIndex_, p.x() - sizingOrigin_);
+    geometry_->SetColWidths(sizingIndex_, p.x() - sizingOrigin_);
+    GeometryChanged();
     return;
   }
   if (sizing_ == kSizingRow) {
-    SetRowHeights(sizingIndex_, p.y() - sizingOrigin_);
+    geometry_->SetRowHeights(sizingIndex_, p.y() - sizingOrigin_);
+    GeometryChanged();
     return;
   }
   if (event->buttons() == Qt::NoButton) {
@@ -442,7 +471,7 @@ void TDrawGridBase::keyPressEvent(QKeyEvent* event) {
   int32_t col = current_.X, row = current_.Y;
   std::vector<Span> spans;
   VisibleSpans(false, topRow_, viewport()->height(), spans);
-  const int32_t page = std::max<int32_t>(1, int32_t(spans.size()) - fixedRows_ - 1);
+  const int32_t page = std::max<int32_t>(1, int32_t(spans.size()) - FixedRows() - 1);
   switch (event->key()) {
     case Qt::Key_Left: --col; break;
     case Qt::Key_Right: ++col; break;
@@ -451,8 +480,8 @@ void TDrawGridBase::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_PageUp: row -= page; break;
     case Qt::Key_PageDown: row += page; break;
     case Qt::Key_Home:
-      col = fixedCols_;
-      if (event->modifiers() & Qt::ControlModifier) row = fixedRows_;
+      col = FixedCols();
+      if (event->modifiers() & Qt::ControlModifier) row = FixedRows();
       break;
     case Qt::Key_End:
       col = ColCount() - 1;

@@ -5,7 +5,10 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cmath>
 
 #include "platform/gdi/Colors.h"
 #include "ui/HyGridWidget.h"
@@ -16,13 +19,39 @@ namespace {
 
 constexpr int kGlyph = TCustomHyGrid::kGlyphSize;
 
+// A line `thickness` grid pixels thick along one edge of `r` (Qt::LeftEdge:
+// down its left side, ...), snapped to whole device pixels. Under a
+// fractional scale a plain rectangle would cover one or two device pixels by
+// where it falls; snapped, every line of a thickness has one width.
+void FillLine(QPainter& painter, const QRect& r, Qt::Edge edge, int thickness, const QColor& color) {
+  const QTransform t = painter.deviceTransform();
+  if (t.isRotating() || t.m11() <= 0 || t.m22() <= 0) {
+    painter.fillRect(r, color);  // no pixel grid to snap to
+    return;
+  }
+  const auto snap = [](double v) { return std::floor(v + 0.5); };
+  double left = snap(t.m11() * r.left() + t.dx()), right = snap(t.m11() * (r.right() + 1) + t.dx());
+  double top = snap(t.m22() * r.top() + t.dy()), bottom = snap(t.m22() * (r.bottom() + 1) + t.dy());
+  const double across = std::max(1.0, snap(thickness * (edge == Qt::LeftEdge || edge == Qt::RightEdge ? t.m11() : t.m22())));
+  switch (edge) {
+    case Qt::LeftEdge: right = left + across; break;
+    case Qt::RightEdge: left = right - across; break;
+    case Qt::TopEdge: bottom = top + across; break;
+    case Qt::BottomEdge: top = bottom - across; break;
+  }
+  // A quarter pixel inside the device rectangle: whichever way the engine
+  // rounds, it covers exactly these pixels.
+  const QRectF device(left + 0.25, top + 0.25, right - left - 0.5, bottom - top - 0.5);
+  painter.fillRect(t.inverted().mapRect(device), color);
+}
+
 // 3D face edges of the classic desktop.
 void DrawRaisedEdge(QPainter& painter, const QRect& r) {
   if (r.width() < 2 || r.height() < 2) return;
-  painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), ToQColor(clBtnHighlight));
-  painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), ToQColor(clBtnHighlight));
-  painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), ToQColor(clBtnShadow));
-  painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), ToQColor(clBtnShadow));
+  FillLine(painter, r, Qt::TopEdge, 1, ToQColor(clBtnHighlight));
+  FillLine(painter, r, Qt::LeftEdge, 1, ToQColor(clBtnHighlight));
+  FillLine(painter, r, Qt::BottomEdge, 1, ToQColor(clBtnShadow));
+  FillLine(painter, r, Qt::RightEdge, 1, ToQColor(clBtnShadow));
 }
 
 QPixmap MakeGlyph(TGridGlyph glyph) {
@@ -197,18 +226,18 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
   // are the neighbours' (and the outer edge's) to draw.
   if (p.LineWidth > 0) {
     const QColor line = ToQColor(p.LineColor);
-    if (p.LeftEdge) painter.fillRect(QRect(rect.left(), rect.top(), p.LineWidth, rect.height()), line);
-    if (p.TopEdge) painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), p.LineWidth), line);
+    if (p.LeftEdge) FillLine(painter, rect, Qt::LeftEdge, p.LineWidth, line);
+    if (p.TopEdge) FillLine(painter, rect, Qt::TopEdge, p.LineWidth, line);
   }
 
   const QColor red(255, 0, 0);
   switch (p.Drop) {
     case TDropMark::InsertBefore:
-      painter.fillRect(QRect(rect.left(), rect.top(), 2, rect.height()), red);
+      FillLine(painter, rect, Qt::LeftEdge, 2, red);
       painter.drawPixmap(GlyphRect(rect, false).translated(2, 0), Glyph(glLeftArrow));
       break;
     case TDropMark::InsertAfter:
-      painter.fillRect(QRect(rect.right() - 1, rect.top(), 2, rect.height()), red);
+      FillLine(painter, rect, Qt::RightEdge, 2, red);
       painter.drawPixmap(GlyphRect(rect, true).translated(-2, 0), Glyph(glRightArrow));
       break;
     case TDropMark::Swap: {
@@ -225,7 +254,7 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
       break;
     }
     case TDropMark::InsertTop:
-      painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 2), red);
+      FillLine(painter, rect, Qt::TopEdge, 2, red);
       break;
     case TDropMark::None:
       break;
@@ -239,17 +268,30 @@ void THyGrid::PaintAfterCells(QPainter& painter, const QRect& cellArea) {
   const QColor line = ToQColor(model_->GridLineColor());
   // Closes the last column and row, whose own right and bottom lines fall
   // outside them.
-  painter.fillRect(QRect(cellArea.right() + 1, 0, w, cellArea.height() + w), line);
-  painter.fillRect(QRect(0, cellArea.bottom() + 1, cellArea.width() + w, w), line);
+  const QRect closed(0, 0, cellArea.width() + w, cellArea.height() + w);
+  FillLine(painter, closed, Qt::RightEdge, w, line);
+  FillLine(painter, closed, Qt::BottomEdge, w, line);
   if (model_->BorderStyle() == bsNone && !model_->HasOption(cgOutliner))
-    painter.fillRect(QRect(0, 0, w, cellArea.height()), line);
+    FillLine(painter, cellArea, Qt::LeftEdge, w, line);
 }
 
-QImage THyGrid::RenderImage() {
-  QSize size = GridExtent();
-  if (model_ && model_->Populated() && model_->HasOption(cgGridLines))
-    size += QSize(model_->GridLineWidth(), model_->GridLineWidth());
-  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+int64_t THyGrid::RenderExtent(bool cols) const {
+  int64_t extent = Extent(cols);
+  // The closing right and bottom lines.
+  if (model_ && model_->Populated() && model_->HasOption(cgGridLines)) extent += model_->GridLineWidth();
+  return std::max<int64_t>(extent, 1);
+}
+
+QSize THyGrid::RenderSize() const {
+  return {static_cast<int>(std::min<int64_t>(RenderExtent(true), INT_MAX)),
+          static_cast<int>(std::min<int64_t>(RenderExtent(false), INT_MAX))};
+}
+
+QImage THyGrid::RenderImage(double scale) {
+  const QSize size = RenderSize();
+  QImage image(QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale))),
+               QImage::Format_RGB32);
+  image.setDevicePixelRatio(scale);
   image.fill(ToQColor(model_ ? model_->Color() : clBtnFace));
   QPainter painter(&image);
   PaintWhole(painter);

@@ -48,7 +48,7 @@ protected:
       TCursorGuard() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
       ~TCursorGuard() { QGuiApplication::restoreOverrideCursor(); }
     } guard;
-    work();
+    work(*this);
   }
 };
 
@@ -128,7 +128,7 @@ void THyProgressDialog::customEvent(QEvent* event) {
 void THyProgressDialog::RunWork() {
   running_ = true;
   try {
-    if (work_) work_();
+    if (work_) work_(*this);
   } catch (...) {
     // Nothing may escape an event handler; Execute raises it again.
     capturedError_ = std::current_exception();
@@ -225,30 +225,14 @@ void THyProgressDialog::CheckCanceled() const {
   if (canceled_) RaiseUserCanceled();
 }
 
-void THyDialogProgress::ProgressStage(const std::string& text, int32_t max) {
-  if (THyProgressDialog* dialog = THyProgressDialog::Instance()) dialog->ProgressStage(text, max);
-}
-
-void THyDialogProgress::ProgressStatus(const std::string& text) {
-  if (THyProgressDialog* dialog = THyProgressDialog::Instance()) dialog->ProgressStatus(text);
-}
-
-void THyDialogProgress::ProgressCount(int64_t n) {
-  if (THyProgressDialog* dialog = THyProgressDialog::Instance()) dialog->ProgressCount(n);
-}
-
-void THyDialogProgress::ProgressStep() {
-  if (THyProgressDialog* dialog = THyProgressDialog::Instance()) dialog->ProgressStep();
-}
-
 void THyDialogProgress::Execute(const TWork& work) {
   // A build started while another one's dialog is up reports into that one.
-  if (THyProgressDialog::Instance()) {
-    work();
+  if (THyProgressDialog* open = THyProgressDialog::Instance()) {
+    work(*open);
     return;
   }
   // Freed on every path before the work's failure travels on.
-  auto dialog = std::make_unique<THyProgressDialog>();
+  auto dialog = std::make_unique<THyProgressDialog>(QApplication::activeWindow());
   dialog->RunWithProgress(work);
 }
 

@@ -76,16 +76,11 @@ private:
   int64_t lastPumpMs_ = 0;
 };
 
-// The build's progress when the dialog is wanted: each run creates a dialog,
-// runs the work in it and frees it. Its calls go to the dialog that exists
-// at the time and do nothing when there is none.
-class THyDialogProgress : public TCubeProgress {
-public:
-  void ProgressStage(const std::string& text, int32_t max) override;
-  void ProgressStatus(const std::string& text) override;
-  void ProgressCount(int64_t n) override;
-  void ProgressStep() override;
-
+// The build's progress when the dialog is wanted: each run creates a dialog
+// (over the active window), runs the work in it, handing the work the
+// dialog to report to, and frees it. Reports made to this object itself
+// go nowhere: the work reports to the dialog.
+class THyDialogProgress : public TSilentProgress {
 protected:
   void Execute(const TWork& work) override;
 };

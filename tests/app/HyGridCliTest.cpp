@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImageReader>
 
@@ -129,10 +131,102 @@ TEST_F(HyGridCli, DrawsTheGridIntoAPngOfItsFullSize) {
   EXPECT_EQ(size.height(), static_cast<int>(csv.size()) * 20 + 1);
   EXPECT_FALSE(std::filesystem::exists(png + ".tmp"));
 
-  // A file that cannot be written fails cleanly.
+  // A file that cannot be written fails cleanly, before the CSV is printed.
   const CliResult fail = Hycube("pivot " + Demo() + "--png " + folder_->Folder() + "/missing/dir/p.png");
   EXPECT_EQ(fail.status, 2);
   EXPECT_NE(fail.err.find("Cannot write the image file"), std::string::npos) << fail.err;
+  EXPECT_EQ(fail.out, "");
+  const CliResult folder = Hycube("pivot " + Demo() + "--png " + folder_->Folder());
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("it is a folder"), std::string::npos) << folder.err;
+  EXPECT_EQ(folder.out, "");
+}
+
+// Files in `folder` whose names end in ".tmp".
+std::vector<std::string> TempFiles(const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") found.push_back(entry.path().filename().string());
+  return found;
+}
+
+TEST_F(HyGridCli, RefusesAPictureAboveThePixelLimitBeforePrinting) {
+  const std::filesystem::path dir = folder_->Folder() + "/limit";
+  std::filesystem::create_directories(dir);
+  const std::string png = (dir / "big.png").string();
+  const CliResult run = Hycube("pivot " + Demo() + "--png " + png + " --png-max 100000");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("The picture of the grid would be 5677 x 7261 pixels"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("limit of 100000 pixels"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(std::filesystem::exists(png));
+  EXPECT_EQ(TempFiles(dir), std::vector<std::string>{});
+
+  for (const char* bad : {"0", "-5", "0x100", " 100", "600000000"}) {
+    const CliResult refused = Hycube("pivot " + Demo() + "--png " + png + " --png-max '" + bad + "'");
+    EXPECT_EQ(refused.status, 2) << bad;
+    EXPECT_NE(refused.err.find("is not a pixel count"), std::string::npos) << refused.err;
+  }
+  const CliResult enough = Hycube("pivot " + Demo() + "--png " + png + " --png-max 500000000");
+  EXPECT_EQ(enough.status, 0) << enough.err;
+  EXPECT_TRUE(std::filesystem::exists(png));
+}
+
+TEST_F(HyGridCli, HiddenSubtotalsAreNotPrinted) {
+  const CliResult run = Hycube("pivot " + Demo() + "--no-totals");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const Csv csv = ParseCsv(run.out);
+  ASSERT_GT(csv.size(), 2u);
+  // 54 customers, no total column; no subtotal row or grand total.
+  EXPECT_EQ(csv[0].size(), 3u + 54u);
+  for (size_t r = 0; r < csv.size(); ++r)
+    for (const std::string& field : csv[r]) EXPECT_NE(field, "Sum") << "row " << r;
+  // Each (month, payment) pair once: the rows the grid shows.
+  const CliResult all = Hycube("pivot " + Demo());
+  size_t shownWithTotals = 0;
+  for (const auto& row : ParseCsv(all.out)) shownWithTotals += row[1] != "Sum" && row[2] != "Sum";
+  EXPECT_EQ(csv.size(), shownWithTotals);
+}
+
+TEST_F(HyGridCli, PicturesWrittenAtOnceAndInterruptedLeaveNoTemporaryFile) {
+  const std::filesystem::path dir = folder_->Folder() + "/race";
+  std::filesystem::create_directories(dir);
+  const std::string png = (dir / "same.png").string();
+  // Two runs into one target: both pictures are whole, the last one stays.
+  const std::string command = std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null";
+  FILE* a = popen(command.c_str(), "r");
+  FILE* b = popen(command.c_str(), "r");
+  ASSERT_TRUE(a && b);
+  const int statusA = pclose(a), statusB = pclose(b);
+  EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0);
+  EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0);
+  QImageReader::setAllocationLimit(1024);  // megabytes: the whole demo grid
+  QImageReader reader(QString::fromStdString(png));
+  EXPECT_TRUE(reader.canRead());
+  EXPECT_FALSE(reader.read().isNull()) << reader.errorString().toStdString();
+  EXPECT_EQ(TempFiles(dir), std::vector<std::string>{});
+
+  // Stopped while it works: the temporary file goes with it.
+  std::filesystem::remove(png);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const std::string run = std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null 2>&1";
+    execl("/bin/sh", "sh", "-c", ("exec " + run).c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  bool sawTemp = false;
+  for (int i = 0; i < 20000 && !sawTemp; ++i) {
+    sawTemp = !TempFiles(dir).empty();
+    if (!sawTemp) usleep(200);
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(sawTemp);
+  EXPECT_EQ(TempFiles(dir), std::vector<std::string>{});
+  EXPECT_FALSE(std::filesystem::exists(png));
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ private:
     void ProgressStep() override { target_.ProgressStep(); }
 
   protected:
-    void Execute(const TWork& work) override { work(); }
+    void Execute(const TWork& work) override { work(*this); }
 
   private:
     TCubeProgress& target_;

@@ -63,49 +63,35 @@ TEST(ProgressStepper, EmptyStageNeverAdvancesAndEveryStageRestarts) {
 }
 
 // The record scan as the bin table does it: the counter every 4096 rows.
-void ScanRows(int64_t rows) {
-  ProgressStatus("Scanning data set values...");
+void ScanRows(TCubeProgress& progress, int64_t rows) {
+  progress.ProgressStatus("Scanning data set values...");
   for (int64_t row = 1; row <= rows; ++row) {
-    if (row % 4096 == 0) ProgressCount(row);
+    if (row % 4096 == 0) progress.ProgressCount(row);
   }
 }
 
-TEST(CubeProgress, FreeFunctionsDoNothingWithoutARunningProgress) {
-  ScriptedProgress progress;
-  progress.CancelAtCall(1);
-  EXPECT_EQ(CurrentProgress(), nullptr);
-  EXPECT_NO_THROW({
-    ProgressStage("Compress Dimensions...", 10);
-    ProgressStatus("x");
-    ProgressCount(4096);
-    ProgressStep();
-  });
-  EXPECT_TRUE(progress.Calls().empty());
-}
-
-TEST(CubeProgress, CurrentOnlyWhileRunningAndRestoredAfterFailure) {
+TEST(CubeProgress, EachRunHandsTheWorkItsOwnProgressAlsoWhenNested) {
   ScriptedProgress outer, inner;
-  outer.RunWithProgress([&] {
-    EXPECT_EQ(CurrentProgress(), &outer);
-    EXPECT_THROW(inner.RunWithProgress([&] {
-      EXPECT_EQ(CurrentProgress(), &inner);
-      ProgressStep();
+  outer.RunWithProgress([&](TCubeProgress& reportTo) {
+    EXPECT_EQ(&reportTo, &outer);
+    EXPECT_THROW(inner.RunWithProgress([&](TCubeProgress& nested) {
+      EXPECT_EQ(&nested, &inner);
+      nested.ProgressStep();
       throw EConvertError("bad");
     }),
                  EConvertError);
-    EXPECT_EQ(CurrentProgress(), &outer);
-    ProgressStep();
+    reportTo.ProgressStep();
   });
-  EXPECT_EQ(CurrentProgress(), nullptr);
   EXPECT_EQ(inner.CountOf(Kind::Step), 1);
   EXPECT_EQ(outer.CountOf(Kind::Step), 1);
+  EXPECT_EQ(outer.Runs(), 1);
 }
 
 TEST(CubeProgress, ScriptedCancelStopsTheScanAtTheNextReport) {
   ScriptedProgress progress;
   progress.CancelAtCount(10000);
   try {
-    progress.RunWithProgress([] { ScanRows(100000); });
+    progress.RunWithProgress([](TCubeProgress& p) { ScanRows(p, 100000); });
     FAIL() << "the scan was not cancelled";
   } catch (const EUserCanceled& e) {
     EXPECT_STREQ(e.what(), "User canceled DecisionCube population.");
@@ -115,15 +101,14 @@ TEST(CubeProgress, ScriptedCancelStopsTheScanAtTheNextReport) {
   EXPECT_EQ(progress.Calls()[0].text, "Scanning data set values...");
   EXPECT_EQ(progress.Calls()[1].n, 4096);
   EXPECT_EQ(progress.Calls()[3].n, 12288);
-  EXPECT_EQ(CurrentProgress(), nullptr);
 }
 
 TEST(CubeProgress, ScriptedCancelAtACallNumberAndAfterwards) {
   ScriptedProgress progress;
   progress.CancelAtCall(3);
-  EXPECT_THROW(progress.RunWithProgress([] {
-    ProgressStage("Compress Dimensions...", 5);
-    for (int i = 0; i < 5; ++i) ProgressStep();
+  EXPECT_THROW(progress.RunWithProgress([](TCubeProgress& p) {
+    p.ProgressStage("Compress Dimensions...", 5);
+    for (int i = 0; i < 5; ++i) p.ProgressStep();
   }),
                EUserCanceled);
   EXPECT_EQ(progress.Calls().size(), 3u);
@@ -135,12 +120,12 @@ TEST(CubeProgress, ScriptedCancelAtACallNumberAndAfterwards) {
 
 TEST(CubeProgress, RunWithProgressPassesOnTheWorksException) {
   TSilentProgress silent;
-  EXPECT_THROW(silent.RunWithProgress([] { throw EHyTestError("broken"); }), EHyTestError);
+  EXPECT_THROW(silent.RunWithProgress([](TCubeProgress&) { throw EHyTestError("broken"); }), EHyTestError);
   bool ran = false;
-  silent.RunWithProgress([&] {
+  silent.RunWithProgress([&](TCubeProgress& p) {
     ran = true;
-    EXPECT_EQ(CurrentProgress(), &silent);
-    ScanRows(50000);  // a silent progress never cancels
+    EXPECT_EQ(&p, &silent);
+    ScanRows(p, 50000);  // a silent progress never cancels
   });
   EXPECT_TRUE(ran);
 }
@@ -168,10 +153,10 @@ std::string TerminalOutput(TTerminalProgress::TMode mode, bool fail) {
   {
     TTerminalProgress progress(out, mode);
     try {
-      progress.RunWithProgress([&] {
-        ScanRows(8192);
-        ProgressStage("Compress Dimensions...", 4);
-        for (int i = 0; i < 4; ++i) ProgressStep();
+      progress.RunWithProgress([&](TCubeProgress& p) {
+        ScanRows(p, 8192);
+        p.ProgressStage("Compress Dimensions...", 4);
+        for (int i = 0; i < 4; ++i) p.ProgressStep();
         if (fail) throw EConvertError("broken");
       });
     } catch (const EConvertError&) {

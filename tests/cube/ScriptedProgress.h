@@ -62,7 +62,7 @@ public:
 protected:
   void Execute(const TWork& work) override {
     ++runs_;
-    work();
+    work(*this);
   }
 
 private:

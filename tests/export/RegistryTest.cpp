@@ -6,6 +6,8 @@
 
 #include "ExportTestSupport.h"
 #include "export/KyRExportIcon.h"
+#include "export/KyRExportPdf.h"
+#include "export/KyRExportPicture.h"
 #include "export/KyRExportText.h"
 #include "export/KyRExportTypes.h"
 
@@ -37,8 +39,12 @@ TEST(RegistryTest, TypesWithAClassMakeExportersTheOthersSaySo) {
   EXPECT_EQ(FindExportType("doc"), nullptr);
   const TKyRExportType* pdf = FindExportType("PDF");
   ASSERT_NE(pdf, nullptr);
-  EXPECT_FALSE(pdf->Available());
-  EXPECT_THROW(pdf->Create(), EKyRExportError);
+  EXPECT_NE(dynamic_cast<TKyRExportToPDF*>(pdf->Create().get()), nullptr);
+  EXPECT_NE(dynamic_cast<TKyRExportToTIFF*>(FindExportType("tiff")->Create().get()), nullptr);
+  TKyRExportType classless = *pdf;
+  classless.Factory = nullptr;
+  EXPECT_FALSE(classless.Available());
+  EXPECT_THROW(classless.Create(), EKyRExportError);
 }
 
 TEST(RegistryTest, RegisteringAClassFillsItsEntryInPlaceAndUnregisteringRemovesIt) {

@@ -350,5 +350,39 @@ TEST_F(HyGridCommandsTest, QuickMenuKeepsOnlyTheLatestEntries) {
   EXPECT_EQ(chosen, 3);
 }
 
+TEST_F(HyGridCommandsTest, GlyphCommandActsOnlyWhereAGlyphIs) {
+  Open();
+  EXPECT_FALSE(grid->GlyphCommand(0, 0));    // a data cell
+  EXPECT_FALSE(grid->GlyphCommand(-1, -1));  // Product: nothing after it on the rows
+  EXPECT_FALSE(grid->GlyphCommand(-2, 0));   // a label
+  EXPECT_TRUE(grid->GlyphCommand(-2, -1));   // Region's minus closes Product
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  EXPECT_TRUE(grid->GlyphCommand(-1, -1));  // and its plus opens it
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+  EXPECT_TRUE(grid->GlyphCommand(-1, -2));  // the column plus cell closes Year
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year-");
+}
+
+TEST_F(HyGridCommandsTest, AnchorsFindTheirCellAfterAPivot) {
+  Open();
+  // West, C: value 1 of Region, 2 of Product.
+  const TCustomHyGrid::TAxisAnchor westC = grid->AnchorAt(TDimAxis::Rows, 4);
+  ASSERT_EQ(westC.size(), 2u);
+  EXPECT_EQ(grid->CellText(-2, 3), "West");
+  EXPECT_EQ(grid->FindAnchor(TDimAxis::Rows, westC), 4);
+  // Product moved in front: the same pair lies elsewhere.
+  source->MoveDimension(TDimAxis::Rows, TDimAxis::Rows, true, 0, 1);
+  const int32_t pos = grid->FindAnchor(TDimAxis::Rows, westC);
+  ASSERT_GE(pos, 0);
+  EXPECT_EQ(grid->CellText(-1, pos), "West");
+  EXPECT_EQ(grid->AnchorAt(TDimAxis::Rows, pos).size(), 2u);
+  // Product closed: West's first row is what remains of it.
+  source->ToggleDimension(TDimAxis::Rows, 0, true);
+  EXPECT_EQ(grid->CellText(-1, grid->FindAnchor(TDimAxis::Rows, westC)), "West");
+  // Nothing of the anchor on the columns, and no anchor at all.
+  EXPECT_EQ(grid->FindAnchor(TDimAxis::Cols, westC), -1);
+  EXPECT_EQ(grid->FindAnchor(TDimAxis::Rows, {}), -1);
+}
+
 }  // namespace
 }  // namespace hy

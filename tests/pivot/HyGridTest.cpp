@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pivot/HyGrid.h"
+#include "pivot/HyGridTexts.h"
 #include "pivot/HyGridTestUtil.h"
 
 namespace hy {
@@ -395,6 +396,53 @@ TEST_F(HyGridTest, WideTextIsDrawnFromTheLeft) {
     p.Alignment = a;
     EXPECT_EQ(TCustomHyGrid::TextLeft(p, 100, 180, 90), 102) << a;
   }
+}
+
+// Every data cell against the source's own, unremembered answer.
+void ExpectDataTextsFromTheSource(const TCustomHyGrid& grid, const THySource& source,
+                                  const std::string& format) {
+  for (int32_t y = 0; y < source.RowCount(); ++y)
+    for (int32_t x = 0; x < source.ColCount(); ++x) {
+      const std::string expected = format.empty() ? source.GetCellText(y, x)
+                                                  : FormatDisplayValue(source.GetCellValue(y, x), format);
+      ASSERT_EQ(grid.CellText(x, y), expected) << x << "," << y;
+    }
+}
+
+TEST_F(HyGridTest, RememberedTextsFollowPivotsSummariesFormatsAndRebuilds) {
+  AddItem("Orders", "Amount", dimCount);
+  Open();
+  source->SetSummaryCount(2);
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+  // Read twice: the second pass reads what the first remembered.
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  source->SetCurrentSummary(1);
+  ASSERT_EQ(grid->CellText(0, 0), "1");
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+  source->SetCurrentSummary(0);
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  source->MoveDimension(TDimAxis::Rows, TDimAxis::Cols, true, 0, 1);  // Product across
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+  source->ToggleDimension(TDimAxis::Rows, 0, true);  // Region closed
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  TDisplayDim* summary = grid->SummaryDisplayDim();
+  ASSERT_NE(summary, nullptr);
+  summary->SetFormat("#,##0.0");
+  EXPECT_EQ(grid->CellText(grid->ColCount() - grid->FixedCols() - 1, 0), "45.0");
+  ExpectDataTextsFromTheSource(*grid, *source, "#,##0.0");
+  summary->SetFormat("");
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  // A rebuilt cube over changed rows shows the new values.
+  cube->SetActive(false);
+  db.Exec("UPDATE sales SET Amount = Amount * 2");
+  cube->SetActive(true);
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+  EXPECT_EQ(grid->CellText(grid->ColCount() - grid->FixedCols() - 1, grid->RowCount() - grid->FixedRows() - 1),
+            "90.00");
 }
 
 }  // namespace

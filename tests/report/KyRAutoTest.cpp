@@ -168,6 +168,13 @@ TEST_F(GridReport, AutoFitScalesColumnsOntoOneSheetEndingAtTheRightMargin) {
   EXPECT_LT(grid.Columns()[0].Width, 100);
   for (size_t i = 1; i < grid.Columns().size(); ++i)
     EXPECT_EQ(grid.Columns()[i].Left, grid.Columns()[i - 1].Left + grid.Columns()[i - 1].Width + 4);
+
+  // Many columns: the gaps alone take a third of the page, still one sheet.
+  grid.Widths.assign(30, 40);
+  grid.Prepare();
+  EXPECT_EQ(grid.BarCount(), 1);
+  EXPECT_EQ(grid.Columns().back().Left + grid.Columns().back().Width + grid.GapHorizontal(), 380);
+  for (const TColumnInfo& c : grid.Columns()) EXPECT_NEAR(c.Width, (380 - 30 * 4) / 30, 1);
 }
 
 TEST_F(GridReport, PriceListColoursRowsAlternatelyAndAddsAPixelBetweenRows) {
@@ -354,11 +361,6 @@ TEST_F(GridReport, RowsAreAsHighAsTheirTallestWrappedCell) {
   EXPECT_TRUE(Has(words, "second"));
 }
 
-}  // namespace
-}  // namespace hy
-
-namespace hy {
-namespace {
 
 TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   grid.PrinterSetting().SetPaperSizeWidth(1500);
@@ -366,6 +368,47 @@ TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   grid.Prepare();
   EXPECT_EQ(grid.BarCount(), 1);
   EXPECT_EQ(grid.FindPage(0, 0)->RightMargin(), 10);
+}
+
+
+TEST_F(GridReport, DrawTextHookAndHighLightsReachEveryCell) {
+  grid.SetHeader({});
+  grid.SetFooter({});
+  grid.SetOnDrawText([](TMetafileCanvas&, std::string& text, const TRect&, uint16_t&, int32_t& height,
+                        bool& drawDefault) {
+    if (text == "r1c1") text = "changed";
+    if (text == "r2c2") {
+      drawDefault = false;
+      height = 5;
+    }
+  });
+  TKyRHighLight* highLight = grid.HighLights().Add();
+  highLight->SetExpression("PageNo = 1");
+  highLight->SetColor(clYellow);
+  TFont bold = highLight->Font();
+  bold.SetStyle(fsBold);
+  highLight->SetFont(bold);
+  grid.Prepare();
+  const std::vector<std::string> words = Words(0, 0);
+  EXPECT_TRUE(Has(words, "changed"));
+  EXPECT_FALSE(Has(words, "r1c1"));
+  EXPECT_FALSE(Has(words, "r2c2"));
+  EXPECT_TRUE(Has(words, "r2c1"));
+  bool yellow = false, boldFont = false;
+  EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
+    if (r.Type == emf::EMR_CREATEBRUSHINDIRECT) yellow = yellow || ReadCreateBrush(r).Color == clYellow;
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+  });
+  EXPECT_TRUE(yellow);
+  EXPECT_TRUE(boldFont);
+
+  highLight->SetExpression("PageNo = 7");  // holds on no page
+  grid.Prepare();
+  boldFont = false;
+  EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+  });
+  EXPECT_FALSE(boldFont);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "pivot/HyGridTestUtil.h"
 #include "ui/HyGridWidget.h"
 #include "ui/HyGridWidgetBase.h"
+#include "ui/HyGridWidgetTestUtil.h"
 
 namespace hy {
 namespace {
@@ -113,7 +114,7 @@ TEST_F(GridBaseTest, SizingAColumnFromTheFixedRow) {
   EXPECT_EQ(grid.Row(), 2);
 }
 
-class HyGridWidgetTest : public ::testing::Test, public test::SalesCube {
+class HyGridWidgetTest : public ::testing::Test, public test::SalesCube, public test::GridDriver {
 protected:
   void SetUp() override {
     App();
@@ -127,35 +128,6 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowExposed(widget.get()));
   }
   void TearDown() override { widget.reset(); }
-
-  // A point in the cell at data coordinates (x, y): `fraction` of its width.
-  QPoint At(int32_t x, int32_t y, double fraction = 0.5) const {
-    const QRect r = widget->CellRect(x + model->FixedCols(), y + model->FixedRows());
-    EXPECT_FALSE(r.isEmpty()) << x << "," << y;
-    return QPoint(r.left() + int(r.width() * fraction), r.center().y());
-  }
-  void Click(QPoint p, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(widget->viewport(), button, Qt::NoModifier, p);
-  }
-  void DragTo(QPoint from, QPoint to) {
-    QWidget* vp = widget->viewport();
-    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, from);
-    ASSERT_TRUE(model->Dragging());
-    QTest::mouseMove(vp, (from + to) / 2);
-    QTest::mouseMove(vp, to);
-    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, to);
-    EXPECT_FALSE(model->Dragging());
-  }
-  QAction* MenuAction(const QString& text) {
-    QMenu* menu = widget->PopupMenu();
-    if (!menu) return nullptr;
-    for (QAction* a : menu->actions())
-      if (a->text() == text) return a;
-    return nullptr;
-  }
-
-  std::unique_ptr<THyGrid> widget;
-  TCustomHyGrid* model = nullptr;
 };
 
 TEST_F(HyGridWidgetTest, TheBaseMirrorsTheModelsShape) {
@@ -314,6 +286,166 @@ TEST_F(HyGridWidgetTest, PaintsCellsInTheirColours) {
   EXPECT_EQ(at(1, 2, 40, 0), QColor(0, 0, 0));         // but above it
   if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
     image.save(QString::fromStdString(std::string(dir) + "/grid-widget.png"));
+}
+
+// Lengths of the runs of exactly `ink` along a line of the image.
+std::vector<int> InkRuns(const QImage& image, bool vertical, int at, int from, QColor ink) {
+  std::vector<int> runs;
+  int run = 0;
+  const int end = vertical ? image.height() : image.width();
+  for (int i = from; i < end; ++i) {
+    const QColor c = vertical ? image.pixelColor(at, i) : image.pixelColor(i, at);
+    if (c == ink) {
+      ++run;
+    } else if (run) {
+      runs.push_back(run);
+      run = 0;
+    }
+  }
+  if (run) runs.push_back(run);
+  return runs;
+}
+
+// The sales grid's data area, drawn `scale` device pixels to a grid pixel
+// with texts in blue: every black line, across and down, is as thick as
+// the scale rounded.
+void ExpectEvenGridLines(const QImage& image, double scale, const std::string& name) {
+  if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+    image.save(QString::fromStdString(std::string(dir) + "/" + name + "-" +
+                                      std::to_string(int(scale * 100)) + ".png"));
+  // Down a data column left of its text, and along a data row under it.
+  const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
+  const std::vector<int> horizontal =
+      InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
+  const std::vector<int> vertical = InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
+  ASSERT_EQ(horizontal.size(), 8u) << scale;  // 7 data rows and the bottom edge
+  ASSERT_EQ(vertical.size(), 4u) << scale;    // 3 data columns and the right edge
+  const int width = std::max(1, int(std::lround(scale)));
+  for (int run : horizontal) EXPECT_EQ(run, width) << "horizontal line at scale " << scale;
+  for (int run : vertical) EXPECT_EQ(run, width) << "vertical line at scale " << scale;
+}
+
+void BlueTexts(TCustomHyGrid& model) {
+  for (TFont* font : {&model.CaptionFont(), &model.DataFont(), &model.LabelFont(),
+                      &model.LabelSumFont(), &model.Font()})
+    font->SetColor(0xFF0000);
+}
+
+TEST_F(HyGridWidgetTest, GridLinesHaveOneWidthAtAFractionalScale) {
+  BlueTexts(*model);
+  for (double scale : {1.0, 1.25, 1.5, 1.75, 2.0})
+    ExpectEvenGridLines(widget->RenderImage(scale), scale, "grid-scale");
+}
+
+// Run again by CTest under QT_SCALE_FACTOR 1.25 and 1.5.
+TEST_F(HyGridWidgetTest, GridLinesOnScreenHaveOneWidth) {
+  BlueTexts(*model);
+  // The whole window: the viewport sits inside the frame, at a fractional
+  // device position under a fractional scale.
+  const QPixmap shot = widget->grab();
+  const double scale = shot.devicePixelRatio();
+  const QPoint origin = widget->viewport()->mapTo(widget.get(), QPoint(0, 0)) * scale;
+  ExpectEvenGridLines(shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y()))),
+                      scale, "grid-screen");
+}
+
+// A grid too small to show the whole cross-tab.
+class SmallGridWidgetTest : public HyGridWidgetTest {
+protected:
+  void SetUp() override {
+    HyGridWidgetTest::SetUp();
+    widget->resize(330, 110);
+    QCoreApplication::processEvents();
+  }
+  void Shoot(const char* name) {
+    if (const char* dir = std::getenv("HY_SCREENSHOT_DIR"))
+      widget->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+  }
+  // The label of the first data row on screen, at a row label level.
+  std::string TopRowLabel(int32_t x) const {
+    return model->CellText(x, widget->TopRow() - model->FixedRows());
+  }
+};
+
+TEST_F(SmallGridWidgetTest, APivotAtTheTopLeftStaysThere) {
+  Shoot("pivot-before");
+  DragTo(At(0, -2), At(-1, -1, 0.9));  // Year to the rows, after Product
+  Shoot("pivot-after");
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ Year+ | ");
+  EXPECT_EQ(widget->FixedRows(), 1);
+  // The first data row and the captions are on screen.
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+  EXPECT_EQ(widget->LeftCol(), widget->FixedCols());
+  EXPECT_FALSE(widget->CellRect(widget->FixedCols(), widget->FixedRows()).isEmpty());
+  EXPECT_EQ(model->CellText(-3, 0), "East");
+
+  Click(At(-1, -1, 0.9));  // Year's caption: nothing after it; the plus cell closes all
+  Click(At(-4, -1));
+  EXPECT_EQ(test::Pivot(*source), "Region- Product- Year- | ");
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+  EXPECT_EQ(widget->LeftCol(), widget->FixedCols());
+}
+
+TEST_F(SmallGridWidgetTest, AScrolledViewKeepsItsFirstRowAcrossAPivot) {
+  widget->SetTopRow(model->FixedRows() + 3);  // West, A
+  ASSERT_EQ(TopRowLabel(-2), "West");
+  Shoot("scrolled-before");
+  widget->MoveCurrent(model->FixedCols() + 1, model->FixedRows() + 4);
+  Click(At(-2, -1, 0.9));  // Region's right quarter closes Product
+  Shoot("scrolled-after");
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  EXPECT_EQ(TopRowLabel(-1), "West");
+  // The current cell went with the view.
+  EXPECT_EQ(widget->Row(), widget->TopRow());
+  EXPECT_EQ(widget->Col(), widget->LeftCol());
+  // And back: West's first row again.
+  Click(At(-1, -1, 0.9));
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+  EXPECT_EQ(TopRowLabel(-2), "West");
+  EXPECT_EQ(TopRowLabel(-1), "A");
+
+  // A pivot that removes the row dimensions goes to the top.
+  widget->SetTopRow(model->FixedRows() + 3);
+  DragTo(At(-2, -1), At(0, -2, 0.9));  // Region to the columns
+  DragTo(At(-1, -1), At(1, -3, 0.9));  // and Product
+  EXPECT_EQ(test::Pivot(*source), " | Year+ Region+ Product+");
+  EXPECT_EQ(widget->TopRow(), widget->FixedRows());
+}
+
+TEST_F(SmallGridWidgetTest, TheKeyboardOpensMenusAndGlyphs) {
+  widget->setFocus();
+  // From the first data cell, Left and Up reach the labels and captions.
+  widget->MoveCurrent(model->FixedCols(), model->FixedRows());
+  QTest::keyClick(widget.get(), Qt::Key_Left);
+  QTest::keyClick(widget.get(), Qt::Key_Up);
+  EXPECT_EQ(widget->Col(), model->FixedCols() - 1);
+  EXPECT_EQ(widget->Row(), model->FixedRows() - 1);  // Product's caption
+
+  QTest::keyClick(widget.get(), Qt::Key_Menu);
+  ASSERT_NE(widget->PopupMenu(), nullptr);
+  EXPECT_TRUE(widget->PopupMenu()->isVisible());
+  ASSERT_NE(MenuAction("Display Data Only"), nullptr);
+  widget->PopupMenu()->close();
+
+  QTest::keyClick(widget.get(), Qt::Key_Left);  // Region's caption, whose minus closes Product
+  QTest::keyClick(widget.get(), Qt::Key_Return);
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product- | Year+");
+  QTest::keyClick(widget.get(), Qt::Key_Return);  // its plus opens it again
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
+
+  // Shift+F10 on a label offers the drill; on a data cell the general menu.
+  widget->MoveCurrent(model->FixedCols() - 2, model->FixedRows() + 3);
+  QTest::keyClick(widget.get(), Qt::Key_F10, Qt::ShiftModifier);
+  ASSERT_NE(MenuAction("Drill in to this value"), nullptr);
+  widget->PopupMenu()->close();
+  widget->MoveCurrent(model->FixedCols() + 1, model->FixedRows() + 1);
+  QTest::keyClick(widget.get(), Qt::Key_Menu);
+  ASSERT_NE(MenuAction("Subtotals on/off"), nullptr);
+  EXPECT_TRUE(widget->PopupMenu()->isVisible());
+  widget->PopupMenu()->close();
+  // Enter on a cell without a glyph changes nothing.
+  QTest::keyClick(widget.get(), Qt::Key_Return);
+  EXPECT_EQ(test::Pivot(*source), "Region+ Product+ | Year+");
 }
 
 }  // namespace

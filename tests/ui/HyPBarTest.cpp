@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <string>
 
@@ -25,7 +26,6 @@ protected:
   void SetUp() override { App(); }
   void TearDown() override {
     EXPECT_EQ(THyProgressDialog::Instance(), nullptr);
-    EXPECT_EQ(CurrentProgress(), nullptr);
   }
 
   // The dialog running the current work; fails the test when there is none.
@@ -43,14 +43,14 @@ TEST_F(HyPBarTest, WorkStartsOnlyOnceTheDialogIsOnScreen) {
   ASSERT_NE(dynamic_cast<THyDialogProgress*>(progress.get()), nullptr);
   EXPECT_EQ(THyProgressDialog::Instance(), nullptr);  // created by the run, not before
   bool ran = false;
-  progress->RunWithProgress([&] {
+  progress->RunWithProgress([&](TCubeProgress& reportTo) {
     ran = true;
     THyProgressDialog& dialog = Dialog();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_TRUE(dialog.isModal());
     EXPECT_TRUE(dialog.Running());
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Building data store...");
-    EXPECT_EQ(CurrentProgress(), &dialog);  // the calls of the work reach the dialog
+    EXPECT_EQ(&reportTo, &dialog);  // the work reports to the dialog
   });
   EXPECT_TRUE(ran);
 }
@@ -59,11 +59,11 @@ TEST_F(HyPBarTest, CancelClickStopsTheWorkAtItsNextCallAndAnotherRunFollows) {
   auto progress = MakeBuildProgress(true);
   int64_t reached = 0;
   try {
-    progress->RunWithProgress([&] {
-      ProgressStatus("Scanning data set values...");
+    progress->RunWithProgress([&](TCubeProgress& p) {
+      p.ProgressStatus("Scanning data set values...");
       for (int64_t row = 1; row <= 1000000; ++row) {
         reached = row;
-        ProgressCount(row);
+        p.ProgressCount(row);
         if (row == 5) Dialog().CancelButton()->click();
       }
     });
@@ -79,9 +79,9 @@ TEST_F(HyPBarTest, CancelClickStopsTheWorkAtItsNextCallAndAnotherRunFollows) {
 
   // A fresh dialog: not cancelled, the work runs to its end.
   int64_t counted = 0;
-  EXPECT_NO_THROW(progress->RunWithProgress([&] {
+  EXPECT_NO_THROW(progress->RunWithProgress([&](TCubeProgress& p) {
     EXPECT_FALSE(Dialog().Canceled());
-    for (int64_t row = 4096; row <= 40960; row += 4096) ProgressCount(counted = row);
+    for (int64_t row = 4096; row <= 40960; row += 4096) p.ProgressCount(counted = row);
   }));
   EXPECT_EQ(counted, 40960);
 }
@@ -89,22 +89,22 @@ TEST_F(HyPBarTest, CancelClickStopsTheWorkAtItsNextCallAndAnotherRunFollows) {
 TEST_F(HyPBarTest, PendingEventsRunAtEveryCall) {
   auto progress = MakeBuildProgress(true);
   // A click that waits in the event queue is seen at the next count.
-  EXPECT_THROW(progress->RunWithProgress([&] {
+  EXPECT_THROW(progress->RunWithProgress([&](TCubeProgress& p) {
     QMetaObject::invokeMethod(Dialog().CancelButton(), &QPushButton::click, Qt::QueuedConnection);
-    ProgressCount(1);
+    p.ProgressCount(1);
     ADD_FAILURE() << "the queued click was not seen";
   }),
                EUserCanceled);
 
   // Escape while working cancels but keeps the dialog up until the work stops.
   bool visibleAfterEscape = false;
-  EXPECT_THROW(progress->RunWithProgress([&] {
-    ProgressStage("Compress Dimensions...", 100000);
+  EXPECT_THROW(progress->RunWithProgress([&](TCubeProgress& p) {
+    p.ProgressStage("Compress Dimensions...", 100000);
     QCoreApplication::postEvent(&Dialog(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     QCoreApplication::processEvents();
     visibleAfterEscape = Dialog().isVisible();
-    for (int i = 0; i < 10; ++i) ProgressStep();
+    for (int i = 0; i < 10; ++i) p.ProgressStep();
   }),
                EUserCanceled);
   EXPECT_TRUE(visibleAfterEscape);
@@ -113,7 +113,7 @@ TEST_F(HyPBarTest, PendingEventsRunAtEveryCall) {
 TEST_F(HyPBarTest, ExceptionOfTheWorkIsRaisedAfterTheDialogIsGone) {
   auto progress = MakeBuildProgress(true);
   try {
-    progress->RunWithProgress([] { throw EConvertError("'x' is not a valid integer value"); });
+    progress->RunWithProgress([](TCubeProgress&) { throw EConvertError("'x' is not a valid integer value"); });
     FAIL() << "nothing raised";
   } catch (const EConvertError& e) {
     EXPECT_EQ(THyProgressDialog::Instance(), nullptr);
@@ -123,23 +123,48 @@ TEST_F(HyPBarTest, ExceptionOfTheWorkIsRaisedAfterTheDialogIsGone) {
 
 TEST_F(HyPBarTest, OneDialogAtATime) {
   auto progress = MakeBuildProgress(true);
-  progress->RunWithProgress([&] {
+  progress->RunWithProgress([&](TCubeProgress&) {
     THyProgressDialog* outer = &Dialog();
     EXPECT_THROW(THyProgressDialog second, EAssertionFailed);
     EXPECT_EQ(THyProgressDialog::Instance(), outer);
     // A build started inside another reports into the dialog already up.
-    MakeBuildProgress(true)->RunWithProgress([&] {
+    MakeBuildProgress(true)->RunWithProgress([&](TCubeProgress& p) {
       EXPECT_EQ(THyProgressDialog::Instance(), outer);
-      ProgressCount(7);
+      EXPECT_EQ(&p, outer);
+      p.ProgressCount(7);
     });
     EXPECT_EQ(Text(outer->LabCount()), "7");
   });
 }
 
+TEST_F(HyPBarTest, TitleBarWithoutButtonsOverTheActiveWindowAndEscapeCancels) {
+  QWidget main;
+  main.resize(300, 200);
+  main.show();
+  QApplication::setActiveWindow(&main);
+  ASSERT_EQ(QApplication::activeWindow(), &main);
+  auto progress = MakeBuildProgress(true);
+  EXPECT_THROW(progress->RunWithProgress([&](TCubeProgress& p) {
+    THyProgressDialog& dialog = Dialog();
+    const Qt::WindowFlags flags = dialog.windowHandle()->flags();
+    EXPECT_TRUE(flags & Qt::WindowTitleHint);
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowContextHelpButtonHint));
+    // A dialog of the main window: window managers give such transient
+    // dialogs no minimize or maximize button.
+    EXPECT_EQ(dialog.windowHandle()->transientParent(), main.windowHandle());
+    EXPECT_EQ(dialog.windowModality(), Qt::ApplicationModal);
+    QCoreApplication::postEvent(&dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    for (int i = 0; i < 100; ++i) p.ProgressCount(i);
+  }),
+               EUserCanceled);
+}
+
 TEST_F(HyPBarTest, LayoutPlacementAndStages) {
   auto progress = MakeBuildProgress(true);
   const std::string folder = ::testing::TempDir();
-  progress->RunWithProgress([&] {
+  progress->RunWithProgress([&](TCubeProgress& p) {
     THyProgressDialog& dialog = Dialog();
     EXPECT_EQ(dialog.size(), QSize(394, 116));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
@@ -150,11 +175,11 @@ TEST_F(HyPBarTest, LayoutPlacementAndStages) {
     EXPECT_EQ(dialog.LabCount()->geometry(), QRect(342, 24, 42, 13));
     EXPECT_TRUE(dialog.LabCount()->alignment() & Qt::AlignRight);
 
-    ProgressStatus("Scanning data set values...");
+    p.ProgressStatus("Scanning data set values...");
     EXPECT_FALSE(dialog.ProgressBar()->isVisible());
     EXPECT_TRUE(dialog.LabStatus()->isVisible());
     EXPECT_EQ(Text(dialog.LabCount()), "0");
-    ProgressCount(12288);
+    p.ProgressCount(12288);
     EXPECT_EQ(Text(dialog.LabCount()), "12288");
     // The status reads in full and stays clear of the counter.
     EXPECT_EQ(Text(dialog.LabStatus()), "Scanning data set values...");
@@ -162,19 +187,19 @@ TEST_F(HyPBarTest, LayoutPlacementAndStages) {
     EXPECT_LE(dialog.LabStatus()->geometry().right(), 342);
     EXPECT_TRUE(dialog.grab().save(QString::fromStdString(folder + "hypbar_status.png")));
 
-    ProgressStage("Compress Dimensions...", 2000);
+    p.ProgressStage("Compress Dimensions...", 2000);
     EXPECT_TRUE(dialog.ProgressBar()->isVisible());
     EXPECT_FALSE(dialog.LabCount()->isVisible());
     EXPECT_EQ(dialog.ProgressBar()->maximum(), 2000);
     EXPECT_EQ(dialog.ProgressBar()->value(), 1);
-    for (int i = 0; i < 1000; ++i) ProgressStep();
+    for (int i = 0; i < 1000; ++i) p.ProgressStep();
     EXPECT_EQ(dialog.ProgressBar()->value(), 1001);
     const QPixmap shot = dialog.grab();
     EXPECT_EQ(shot.size(), QSize(394, 116) * shot.devicePixelRatio());
     EXPECT_TRUE(shot.save(QString::fromStdString(folder + "hypbar_stage.png")));
 
     // A long text is cut to the dialog's width, not past it.
-    ProgressStage(std::string(200, 'W'), 10);
+    p.ProgressStage(std::string(200, 'W'), 10);
     EXPECT_LE(dialog.LabStatus()->geometry().right(), 394 - 8);
   });
 }
@@ -182,11 +207,11 @@ TEST_F(HyPBarTest, LayoutPlacementAndStages) {
 TEST_F(HyPBarTest, WithoutTheDialogTheBuildRunsSilentlyUnderTheBusyCursor) {
   auto progress = MakeBuildProgress(false);
   EXPECT_EQ(dynamic_cast<THyDialogProgress*>(progress.get()), nullptr);
-  EXPECT_THROW(progress->RunWithProgress([] {
+  EXPECT_THROW(progress->RunWithProgress([](TCubeProgress& p) {
     EXPECT_EQ(THyProgressDialog::Instance(), nullptr);
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    for (int64_t row = 4096; row <= 40960; row += 4096) ProgressCount(row);  // never cancels
+    for (int64_t row = 4096; row <= 40960; row += 4096) p.ProgressCount(row);  // never cancels
     throw EConvertError("late failure");
   }),
                EConvertError);

@@ -1,5 +1,6 @@
 // `hycube eval`: the report's expression evaluator on the command line.
-//   hycube eval EXPR [--db FILE --table NAME | --alias NAME --table FILE] [--var NAME=VALUE]...
+//   hycube eval EXPR [--db FILE --table NAME | --alias NAME --table FILE | --csv FILE]
+//               [--var NAME=VALUE]...
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -19,7 +20,7 @@ namespace hy::cli {
 namespace {
 
 const char kUsage[] =
-    "usage: hycube eval EXPR [--db FILE --table NAME | --alias NAME --table FILE]\n"
+    "usage: hycube eval EXPR [--db FILE --table NAME | --alias NAME --table FILE | --csv FILE]\n"
     "                        [--var NAME=VALUE]...\n"
     "\n"
     "Evaluates a report expression (the language of highlight conditions) and\n"
@@ -31,6 +32,8 @@ const char kUsage[] =
     "                             (NAME or Dataset.Field with the table's name);\n"
     "                             without a table no field is known\n"
     "  --alias NAME --table FILE  the same for a table file under a database alias\n"
+    "  --csv FILE                 the same for the first record of a CSV or TSV file\n"
+    "                             (Dataset.Field with the file's name without extension)\n"
     "  --var NAME=VALUE           a variable; VALUE is an integer or a number (with\n"
     "                             '.'), True or False, an ISO date (YYYY-MM-DD[ HH:MM[:SS]]),\n"
     "                             or else text. Repeatable; a later one wins.\n"
@@ -97,15 +100,23 @@ int CmdEval(const Args& args) {
   // The text of a number must not depend on the machine it runs on.
   FormatSettings() = TFormatSettings::EnglishUS();
 
+  std::unique_ptr<TDataSet> csv;  // outlives the data manager
   TComponent owner;
   TKyRDataManager* manager = new TKyRDataManager(&owner);
-  if (!options.db.empty() || !options.alias.empty()) {
-    TTable* table = MakeSourceTable(options, &owner).release();  // owned by `owner`
-    table->Open();
+  if (!options.db.empty() || !options.alias.empty() || !options.csv.empty()) {
+    TDataSet* source = nullptr;
+    if (options.csv.empty()) {
+      source = MakeSourceTable(options, &owner).release();  // owned by `owner`
+    } else {
+      csv = MakeSourceDataSet(options, nullptr);
+      source = csv.get();
+    }
+    source->Open();
     TKyRDataset* item = manager->Datasets().Add();
     // Fields are also found as TABLE.Field ("orders.db" as orders.Field).
-    item->SetCaption(std::filesystem::path(SplitString(options.table, ':').back()).stem().string());
-    item->SetDataset(table);
+    const std::string name = options.csv.empty() ? SplitString(options.table, ':').back() : options.csv;
+    item->SetCaption(std::filesystem::path(name).stem().string());
+    item->SetDataset(source);
   }
   const TKyRVariableLookup lookup = [&variables](const std::string& name, TFieldType& type, Variant& value) {
     const auto found = variables.find(UpperCase(Trim(name)));

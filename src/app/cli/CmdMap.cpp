@@ -23,7 +23,7 @@ int CmdMap(const Args& args) {
     return 2;
   }
   CliCube source(options);
-  source.Table().Open();
+  source.Source().Open();
   THyMap& map = source.Cube().DimensionMap();
   map.SetActive(true);
   for (int i = 0; i < map.Count(); ++i) {

@@ -18,5 +18,6 @@ int CmdEmf(const Args& args);
 int CmdEval(const Args& args);
 int CmdReport(const Args& args);
 int CmdKrp(const Args& args);
+int CmdDrill(const Args& args);
 
 }  // namespace hy::cli

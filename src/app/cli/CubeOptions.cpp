@@ -5,17 +5,22 @@
 #include "app/DemoLayout.h"
 #include "common/Format.h"
 #include "common/StrUtils.h"
+#include "cube/HyMapProposal.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/Aliases.h"
+#include "platform/db/CsvReader.h"
 #include "platform/db/Table.h"
 
 namespace hy::cli {
 
 const char* const kCubeOptionsHelp =
-    "source (neither means the demo table):\n"
+    "source (none means the demo table):\n"
     "  --db FILE --table NAME       an SQLite file and a table in it\n"
     "  --alias NAME --table FILE    an alias and a table file, e.g. --alias DBDEMOS --table orders.db\n"
-    "map items, in the order given (none means the demo map):\n"
+    "  --csv FILE                   a CSV or TSV file; separator, quoting, header, encoding\n"
+    "                               (UTF-8 or Windows-1252) and column types are detected\n"
+    "map items, in the order given (none means the demo map; for --csv a proposal: text and\n"
+    "date fields as dimensions, dates by month, numeric fields as sums):\n"
     "  --dim NAME=FIELD[,bin=none|year|quarter|month|week|custom|set][,start=YYYY-MM-DD]\n"
     "       [,lookup=TABLE:KEY:RESULT]  captions from RESULT of the row whose KEY matches,\n"
     "                                   TABLE in the same database as the source\n"
@@ -150,12 +155,15 @@ CubeOptions ParseCubeOptions(const Args& args) {
     if (flag == "--db") options.db = value();
     else if (flag == "--alias") options.alias = value();
     else if (flag == "--table") options.table = value();
+    else if (flag == "--csv") options.csv = value();
     else if (flag == "--max-cells") options.maxCells = ParseCount(flag, value());
     else if (flag == "--max-dims") options.maxDims = ParseInt(flag, value());
     else if (flag == "--max-sums") options.maxSums = ParseInt(flag, value());
     else options.rest.push_back(flag);
   }
   if (!options.db.empty() && !options.alias.empty()) Usage("--db and --alias exclude each other");
+  if (!options.csv.empty() && (!options.db.empty() || !options.alias.empty() || !options.table.empty()))
+    Usage("--csv excludes --db, --alias and --table");
   if ((!options.db.empty() || !options.alias.empty()) && options.table.empty())
     Usage("--table is missing");
   if (options.db.empty() && options.alias.empty() && !options.table.empty())
@@ -202,7 +210,18 @@ std::unique_ptr<TTable> MakeSourceTable(const CubeOptions& options, TComponent* 
   return table;
 }
 
+std::unique_ptr<TDataSet> MakeSourceDataSet(const CubeOptions& options, TComponent* owner) {
+  if (options.csv.empty()) return MakeSourceTable(options, owner);
+  return ReadCsvFile(options.csv, nullptr);
+}
+
 void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
+  if (options.items.empty() && !options.csv.empty() && map.DataSet()) {
+    map.DataSet()->Open();
+    if (!ProposeDimensionMap(*map.DataSet(), map))
+      throw Exception(options.csv + ": no column can be a dimension (text or date) of a cube");
+    return;
+  }
   if (options.items.empty()) {
     SetDemoMap(map);
     return;
@@ -235,10 +254,15 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
 }
 
 CliCube::CliCube(const CubeOptions& options) {
-  table_ = MakeSourceTable(options, &owner_).release();  // owned by owner_
+  if (options.csv.empty()) {
+    source_ = MakeSourceTable(options, &owner_).release();  // owned by owner_
+  } else {
+    csv_ = MakeSourceDataSet(options, nullptr);
+    source_ = csv_.get();
+  }
   cube_ = new THyCube(&owner_);
   cube_->SetShowProgressDialog(false);
-  cube_->SetDataSet(table_);
+  cube_->SetDataSet(source_);
   ApplyLimits(options, *cube_);
   ApplyMapItems(options, cube_->DimensionMap(), &owner_);
 }

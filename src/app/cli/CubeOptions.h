@@ -14,6 +14,7 @@
 
 namespace hy {
 class TCommonDataStore;
+class TDataSet;
 class THyCube;
 class THyMap;
 class TTable;
@@ -38,6 +39,7 @@ struct CubeOptions {
   std::string db;  // --db FILE
   std::string alias;
   std::string table;
+  std::string csv;  // --csv FILE
   std::vector<MapItemOption> items;
   std::optional<uint32_t> maxCells;
   std::optional<int32_t> maxDims;
@@ -50,8 +52,13 @@ CubeOptions ParseCubeOptions(const Args& args);
 
 // The table the options name (the demo table when they name none), not yet open.
 std::unique_ptr<TTable> MakeSourceTable(const CubeOptions& options, TComponent* owner);
-// The items given, or the demo map when none is. Lookup tables are made as
-// components of `owner`, in the same database as the source.
+// The source the options name: the rows of the --csv file (read and kept in
+// memory, not owned by `owner`), else the table of MakeSourceTable.
+std::unique_ptr<TDataSet> MakeSourceDataSet(const CubeOptions& options, TComponent* owner);
+// The items given; when none is, the proposal for the --csv file's fields
+// (ProposeDimensionMap, the map's dataset is opened for it) or the demo map.
+// Lookup tables are made as components of `owner`, in the same database as
+// the source.
 void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner);
 void ApplyLimits(const CubeOptions& options, TCommonDataStore& store);
 
@@ -61,12 +68,14 @@ class CliCube {
 public:
   explicit CliCube(const CubeOptions& options);
   ~CliCube();
-  TTable& Table() { return *table_; }
+  // The table, or the rows of the --csv file.
+  TDataSet& Source() { return *source_; }
   THyCube& Cube() { return *cube_; }
 
 private:
+  std::unique_ptr<TDataSet> csv_;  // outlives the cube
   TComponent owner_;  // frees the cube first, then the tables
-  TTable* table_ = nullptr;
+  TDataSet* source_ = nullptr;
   THyCube* cube_ = nullptr;
 };
 

@@ -1,10 +1,12 @@
 // `hycube`: the engine without a window, for batch work and checks.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/cli/Commands.h"
 #include "common/Exceptions.h"
+#include "cube/HyArrays.h"
 
 namespace {
 
@@ -20,6 +22,8 @@ const Subcommand kSubcommands[] = {
     {"cube", hy::cli::CmdCube, "cube [source] [items] [limits] [--empty] [--progress]   print every cell"},
     {"pivot", hy::cli::CmdPivot,
      "pivot [source] [items] [limits] [--layout TEXT] [--png FILE]   print the cross-tab as CSV"},
+    {"drill", hy::cli::CmdDrill,
+     "drill --cell X,Y [source] [items] [limits] [pivot flags]   print the rows of one cell as CSV"},
     {"eval", hy::cli::CmdEval,
      "eval EXPR [--db FILE --table NAME] [--var NAME=VALUE]...   evaluate a report expression"},
     {"report", hy::cli::CmdReport,
@@ -48,6 +52,10 @@ int main(int argc, char** argv) {
     hy::cli::Args args(argv + 2, argv + argc);
     try {
       return s.run(args);
+    } catch (const std::bad_alloc&) {
+      // Whatever ran out of memory, the user is told what the cube says then.
+      std::fprintf(stderr, "%s\n", hy::kLowCapacityMessage);
+      return 2;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 2;

@@ -74,4 +74,18 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
 CliPivot::~CliPivot() = default;
 
+void AppendCsvField(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+
 }  // namespace hy::cli

@@ -51,4 +51,7 @@ private:
 
 extern const char* const kPivotFlagsHelp;
 
+// One CSV field, quoted when it holds a separator, a quote or a line break.
+void AppendCsvField(std::string& out, const std::string& text);
+
 }  // namespace hy::cli

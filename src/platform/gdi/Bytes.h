@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/CodePage.h"
+
 namespace hy::le {
 
 inline uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
@@ -74,10 +76,10 @@ private:
 // UTF-8 <-> UTF-16 without Qt, so that the reader works on plain bytes.
 std::u16string Utf8To16(std::string_view s);
 std::string Utf16To8(std::u16string_view s);
-// Code page 1252, the 8-bit text of the old metafile form and of EXTTEXTOUTA.
-std::string Cp1252ToUtf8(std::string_view s);
-char16_t Cp1252ToUnicode(uint8_t c);
-// Unicode to code page 1252; characters it cannot hold become '?'.
-uint8_t UnicodeToCp1252(char32_t c);
+// Code page 1252, the 8-bit text of the old metafile form and of EXTTEXTOUTA
+// (common/CodePage.h).
+using ::hy::Cp1252ToUnicode;
+using ::hy::Cp1252ToUtf8;
+using ::hy::UnicodeToCp1252;
 
 }  // namespace hy::le

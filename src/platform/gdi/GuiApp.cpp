@@ -11,10 +11,7 @@
 
 namespace hy {
 
-void EnsureGuiApplication() {
-  QCoreApplication* existing = QCoreApplication::instance();
-  if (qobject_cast<QGuiApplication*>(existing)) return;
-  if (existing) throw EGdiError("A non-graphical application object exists; fonts cannot be used");
+void PrepareWindowlessEnvironment() {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
     // Outside a desktop session: the private runtime folder Qt would pick,
@@ -23,6 +20,13 @@ void EnsureGuiApplication() {
     mkdir(dir.c_str(), 0700);
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir));
   }
+}
+
+void EnsureGuiApplication() {
+  QCoreApplication* existing = QCoreApplication::instance();
+  if (qobject_cast<QGuiApplication*>(existing)) return;
+  if (existing) throw EGdiError("A non-graphical application object exists; fonts cannot be used");
+  PrepareWindowlessEnvironment();
   static int argc = 1;
   static char name[] = "hycube";
   static char* argv[] = {name, nullptr};

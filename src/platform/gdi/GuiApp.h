@@ -10,4 +10,9 @@ namespace hy {
 // already exists.
 void EnsureGuiApplication();
 
+// What an application object made without a desktop session needs first:
+// the offscreen platform (unless QT_QPA_PLATFORM names another) and a
+// private runtime folder, so that Qt prints no warning.
+void PrepareWindowlessEnvironment();
+
 }  // namespace hy

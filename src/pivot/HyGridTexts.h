@@ -1,0 +1,66 @@
+// The texts of the grid's data cells, made once per value: a cell reads its
+// cube record through the cell index, and a record's text is made the first
+// time any cell shows it. Each cell also remembers which text it showed
+// (while the grid is not too big for that), so that later passes over the
+// grid, row by row as the report, the CSV and the painting read it, touch
+// memory in order and allocate nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cube/HyCache.h"
+
+namespace hy {
+
+class THySource;
+class TAbstractSummary;
+class Variant;
+
+// A value shown through a display format: numbers by the number format,
+// anything else as its own text.
+std::string FormatDisplayValue(const Variant& value, const std::string& format);
+
+class TCellTextCache {
+public:
+  // Cells of a grid above this many get no memory of their own.
+  static constexpr int64_t kMaxCellTable = 16'000'000;
+
+  // The text of data cell (x, y): the current summary's text for the cell's
+  // record, or the record's value through `format` when that is not empty.
+  // The view holds until the next call.
+  std::string_view DataText(const THySource& source, int32_t x, int32_t y, const std::string& format);
+  // Texts made so far are dropped (the cube, the pivot or a format changed).
+  void Clear();
+
+private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  struct TSpan {
+    uint32_t Start;
+    uint32_t Length;
+  };
+
+  // Makes the cache fit what it is asked for; false when it cannot.
+  void Prepare(const TAbstractSummary* summary, int32_t records, const std::string& format,
+               int32_t cols, int32_t rows);
+  std::string_view Text(uint32_t id) const {
+    return std::string_view(arena_).substr(spans_[id].Start, spans_[id].Length);
+  }
+  // The text id of a record's text, made now if it is new; kNone when the
+  // arena is full (the text is then in scratch_).
+  uint32_t RecordText(const TAbstractSummary& summary, int32_t record, const std::string& format);
+
+  const TAbstractSummary* summary_ = nullptr;
+  std::string format_;
+  int32_t cols_ = 0, rows_ = 0;
+  TCoords coords_;
+  std::vector<uint32_t> recordText_;  // record -> text id
+  std::vector<uint32_t> cellText_;    // y * cols + x -> text id, when the grid is small enough
+  std::vector<TSpan> spans_;          // text id -> place in arena_; id 0 is the empty text
+  std::string arena_;
+  std::string scratch_;
+};
+
+}  // namespace hy
