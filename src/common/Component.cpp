@@ -26,9 +26,18 @@ void TComponent::Destroying() {
     freeNotifies_.pop_back();
     auto& back = other->freeNotifies_;
     back.erase(std::remove(back.begin(), back.end(), this), back.end());
-    other->Notification(this, opRemove);
+    TellRemoved(other);
   }
-  if (owner_ && !owner_->destroying_) owner_->Notification(this, opRemove);
+  if (owner_ && !owner_->destroying_) TellRemoved(owner_);
+}
+
+void TComponent::TellRemoved(TComponent* receiver) noexcept {
+  // Runs inside a destructor: a receiver's failure must not end the program,
+  // and this component goes regardless.
+  try {
+    receiver->Notification(this, opRemove);
+  } catch (...) {
+  }
 }
 
 void TComponent::DestroyComponents() {

@@ -52,6 +52,7 @@ protected:
   void DestroyComponents();
 
 private:
+  void TellRemoved(TComponent* receiver) noexcept;
   void InsertComponent(TComponent* component);
   void RemoveComponent(TComponent* component);
 

@@ -1,3 +1,5 @@
+// Numbers as text: decimal digits of doubles and currency, the general,
+// fixed and currency forms, and number format strings ("#,##0.00;(#,##0.00)").
 #include "common/Format.h"
 
 #include <charconv>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "common/Exceptions.h"
+#include "common/FormatTokens.h"
 #include "common/StrUtils.h"
 
 namespace hy {
@@ -284,41 +287,20 @@ struct NumberSection {
   bool scientific = false;
 };
 
-// Length of the quoted literal starting at text[i] (quotes included).
-size_t QuotedLength(std::string_view text, size_t i) {
-  size_t close = text.find(text[i], i + 1);
-  return close == std::string_view::npos ? text.size() - i : close - i + 1;
-}
-
 bool IsExponentStart(std::string_view text, size_t i) {
   return (text[i] == 'E' || text[i] == 'e') && i + 1 < text.size() &&
          (text[i + 1] == '+' || text[i + 1] == '-');
 }
 
+// Up to three sections (positive;negative;zero); a further ";" ends the third.
 std::vector<std::string_view> SplitSections(std::string_view format) {
   std::vector<std::string_view> sections;
   size_t start = 0;
-  for (size_t i = 0; i < format.size();) {
-    char c = format[i];
-    if (c == '"' || c == '\'') {
-      i += QuotedLength(format, i);
-    } else if (c == ';') {
-      sections.push_back(format.substr(start, i - start));
-      start = ++i;
-      if (sections.size() == 2) break;  // a third ";" and what follows belong to section 3
-    } else {
-      ++i;
-    }
-  }
-  sections.push_back(format.substr(start));
-  if (sections.size() == 3) {
-    // Only three sections exist; a further ";" ends the third.
-    std::string_view& last = sections[2];
-    for (size_t i = 0; i < last.size();) {
-      if (last[i] == '"' || last[i] == '\'') i += QuotedLength(last, i);
-      else if (last[i] == ';') { last = last.substr(0, i); break; }
-      else ++i;
-    }
+  for (int k = 0; k < 3; ++k) {
+    const size_t end = FindUnquoted(format, ';', start);
+    sections.push_back(format.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
   }
   return sections;
 }
@@ -327,13 +309,13 @@ NumberSection ScanSection(std::string_view text) {
   NumberSection s;
   s.text = text;
   bool point = false;
-  for (size_t i = 0; i < text.size();) {
-    char c = text[i];
-    if (c == '"' || c == '\'') {
-      i += QuotedLength(text, i);
-      continue;
-    }
+  for (TFormatScanner scan(text); !scan.AtEnd();) {
+    std::string_view literal;
+    if (scan.TakeLiteral(literal)) continue;
     if (s.scientific) break;  // what follows the exponent is literal text
+    const size_t i = scan.Position();
+    const char c = scan.Peek();
+    scan.Advance();
     if (c == '0' || c == '#') {
       if (point) {
         ++s.fracCount;
@@ -349,7 +331,6 @@ NumberSection ScanSection(std::string_view text) {
     } else if (IsExponentStart(text, i) && s.intCount + s.fracCount > 0) {
       s.scientific = true;
     }
-    ++i;
   }
   return s;
 }
@@ -390,15 +371,15 @@ std::string ApplySection(const NumberSection& sec, const TFloatRec& rec, bool mi
   int intIndex = 0, fracIndex = 0;
   bool point = false, intDone = false;
   const std::string_view text = sec.text;
-  for (size_t i = 0; i < text.size();) {
-    char c = text[i];
-    if (c == '"' || c == '\'') {
-      size_t len = QuotedLength(text, i);
-      size_t inner = len >= 2 && i + len <= text.size() && text[i + len - 1] == c ? len - 2 : len - 1;
-      out.append(text.substr(i + 1, inner));
-      i += len;
+  for (TFormatScanner scan(text); !scan.AtEnd();) {
+    std::string_view literal;
+    if (scan.TakeLiteral(literal)) {
+      out.append(literal);
       continue;
     }
+    const size_t i = scan.Position();
+    const char c = scan.Peek();
+    scan.Advance();
     if ((c == '0' || c == '#') && !point) {
       if (intIndex == 0) {
         for (int j = 0; j < n - sec.intCount + 1; ++j) emitIntDigit(out, j);
@@ -422,32 +403,24 @@ std::string ApplySection(const NumberSection& sec, const TFloatRec& rec, bool mi
       // thousands flag only
     } else if (sec.scientific && IsExponentStart(text, i)) {
       out += c;
-      bool plus = text[i + 1] == '+';
-      i += 2;
+      const bool plus = scan.Peek() == '+';
+      scan.Advance();
       int zeros = 0;
-      while (i < text.size() && (text[i] == '0' || text[i] == '#')) {
-        if (text[i] == '0') ++zeros;
-        ++i;
-      }
+      for (; !scan.AtEnd() && (scan.Peek() == '0' || scan.Peek() == '#'); scan.Advance())
+        zeros += scan.Peek() == '0';
       AppendExponent(out, exponent, plus, zeros > 4 ? 4 : zeros);
       // The rest of the section is literal text.
-      for (; i < text.size();) {
-        char r = text[i];
-        if (r == '"' || r == '\'') {
-          size_t len = QuotedLength(text, i);
-          size_t inner = len >= 2 && text[i + len - 1] == r ? len - 2 : len - 1;
-          out.append(text.substr(i + 1, inner));
-          i += len;
+      while (!scan.AtEnd()) {
+        if (scan.TakeLiteral(literal)) {
+          out.append(literal);
         } else {
-          out += r;
-          ++i;
+          out += scan.Peek();
+          scan.Advance();
         }
       }
-      break;
     } else {
       out += c;
     }
-    ++i;
   }
   return out;
 }
@@ -489,424 +462,6 @@ std::string FormatFloat(std::string_view format, double value, const TFormatSett
 std::string FormatCurr(std::string_view format, Currency value, const TFormatSettings& fs) {
   if (format.empty()) return CurrToStr(value, fs);
   return FormatDecimal(format, CurrToDecimal(value), fs);
-}
-
-// ---------------------------------------------------------------------------
-// Date-time format strings
-
-namespace {
-
-inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-inline bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool StartsWithNoCase(std::string_view text, size_t i, std::string_view prefix) {
-  return text.size() - i >= prefix.size() && SameText(text.substr(i, prefix.size()), prefix);
-}
-
-class DateTimeWriter {
-public:
-  DateTimeWriter(TDateTime value, const TFormatSettings& fs) : fs_(fs) {
-    DecodeDateTime(value, year_, month_, day_, hour_, min_, sec_, msec_);
-    dayOfWeek_ = DayOfWeek(value);
-  }
-
-  void Append(std::string_view format, int level);
-  std::string& Text() { return out_; }
-
-private:
-  void Number(int value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    out_ += buf;
-  }
-  void Nested(const std::string& format, int level) {
-    if (level < 2) Append(format, level + 1);
-  }
-  static bool TwelveHourClock(std::string_view format, size_t from);
-
-  const TFormatSettings& fs_;
-  int year_, month_, day_, hour_, min_, sec_, msec_, dayOfWeek_;
-  std::string out_;
-};
-
-// An hour is shown on the 12-hour clock when an am/pm mark follows it before
-// the next hour specifier.
-bool DateTimeWriter::TwelveHourClock(std::string_view format, size_t from) {
-  bool quoted = false;
-  char quote = 0;
-  for (size_t i = from; i < format.size(); ++i) {
-    char c = format[i];
-    if (quoted) {
-      if (c == quote) quoted = false;
-      continue;
-    }
-    if (c == '"' || c == '\'') {
-      quoted = true;
-      quote = c;
-    } else if (c == 'h' || c == 'H') {
-      return false;
-    } else if (c == 'a' || c == 'A') {
-      return StartsWithNoCase(format, i, "am/pm") || StartsWithNoCase(format, i, "a/p") ||
-             StartsWithNoCase(format, i, "ampm");
-    }
-  }
-  return false;
-}
-
-void DateTimeWriter::Append(std::string_view format, int level) {
-  char last = 0;  // the last letter token, to tell minutes from months
-  size_t i = 0;
-  while (i < format.size()) {
-    const char c = format[i];
-    if (c == '"' || c == '\'') {
-      size_t close = format.find(c, i + 1);
-      if (close == std::string_view::npos) close = format.size();
-      out_.append(format.substr(i + 1, close - i - 1));
-      i = close + 1;
-      continue;
-    }
-    if (!IsAsciiLetter(c)) {
-      if (c == '/') out_ += fs_.DateSeparator;
-      else if (c == ':') out_ += fs_.TimeSeparator;
-      else out_ += c;
-      ++i;
-      continue;
-    }
-    char token = Upper(c);
-    if (token == 'M' && last == 'H') token = 'N';
-    last = token;
-    if (token == 'A') {
-      if (StartsWithNoCase(format, i, "am/pm")) {
-        out_.append(format.substr(hour_ >= 12 ? i + 3 : i, 2));
-        i += 5;
-      } else if (StartsWithNoCase(format, i, "a/p")) {
-        out_ += format[hour_ >= 12 ? i + 2 : i];
-        i += 3;
-      } else if (StartsWithNoCase(format, i, "ampm")) {
-        out_ += hour_ >= 12 ? fs_.TimePMString : fs_.TimeAMString;
-        i += 4;
-      } else {
-        out_ += c;
-        ++i;
-      }
-      continue;
-    }
-    size_t count = 1;
-    if (std::strchr("YMNDHSZTC", token)) {
-      while (i + count < format.size() && Upper(format[i + count]) == Upper(c)) ++count;
-    }
-    i += count;
-    switch (token) {
-      case 'Y':
-        if (count <= 2) Number(year_ % 100, 2);
-        else Number(year_, 4);
-        break;
-      case 'M':
-        if (count <= 2) Number(month_, static_cast<int>(count));
-        else if (count == 3) out_ += fs_.ShortMonthNames[month_ - 1];
-        else out_ += fs_.LongMonthNames[month_ - 1];
-        break;
-      case 'N':
-        Number(min_, count >= 2 ? 2 : 1);
-        break;
-      case 'D':
-        if (count <= 2) Number(day_, static_cast<int>(count));
-        else if (count == 3) out_ += fs_.ShortDayNames[dayOfWeek_ - 1];
-        else if (count == 4) out_ += fs_.LongDayNames[dayOfWeek_ - 1];
-        else if (count == 5) Nested(fs_.ShortDateFormat, level);
-        else Nested(fs_.LongDateFormat, level);
-        break;
-      case 'H': {
-        int h = hour_;
-        if (TwelveHourClock(format, i)) h = h == 0 ? 12 : h > 12 ? h - 12 : h;
-        Number(h, count >= 2 ? 2 : 1);
-        break;
-      }
-      case 'S':
-        Number(sec_, count >= 2 ? 2 : 1);
-        break;
-      case 'Z':
-        Number(msec_, count >= 3 ? 3 : static_cast<int>(count));
-        break;
-      case 'T':
-        Nested(count == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, level);
-        break;
-      case 'C':
-        Nested(fs_.ShortDateFormat, level);
-        if (hour_ != 0 || min_ != 0 || sec_ != 0) {
-          out_ += ' ';
-          Nested(fs_.LongTimeFormat, level);
-        }
-        break;
-      default:
-        out_.append(count, c);
-        break;
-    }
-  }
-}
-
-}  // namespace
-
-std::string FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& fs) {
-  DateTimeWriter writer(value, fs);
-  writer.Append(format.empty() ? std::string_view("c") : format, 0);
-  return std::move(writer.Text());
-}
-
-std::string DateToStr(TDateTime value, const TFormatSettings& fs) {
-  return FormatDateTime("ddddd", value, fs);
-}
-
-std::string TimeToStr(TDateTime value, const TFormatSettings& fs) {
-  return FormatDateTime("tt", value, fs);
-}
-
-std::string DateTimeToStr(TDateTime value, const TFormatSettings& fs) {
-  return FormatDateTime("c", value, fs);
-}
-
-// ---------------------------------------------------------------------------
-// Parsers
-
-bool TryStrToFloat(std::string_view text, double& out, const TFormatSettings& fs) {
-  std::string t = Trim(text);
-  std::string buf;
-  size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
-    if (t[i] == '-') buf += '-';
-    ++i;
-  }
-  int digits = 0;
-  while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++digits; }
-  if (i < t.size() && t[i] == fs.DecimalSeparator) {
-    buf += '.';
-    ++i;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++digits; }
-  }
-  if (digits == 0) return false;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    buf += 'e';
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) buf += t[i++];
-    int expDigits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++expDigits; }
-    if (expDigits == 0) return false;
-  }
-  if (i != t.size()) return false;
-  double v = 0;
-  auto [end, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), v);
-  if (ec != std::errc() || end != buf.data() + buf.size() || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
-double StrToFloat(std::string_view text, const TFormatSettings& fs) {
-  double v;
-  if (!TryStrToFloat(text, v, fs))
-    throw EConvertError(Format("'%.*s' is not a valid floating point value",
-                               static_cast<int>(text.size()), text.data()));
-  return v;
-}
-
-bool TryStrToInt64(std::string_view text, int64_t& out) {
-  std::string t = Trim(text);
-  size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  int base = 10;
-  if (i < t.size() && t[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i == t.size()) return false;
-  uint64_t mag = 0;
-  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
-  for (; i < t.size(); ++i) {
-    char c = t[i];
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
-    if (mag > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) return false;
-    mag = mag * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-  }
-  out = negative ? static_cast<int64_t>(0 - mag) : static_cast<int64_t>(mag);
-  return true;
-}
-
-int32_t StrToInt(std::string_view text) {
-  int64_t v;
-  if (!TryStrToInt64(text, v) || v < INT32_MIN || v > INT32_MAX)
-    throw EConvertError(Format("'%.*s' is not a valid integer value",
-                               static_cast<int>(text.size()), text.data()));
-  return static_cast<int32_t>(v);
-}
-
-namespace {
-
-// A cursor over text for the date and time parsers.
-struct Scanner {
-  std::string_view text;
-  size_t pos = 0;
-
-  bool AtEnd() const { return pos >= text.size(); }
-  bool Take(char c) {
-    if (pos < text.size() && text[pos] == c) {
-      ++pos;
-      return true;
-    }
-    return false;
-  }
-  void SkipBlanks() {
-    while (pos < text.size() && text[pos] == ' ') ++pos;
-  }
-  // Reads minDigits .. maxDigits decimal digits.
-  bool Number(int& value, int minDigits, int maxDigits, int* digitsRead = nullptr) {
-    int n = 0;
-    value = 0;
-    while (pos < text.size() && n < maxDigits && text[pos] >= '0' && text[pos] <= '9') {
-      value = value * 10 + (text[pos++] - '0');
-      ++n;
-    }
-    if (digitsRead) *digitsRead = n;
-    return n >= minDigits;
-  }
-  // Milliseconds from a fraction of a second; digits past the third are dropped.
-  bool Fraction(int& msec) {
-    int n = 0;
-    msec = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-      if (n < 3) msec = msec * 10 + (text[pos] - '0');
-      ++n;
-      ++pos;
-    }
-    for (int k = n; k < 3; ++k) msec *= 10;
-    return n > 0;
-  }
-};
-
-// "HH:MM[:SS[.fff]]" with the given separator; hours of 1 .. maxHourDigits digits.
-bool ScanTime(Scanner& s, char separator, int minHourDigits, int& h, int& m, int& sec, int& ms) {
-  sec = 0;
-  ms = 0;
-  if (!s.Number(h, minHourDigits, 2) || !s.Take(separator) || !s.Number(m, 2, 2)) return false;
-  if (s.Take(separator)) {
-    if (!s.Number(sec, 2, 2)) return false;
-    if (s.Take('.') && !s.Fraction(ms)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool TryISOStrToDateTime(std::string_view text, TDateTime& out) {
-  Scanner s{text};
-  int h, m, sec, ms;
-  TDateTime time;
-  if (text.size() >= 3 && text[2] == ':') {
-    if (!ScanTime(s, ':', 2, h, m, sec, ms) || !s.AtEnd() || !TryEncodeTime(h, m, sec, ms, time))
-      return false;
-    out = time;
-    return true;
-  }
-  int y, mo, d;
-  TDateTime date;
-  if (!s.Number(y, 4, 4) || !s.Take('-') || !s.Number(mo, 2, 2) || !s.Take('-') ||
-      !s.Number(d, 2, 2) || !TryEncodeDate(y, mo, d, date))
-    return false;
-  if (s.AtEnd()) {
-    out = date;
-    return true;
-  }
-  if (!(s.Take('T') || s.Take(' '))) return false;
-  if (!ScanTime(s, ':', 2, h, m, sec, ms) || !s.AtEnd() || !TryEncodeTime(h, m, sec, ms, time))
-    return false;
-  out = ComposeDateTime(date, time);
-  return true;
-}
-
-bool TryStrToDate(std::string_view text, TDateTime& out, const TFormatSettings& fs) {
-  // Order of the day, month and year numbers as the short date format has them.
-  char order[3];
-  int parts = 0;
-  for (size_t i = 0; i < fs.ShortDateFormat.size() && parts < 3; ++i) {
-    char c = Upper(fs.ShortDateFormat[i]);
-    if (c == '"' || c == '\'') {
-      size_t close = fs.ShortDateFormat.find(fs.ShortDateFormat[i], i + 1);
-      if (close == std::string::npos) break;
-      i = close;
-      continue;
-    }
-    if ((c == 'D' || c == 'M' || c == 'Y') && std::memchr(order, c, static_cast<size_t>(parts)) == nullptr)
-      order[parts++] = c;
-  }
-  if (parts != 3) return false;
-
-  std::string trimmed = Trim(text);
-  Scanner s{trimmed};
-  int values[3];
-  int yearDigits = 0;
-  int count = 0;
-  for (; count < 3; ++count) {
-    if (count > 0 && !s.Take(fs.DateSeparator)) break;
-    int digits;
-    if (!s.Number(values[count], 1, 4, &digits)) return false;
-    if (order[count] == 'Y') yearDigits = digits;
-  }
-  if (count < 2) return false;
-
-  int year = 0, month = 0, day = 0;
-  int current, cm, cd;
-  DecodeDate(Now(), current, cm, cd);
-  if (count == 3) {
-    for (int k = 0; k < 3; ++k) {
-      if (order[k] == 'Y') year = values[k];
-      else if (order[k] == 'M') month = values[k];
-      else day = values[k];
-    }
-    if (yearDigits <= 2) {
-      // Two-digit years fall within 50 years of this year.
-      int base = current - 50;
-      year += base / 100 * 100;
-      if (year < base) year += 100;
-    }
-  } else {
-    year = current;
-    int k = 0;
-    for (char c : order) {
-      if (c == 'Y') continue;
-      if (c == 'M') month = values[k++];
-      else day = values[k++];
-    }
-  }
-  TDateTime date;
-  if (!TryEncodeDate(year, month, day, date)) return false;
-
-  s.SkipBlanks();
-  if (s.AtEnd()) {
-    out = date;
-    return true;
-  }
-  int h, m, sec, ms;
-  if (!ScanTime(s, fs.TimeSeparator, 1, h, m, sec, ms)) return false;
-  s.SkipBlanks();
-  if (!s.AtEnd()) {
-    std::string_view mark = std::string_view(trimmed).substr(s.pos);
-    bool pm;
-    if (SameText(mark, fs.TimeAMString) || SameText(mark, "AM") || SameText(mark, "A")) pm = false;
-    else if (SameText(mark, fs.TimePMString) || SameText(mark, "PM") || SameText(mark, "P")) pm = true;
-    else return false;
-    if (h < 1 || h > 12) return false;
-    h = h % 12 + (pm ? 12 : 0);
-  }
-  TDateTime time;
-  if (!TryEncodeTime(h, m, sec, ms, time)) return false;
-  out = ComposeDateTime(date, time);
-  return true;
 }
 
 }  // namespace hy

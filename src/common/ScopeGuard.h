@@ -40,7 +40,7 @@ private:
 };
 
 template <class Fn>
-TScopeExit<Fn> ScopeExit(Fn fn) {
+[[nodiscard]] TScopeExit<Fn> ScopeExit(Fn fn) {
   return TScopeExit<Fn>(std::move(fn));
 }
 

@@ -14,6 +14,8 @@ std::string FormatV(const char* fmt, va_list args);
 
 bool SameText(std::string_view a, std::string_view b);  // ASCII case-insensitive
 std::string UpperCase(std::string_view s);
+// One ASCII letter in upper case; other characters as they are.
+inline char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 std::string LowerCase(std::string_view s);
 std::string Trim(std::string_view s);  // blanks and control characters at both ends
 // Splits at every separator; empty parts are kept.

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/StrUtils.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprLex.h"
 #include "cube/HyStore.h"
 
 namespace hy {
@@ -135,6 +135,13 @@ void TParser::SetText(std::string text) {
   line_ = 0;
   tokenLine_ = 0;
   token_ = tkEOF;
+  abandoned_ = false;
+}
+
+void TParser::Abandon() {
+  pos_ = text_.size();
+  token_ = tkEOF;
+  abandoned_ = true;
 }
 
 char TParser::Peek(size_t ahead) const {
@@ -143,6 +150,7 @@ char TParser::Peek(size_t ahead) const {
 }
 
 void TParser::ErrorAt(int32_t line, const std::string& message) {
+  if (abandoned_) return;
   log_.ErrorFmt("%s[%d]: %s", name_.c_str(), line, message.c_str());
 }
 

@@ -1,8 +1,9 @@
 // The recursive-descent parser. Syntax errors are logged and recovered from
 // by skipping to a token of the current recovery set, so one text reports
 // all of its errors in one go.
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprParse.h"
 #include "cube/HyStore.h"
 
 namespace hy {
@@ -36,6 +37,7 @@ void TExprParser::Declare(TSymbol& symbol) {
 TExprPtr TExprParser::ParseExpression() {
   HyAssert(scope_ != nullptr, "HyExpr", "No scope");
   references_.clear();
+  nesting_ = 0;
   SetText(Text());  // back to the start
   NextToken();
   return Expression(kEOF);
@@ -154,6 +156,8 @@ TExprPtr TExprParser::Factor(TRecoverySet set) {
       return e;
     }
     case tkLParen: {
+      if (nesting_ >= kMaxExprNesting) return TooDeep();
+      TValueScope<int> level(nesting_, nesting_ + 1);
       NextToken();
       TExprPtr inner = Expression(set | kClosing);
       Expect(tkRParen);
@@ -164,6 +168,13 @@ TExprPtr TExprParser::Factor(TRecoverySet set) {
       while (!InSet(set, Token())) NextToken();
       return std::make_unique<TErrorExpr>(line);
   }
+}
+
+TExprPtr TExprParser::TooDeep() {
+  const int32_t line = TokenLine();
+  Error(hy::Format("Expression nested deeper than %d levels", kMaxExprNesting));
+  Abandon();
+  return std::make_unique<TErrorExpr>(line);
 }
 
 TExprPtr TExprParser::Designator(TRecoverySet set) {
@@ -179,11 +190,15 @@ TExprPtr TExprParser::Designator(TRecoverySet set) {
   NextToken();
   TExprPtr callee = NameExpr(*symbol, line);
   while (Token() == tkLParen) {
+    if (nesting_ >= kMaxExprNesting) return TooDeep();
     const int32_t callLine = TokenLine();
     NextToken();
     TExprs args;
-    if (Token() != tkRParen) args = ExprList(set | kClosing);
-    Expect(tkRParen);
+    {
+      TValueScope<int> level(nesting_, nesting_ + 1);
+      if (Token() != tkRParen) args = ExprList(set | kClosing);
+      Expect(tkRParen);
+    }
     // Only the name itself is called by symbol; what a call returns is a value.
     callee = MakeCall(std::move(callee), symbol, std::move(args), callLine);
     symbol = nullptr;

@@ -5,7 +5,8 @@
 #include <numbers>
 
 #include "common/StrUtils.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprLex.h"
+#include "cube/HyExprScope.h"
 
 namespace hy {
 

@@ -7,7 +7,8 @@
 
 #include "common/StrUtils.h"
 #include "cube/HyCommon.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprScope.h"
+#include "cube/HyExprTree.h"
 #include "cube/HyStore.h"
 
 namespace hy {
@@ -94,10 +95,72 @@ void TUnMinus::Evaluate(int32_t recNo, Variant& value) const {
   value = VarNeg(operand_->Value(recNo));
 }
 
+// --------------------------------------------------------------- binary nodes
+
+namespace {
+// Chains shorter than this are evaluated by plain recursion, without the
+// spine's allocation.
+constexpr int32_t kShortChain = 32;
+}  // namespace
+
+TBinaryExpr::TBinaryExpr(int32_t line, TExprPtr left, TExprPtr right)
+    : TExpr(line), left_(std::move(left)), right_(std::move(right)) {
+  if (auto* below = dynamic_cast<const TBinaryExpr*>(left_.get())) chain_ = below->chain_ + 1;
+}
+
+TBinaryExpr::~TBinaryExpr() {
+  // Each node is freed with its left operand already taken from it.
+  TExprPtr next = std::move(left_);
+  while (auto* binary = dynamic_cast<TBinaryExpr*>(next.get())) {
+    TExprPtr below = std::move(binary->left_);
+    next = std::move(below);
+  }
+}
+
+std::vector<const TBinaryExpr*> TBinaryExpr::Spine() const {
+  std::vector<const TBinaryExpr*> spine;
+  spine.reserve(static_cast<size_t>(chain_) + 1);
+  for (const TBinaryExpr* node = this;;) {
+    spine.push_back(node);
+    if (node->chain_ == 0) return spine;
+    node = static_cast<const TBinaryExpr*>(node->left_.get());
+  }
+}
+
+bool TBinaryExpr::IsAvailable() const {
+  const std::vector<const TBinaryExpr*> spine = Spine();
+  for (const TBinaryExpr* node : spine)
+    if (!node->right_->IsAvailable()) return false;
+  return spine.back()->left_->IsAvailable();
+}
+
+bool TBinaryExpr::Activate(TCapacityPlan& plan) {
+  // Left to right, as the items appear in the text.
+  const std::vector<const TBinaryExpr*> spine = Spine();
+  if (!spine.back()->left_->Activate(plan)) return false;
+  for (auto it = spine.rbegin(); it != spine.rend(); ++it)
+    if (!(*it)->right_->Activate(plan)) return false;
+  return true;
+}
+
+void TBinaryExpr::Evaluate(int32_t recNo, Variant& value) const {
+  Variant left;
+  if (chain_ < kShortChain) {
+    left_->Evaluate(recNo, left);
+    Apply(left, recNo, value);
+    return;
+  }
+  const std::vector<const TBinaryExpr*> spine = Spine();
+  spine.back()->left_->Evaluate(recNo, left);
+  for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+    (*it)->Apply(left, recNo, value);
+    if (it + 1 != spine.rend()) left = std::move(value);
+  }
+}
+
 // ---------------------------------------------------------------- logic nodes
 
-void TAndExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const Variant left = left_->Value(recNo);
+void TAndExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
   if (!left.IsNull() && !left.AsBoolean()) {
     value = Variant(false);
     return;
@@ -111,8 +174,7 @@ void TAndExpr::Evaluate(int32_t recNo, Variant& value) const {
     value = Variant(true);
 }
 
-void TOrExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const Variant left = left_->Value(recNo);
+void TOrExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
   if (!left.IsNull() && left.AsBoolean()) {
     value = Variant(true);
     return;
@@ -128,24 +190,25 @@ void TOrExpr::Evaluate(int32_t recNo, Variant& value) const {
 
 // ----------------------------------------------------------- arithmetic nodes
 
-void TMultExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = VarMul(left_->Value(recNo), right_->Value(recNo));
+void TMultExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = VarMul(left, right_->Value(recNo));
 }
 
-void TAddExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = VarAdd(left_->Value(recNo), right_->Value(recNo));
+void TAddExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = VarAdd(left, right_->Value(recNo));
 }
 
-void TSubExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = VarSub(left_->Value(recNo), right_->Value(recNo));
+void TSubExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = VarSub(left, right_->Value(recNo));
 }
 
-void TDivideExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = VarDiv(left_->Value(recNo), right_->Value(recNo));
+void TDivideExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = VarDiv(left, right_->Value(recNo));
 }
 
-void TDivExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const Variant a = left_->Value(recNo), b = right_->Value(recNo);
+void TDivExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  const Variant& a = left;
+  const Variant b = right_->Value(recNo);
   if (a.IsNull() || b.IsNull()) {
     value = Variant::Null();
     return;
@@ -155,8 +218,9 @@ void TDivExpr::Evaluate(int32_t recNo, Variant& value) const {
   value = IntegerResult(x / y);  // 64-bit: MinInt div -1 does not overflow
 }
 
-void TModExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const Variant a = left_->Value(recNo), b = right_->Value(recNo);
+void TModExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  const Variant& a = left;
+  const Variant b = right_->Value(recNo);
   if (a.IsNull() || b.IsNull()) {
     value = Variant::Null();
     return;
@@ -168,29 +232,29 @@ void TModExpr::Evaluate(int32_t recNo, Variant& value) const {
 
 // ----------------------------------------------------------- comparison nodes
 
-void TEQExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = Variant(VarCompare(left_->Value(recNo), right_->Value(recNo)) == crEqual);
+void TEQExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = Variant(VarCompare(left, right_->Value(recNo)) == crEqual);
 }
 
-void TNEExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = Variant(VarCompare(left_->Value(recNo), right_->Value(recNo)) != crEqual);
+void TNEExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = Variant(VarCompare(left, right_->Value(recNo)) != crEqual);
 }
 
-void TLTExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = Variant(VarCompare(left_->Value(recNo), right_->Value(recNo)) == crLessThan);
+void TLTExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = Variant(VarCompare(left, right_->Value(recNo)) == crLessThan);
 }
 
-void TLEExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const TVariantRelationship r = VarCompare(left_->Value(recNo), right_->Value(recNo));
+void TLEExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  const TVariantRelationship r = VarCompare(left, right_->Value(recNo));
   value = Variant(r == crLessThan || r == crEqual);
 }
 
-void TGTExpr::Evaluate(int32_t recNo, Variant& value) const {
-  value = Variant(VarCompare(left_->Value(recNo), right_->Value(recNo)) == crGreaterThan);
+void TGTExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  value = Variant(VarCompare(left, right_->Value(recNo)) == crGreaterThan);
 }
 
-void TGEExpr::Evaluate(int32_t recNo, Variant& value) const {
-  const TVariantRelationship r = VarCompare(left_->Value(recNo), right_->Value(recNo));
+void TGEExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
+  const TVariantRelationship r = VarCompare(left, right_->Value(recNo));
   value = Variant(r == crGreaterThan || r == crEqual);
 }
 

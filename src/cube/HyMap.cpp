@@ -122,6 +122,14 @@ void TDimensionItem::SetKeyFields(const std::string& value) {
 }
 
 void TDimensionItem::SetLookupDataSet(TDataSet* value) {
+  // The lookup table going away (its free notification) only clears the
+  // reference: a teardown must never rebuild, and a rebuild here would raise
+  // "Lookup info incomplete" inside a destructor. The next open reports it.
+  if (!value && lookupDataSet_ && lookupDataSet_->IsDestroying()) {
+    lookupDataSet_ = nullptr;
+    if (collection_) collection_->MarkInvalid();
+    return;
+  }
   lookupDataSet_ = value;
   if (value && collection_ && collection_->Store()) value->FreeNotification(collection_->Store());
   Invalidate();
@@ -230,7 +238,8 @@ std::string TDimensionItem::FormatValue(const Variant& value) const {
       case ftCurrency: return FloatToStrF(value.AsDouble(), ffCurrency, precision, 2);
       case ftDate: return DateToStr(value.AsDate());
       case ftTime: return TimeToStr(value.AsDate());
-      case ftDateTime: return DateTimeToStr(value.AsDate());
+      case ftDateTime:
+      case ftTimeStamp: return DateTimeToStr(value.AsDate());
       default: return value.ToText();
     }
   }
@@ -239,7 +248,8 @@ std::string TDimensionItem::FormatValue(const Variant& value) const {
     case ftCurrency: return FormatFloat(format_, value.AsDouble());
     case ftDate:
     case ftTime:
-    case ftDateTime: return FormatDateTime(format_, value.AsDate());
+    case ftDateTime:
+    case ftTimeStamp: return FormatDateTime(format_, value.AsDate());
     default: return value.ToText();
   }
 }
@@ -412,7 +422,7 @@ void THyMap::Notify() {
 }
 
 void THyMap::Update() {
-  if (!store_ || !active_) return;
+  if (!store_ || !active_ || store_->IsDestroying()) return;
   store_->Refresh(!valid_);
   valid_ = true;
 }

@@ -240,6 +240,8 @@ public:
 
   // Called by an item whose property changed (`structural` clears Valid).
   void ItemChanged(bool structural);
+  // Clears Valid without rebuilding: the next refresh or open resolves again.
+  void MarkInvalid() { valid_ = false; }
 
 private:
   void Resolve();

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "common/StrUtils.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprParse.h"
 #include "cube/HyMap.h"
 #include "cube/HyStore.h"
 

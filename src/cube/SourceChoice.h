@@ -24,11 +24,14 @@ struct TSourceChoice {
   std::string Caption() const;
 };
 
+class TCubeProgress;
+
 // The dataset of a choice, closed: a TTable owned by `owner`, or the rows of
-// the CSV file read under the running cube progress (a stage with a bar;
-// its Cancel raises EUserCanceled and leaves nothing behind). Run it inside
-// TCubeProgress::RunWithProgress for a window. Raises EDatabaseError (ECsvError
-// for the file) with the file's name.
-std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TComponent* owner);
+// the CSV file read as a stage of `progress` when one is given (a bar; its
+// Cancel raises EUserCanceled and leaves nothing behind). For a window, call
+// it inside TCubeProgress::RunWithProgress with the progress handed to the
+// work. Raises EDatabaseError (ECsvError for the file) with the file's name.
+std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TComponent* owner,
+                                           TCubeProgress* progress = nullptr);
 
 }  // namespace hy

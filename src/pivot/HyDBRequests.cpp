@@ -3,6 +3,7 @@
 // unless the caller brackets several requests.
 #include <algorithm>
 
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 #include "pivot/HyDB.h"
 
@@ -49,9 +50,8 @@ void THySource::OpenNext(TDimAxis axis, int32_t pos, bool byActive) {
   const TDimInfoList& list = state_.List(axis);
   for (int32_t i = std::max(ScanStart(list, pos, byActive) + 1, 0); i < list.Count(); ++i) {
     if (list[i]->State != TDimState::Closed) continue;
-    BeginUpdate();
+    TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
     list[i]->State = TDimState::Open;
-    EndUpdate(TDecisionDataEvent::PivotChanged);
     return;
   }
 }
@@ -62,23 +62,21 @@ void THySource::CloseAfter(TDimAxis axis, int32_t pos, bool byActive) {
   // The list keeps its order through each rebuild; only states change.
   for (int32_t i = std::max(ScanStart(list, pos, byActive) + 1, 0); i < list.Count(); ++i) {
     if (list[i]->State != TDimState::Open) continue;
-    BeginUpdate();
+    TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
     list[i]->State = TDimState::Closed;
-    EndUpdate(TDecisionDataEvent::PivotChanged);
   }
 }
 
 void THySource::ToggleDimension(TDimAxis axis, int32_t pos, bool byActive) {
   TDimInfo* item = ItemAt(axis, pos, byActive);
   if (item->State == TDimState::Fixed) return;
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   if (item->State == TDimState::Open) {
     item->State = TDimState::Closed;
   } else {
     item->State = TDimState::Open;
     item->Value = -1;
   }
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::SelectValue(int32_t dimIndex, int32_t valueIndex) {
@@ -87,10 +85,9 @@ void THySource::SelectValue(int32_t dimIndex, int32_t valueIndex) {
   const int32_t count = dim ? dim->GetValueCount() : 0;
   HyAssert(valueIndex >= 0 && valueIndex < count, "HyDB", "Illegal value selected");
   if (info.State == TDimState::Fixed) return;
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   info.Value = valueIndex;
   info.State = TDimState::Drilled;
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::SelectValueAt(TDimAxis axis, int32_t pos, bool byActive, int32_t valueIndex) {
@@ -102,7 +99,7 @@ void THySource::MoveDimension(TDimAxis fromAxis, TDimAxis toAxis, bool byActive,
   if (fromAxis == toAxis && fromPos == toPos) return;
   CheckAxis(toAxis);
   TDimInfo* item = ItemAt(fromAxis, fromPos, byActive);
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   state_.List(fromAxis).Remove(item->Position);
   item->Axis = toAxis;
   TDimInfoList& target = state_.List(toAxis);
@@ -116,7 +113,6 @@ void THySource::MoveDimension(TDimAxis fromAxis, TDimAxis toAxis, bool byActive,
     }
   }
   target.Insert(at, item);
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::SwapDimensions(TDimAxis axisA, TDimAxis axisB, bool byActive, int32_t posB,
@@ -127,12 +123,11 @@ void THySource::SwapDimensions(TDimAxis axisA, TDimAxis axisB, bool byActive, in
   if (a == b) return;
   const int32_t listA = a->Position;
   const int32_t listB = b->Position;
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   a->Axis = axisB;
   a->Position = listB;
   b->Axis = axisA;
   b->Position = listA;
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 }  // namespace hy

@@ -2,6 +2,7 @@
 // against the cube, the pivot itself and the notifications.
 #include <algorithm>
 
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 #include "pivot/HyDB.h"
 
@@ -34,18 +35,12 @@ void THySource::CubeReferenceChanged() {
 
 void THySource::CubeChanged(uint8_t event) {
   if (inCubeNotify_) return;
-  inCubeNotify_ = true;
-  try {
-    if (event == 0) {
-      SetDataState(decisionCube_ ? decisionCube_->DataState() : dsNoData);
-    } else if (event <= static_cast<uint8_t>(TDecisionDataEvent::SourceChanged)) {
-      NotifyLinks(static_cast<TDecisionDataEvent>(event));
-    }
-  } catch (...) {
-    inCubeNotify_ = false;
-    throw;
+  TValueScope<bool> busy(inCubeNotify_, true);
+  if (event == 0) {
+    SetDataState(decisionCube_ ? decisionCube_->DataState() : dsNoData);
+  } else if (event <= static_cast<uint8_t>(TDecisionDataEvent::SourceChanged)) {
+    NotifyLinks(static_cast<TDecisionDataEvent>(event));
   }
-  inCubeNotify_ = false;
 }
 
 void THySource::SetDataState(TCubeDataState state) {
@@ -98,10 +93,11 @@ void THySource::Synchronise() {
     info.State = old->State;
     info.Value = old->Value;
     info.Position = old->Position;
-    // A value the cube no longer has cannot be shown: fall back to the total.
+    // A value the cube does not have (beyond its values, or "all values"
+    // where one value is meant) cannot be shown: the item is Closed.
     if ((info.State == TDimState::Drilled || info.State == TDimState::Fixed) && HasDimensionData()) {
       TDimension* dim = cube->Dimensions(info.DimIndex);
-      if (!dim || info.Value >= dim->GetValueCount()) {
+      if (!dim || info.Value < 0 || info.Value >= dim->GetValueCount()) {
         info.State = TDimState::Closed;
         info.Value = -1;
       }
@@ -208,18 +204,15 @@ void THySource::EndUpdate(TDecisionDataEvent event) {
     --updateCount_;
     return;
   }
-  try {
+  {
+    // A failed pivot must not leave the source deaf to later requests.
+    auto outermost = ScopeExit([this] { updateCount_ = 0; });
     if (onBeforePivot_) {
       onBeforePivot_(*this);
       state_.RebuildLists();
     }
     Pivot();
-  } catch (...) {
-    // A failed pivot must not leave the source deaf to later requests.
-    updateCount_ = 0;
-    throw;
   }
-  updateCount_ = 0;
   NotifyLinks(event);
   FireEvent(onAfterPivot_);
 }
@@ -274,9 +267,8 @@ void THySource::SetSparseRows(bool value) {
     return;
   }
   if (value == state_.SparseRows || !IsActive()) return;
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   state_.SparseRows = value;
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::SetSparseCols(bool value) {
@@ -286,9 +278,8 @@ void THySource::SetSparseCols(bool value) {
     return;
   }
   if (value == state_.SparseCols || !IsActive()) return;
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   state_.SparseCols = value;
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::SetDimensionInfo(std::string_view text) {
@@ -303,14 +294,13 @@ void THySource::SetDimensionInfo(std::string_view text) {
     return;
   }
   TDimInfoArray infos = ReadPivotStateText(text, -1);
-  BeginUpdate();
+  TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
   state_.RowList.Clear();
   state_.ColList.Clear();
   state_.Infos = std::move(infos);
   state_.DimensionCount = state_.Infos.Count();
   stateUnsynced_ = true;
   if (IsActive() && decisionCube_) Synchronise();
-  EndUpdate(TDecisionDataEvent::PivotChanged);
 }
 
 void THySource::Loaded() {
@@ -326,9 +316,8 @@ void THySource::Loaded() {
   state_.ColSubtotals = true;
   // The cube opened before the stored state arrived: match it now.
   if (stateUnsynced_ && IsActive() && decisionCube_) {
-    BeginUpdate();
+    TUpdateScope update(*this, TDecisionDataEvent::PivotChanged);
     Synchronise();
-    EndUpdate(TDecisionDataEvent::PivotChanged);
   }
 }
 

@@ -37,8 +37,37 @@ TEST(CubeOptions, MalformedFlagsAreRefused) {
       {"--db", "x.db"},                   // no table
       {"--table", "orders"},              // no database
       {"--db", "x.db", "--alias", "A", "--table", "t"},
+      // Limits are plain decimal counts.
+      {"--max-dims", "-1"},
+      {"--max-sums", "-5"},
+      {"--max-dims", "0x10"},
+      {"--max-cells", "$FF"},
+      {"--max-cells", " 100"},
+      {"--max-sums", "3 "},
+      {"--max-dims", "+3"},
+      {"--max-dims", "2147483648"},
+      {"--max-cells", "4294967296"},
+      {"--dim", "D=F,values=1e3"},
+      // Names head tab-separated columns.
+      {"--dim", "A\tB=F"},
+      {"--sum", "Line\nTwo=F"},
+      {"--derived", "A\rB=1"},
   };
   for (const Args& args : bad) EXPECT_THROW(ParseCubeOptions(args), Exception) << args[0];
+}
+
+TEST(CubeOptions, LimitsTakeTheirWholeRange) {
+  const CubeOptions o = ParseCubeOptions(
+      {"--max-cells", "4294967295", "--max-dims", "0", "--max-sums", "2147483647"});
+  EXPECT_EQ(*o.maxCells, 4294967295u);
+  EXPECT_EQ(*o.maxDims, 0);
+  EXPECT_EQ(*o.maxSums, 2147483647);
+  try {
+    ParseCubeOptions({"--max-dims", "-1"});
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "--max-dims: '-1' is not a whole number from 0 to 2147483647");
+  }
 }
 
 }  // namespace

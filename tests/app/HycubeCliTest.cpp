@@ -149,6 +149,48 @@ TEST_F(HycubeCli, DerivedSummariesStandBesideThePlainOnes) {
   EXPECT_EQ(bad.err.rfind("[Error] Bad[", 0), 0u) << bad.err;
 }
 
+TEST_F(HycubeCli, LookupCubesFinishAndPrintEverything) {
+  test::TestDatabase db("lk.db");
+  db.Exec("CREATE TABLE t (C INTEGER, A REAL);"
+          "INSERT INTO t VALUES (1, 10), (2, 20), (1, 5);"
+          "CREATE TABLE lk (Code INTEGER, Name VARCHAR(10));"
+          "INSERT INTO lk VALUES (1, 'One'), (2, 'Two');");
+  const std::string args =
+      "--db " + db.File() + " --table t --dim X=C,lookup=lk:Code:Name --sum S=A";
+  const CliResult run = Hycube("cube " + args);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, "X\tS\n*\t35.00\nOne\t15.00\nTwo\t20.00\n");
+  const CliResult quiet = Hycube("cube " + args + " --quiet");
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  const CliResult pivot = Hycube("pivot " + args + " --layout \"(1 0 1 0 -1 'X')\"");
+  EXPECT_EQ(pivot.status, 0) << pivot.err;
+  EXPECT_NE(pivot.out.find("One"), std::string::npos) << pivot.out;
+}
+
+TEST_F(HycubeCli, MisspelledFieldsAreReportedNotSilentlyDropped) {
+  const CliResult run = Hycube("cube " + Source() + "--dim Area=Region --dim Month=Sld --sum Total=Amount");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Area\tTotal");
+  EXPECT_EQ(run.err, "hycube: warning: Month: there is no field 'Sld', the item is left out\n");
+  const CliResult clean = Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount");
+  EXPECT_EQ(clean.err, "");
+}
+
+TEST_F(HycubeCli, DeepAndLongExpressionsNeitherCrashNorHang) {
+  const std::string deep = std::string(16000, '(') + "Total" + std::string(16000, ')');
+  const CliResult nested =
+      Hycube("map " + Source() + "--dim Area=Region --sum Total=Amount --derived \"D=" + deep + "\"");
+  EXPECT_EQ(nested.status, 2);
+  EXPECT_EQ(nested.err, "[Error] D[0]: Expression nested deeper than 256 levels\n");
+  std::string chain = "Total";
+  for (int i = 1; i < 40000; ++i) chain += "+1";
+  const CliResult longChain =
+      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"L=" + chain + "\"");
+  ASSERT_EQ(longChain.status, 0) << longChain.err;
+  EXPECT_NE(longChain.out.find("North\t10.50\t40009.5\n"), std::string::npos) << longChain.out;
+}
+
 TEST_F(HycubeCli, BadInvocationsExplainThemselves) {
   const CliResult noArgs = Hycube("");
   EXPECT_EQ(noArgs.status, 2);

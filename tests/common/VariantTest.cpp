@@ -19,8 +19,15 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+// The nothrow forms too (the standard library's sort buffers use them), so
+// that every block is allocated and freed by the same pair.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  ++g_allocations;
+  return std::malloc(n ? n : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
 
 namespace hy {

@@ -236,6 +236,26 @@ TEST(CellCache, LookupCaptionsSortTheDimensionAndMissingKeysComeFirst) {
   EXPECT_FALSE(customers.ControlsDisabled());
 }
 
+TEST(CellCache, TimeStampCaptionsAreDateTimesLikeDateTimeOnes) {
+  MemCube cube;
+  cube.Column("Stamp", ftTimeStamp);
+  cube.Column("When", ftDateTime);
+  cube.Column("Qty", ftInteger);
+  const Variant at = Variant::Date(EncodeDate(2004, 1, 3) + EncodeTime(10, 0, 0, 0));
+  cube.Row({at, at, 1});
+  THyMapItem& stamp = cube.Item("Stamp", dimDimension);
+  cube.Item("When", dimDimension);
+  cube.Item("Qty", dimSum);
+  cube.Open();
+  const std::string dateTime = cube.Cache().Dimensions(1)->GetValueCaption(0);
+  EXPECT_EQ(dateTime, "1/3/2004 10:00:00 AM");
+  EXPECT_EQ(cube.Cache().Dimensions(0)->GetValueCaption(0), dateTime);
+  cube.store.SetActive(false);
+  stamp.SetFormat("yyyy-mm-dd hh:nn");
+  cube.Open();
+  EXPECT_EQ(cube.Cache().Dimensions(0)->GetValueCaption(0), "2004-01-03 10:00");
+}
+
 TEST(CellCache, DimensionWithoutValueArrayIsRefusedOnOpen) {
   MemCube cube;
   cube.Column("Big", ftFMTBcd);

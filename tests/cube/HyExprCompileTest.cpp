@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cube/HyCommon.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprParse.h"
 #include "cube/HyStore.h"
 #include "support/TestDatabase.h"
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 #include "cube/HyCommon.h"
-#include "cube/HyExpr.h"
+#include "cube/HyExprParse.h"
 #include "cube/HyStore.h"
 
 namespace hy {
@@ -324,6 +327,89 @@ TEST_F(ExprTest, ProcedureValues) {
   EXPECT_EQ(EvalError("Pick(0 - 3)(16, 2)"), "Line 0: Too many actual parameters");
   EXPECT_EQ(EvalError("Pick(0)(1)"), "Line 0: Invalid procedure call");
   EXPECT_EQ(EvalError("1 +\r\nTotal(1)"), "Line 1: Invalid procedure call");
+}
+
+}  // namespace
+}  // namespace hy
+
+// ------------------------------------------------------------------ limits
+
+namespace hy {
+namespace {
+
+std::string Nested(int depth, const std::string& inner) {
+  return std::string(depth, '(') + inner + std::string(depth, ')');
+}
+
+std::string Chain(int terms, const std::string& op) {
+  std::string text = "1";
+  text.reserve(static_cast<size_t>(terms) * (op.size() + 1));
+  for (int i = 1; i < terms; ++i) text += op + "1";
+  return text;
+}
+
+TEST_F(ExprTest, NestingUpToTheLimitCompilesDeeperIsOneClearError) {
+  // Brackets of parentheses and of calls count alike.
+  EXPECT_EQ(Eval(Nested(kMaxExprNesting, "2 + 3")).AsInteger(), 5);
+  EXPECT_EQ(Eval("Abs(" + Nested(kMaxExprNesting - 1, "0 - 4") + ")").AsInteger(), 4);
+  const Lines tooDeep{"[Error] X[0]: Expression nested deeper than 256 levels"};
+  EXPECT_EQ(Errors(Nested(kMaxExprNesting + 1, "1")), tooDeep);
+  EXPECT_EQ(Errors("Abs(" + Nested(kMaxExprNesting, "1") + ")"), tooDeep);
+  // Far deeper texts stop at the limit instead of exhausting the stack.
+  EXPECT_EQ(Errors(Nested(20000, "1")), tooDeep);
+  EXPECT_EQ(Errors(std::string(20000, '(')), tooDeep);
+  std::string calls;
+  for (int i = 0; i < 20000; ++i) calls += "Abs(";
+  EXPECT_EQ(Errors(calls + "1"), tooDeep);
+  // The limit is per text: the next compile starts afresh.
+  EXPECT_EQ(Eval("(1)").AsInteger(), 1);
+}
+
+// Runs `work` on a thread with a small stack (512 KB), as proof that it
+// does not recurse once per term.
+void OnSmallStack(const std::function<void()>& work) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 512 * 1024);
+  pthread_t thread;
+  auto run = [](void* arg) -> void* {
+    (*static_cast<const std::function<void()>*>(arg))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&work)), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+}
+
+TEST_F(ExprTest, LongOperatorChainsEvaluateWithoutDeepRecursion) {
+  for (const char* op : {"+", " and "}) {
+    TExprPtr chain = Compile(Chain(40000, op));
+    ASSERT_EQ(store.Log().ErrorCount(), 0);
+    Variant value;
+    // Evaluating and freeing both walk the whole chain.
+    OnSmallStack([&] {
+      value = chain->Value(0);
+      chain.reset();
+    });
+    if (*op == '+')
+      EXPECT_EQ(value.AsInteger(), 40000);
+    else
+      EXPECT_TRUE(value.AsBoolean());
+  }
+  EXPECT_EQ(Eval(Chain(40000, "+")).AsInteger(), 40000);
+  EXPECT_EQ(Eval(Chain(40000, " - ")).AsInteger(), 1 - 39999);
+  EXPECT_EQ(Eval(Chain(40000, "*")).AsInteger(), 1);
+  EXPECT_TRUE(Eval(Chain(40000, " and ")).AsBoolean());
+  EXPECT_TRUE(Eval("Total > 0 or " + Chain(40000, " or ")).AsBoolean());
+  // Mixed operators keep their precedence along the chain.
+  std::string mixed = "0";
+  for (int i = 0; i < 20000; ++i) mixed += " + 2 * 3 - Total";
+  EXPECT_EQ(Eval(mixed, 1).AsInteger(), 20000 * (6 - 7));
+  EXPECT_TRUE(Eval(mixed, 2).IsNull());
+  // Short-circuiting still holds in a long chain: the division is never reached.
+  EXPECT_FALSE(Eval("(1 > 2) and " + Chain(40000, " and ") + " and (1 div 0 = 1)").AsBoolean());
+  // Parentheses around a long chain still nest.
+  EXPECT_EQ(Eval("2 * (" + Chain(40000, "+") + ")").AsInteger(), 80000);
 }
 
 }  // namespace

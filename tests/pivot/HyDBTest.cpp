@@ -243,6 +243,33 @@ TEST_F(SourceOnCube, StoredDrillOutsideTheValuesFallsBackToTheTotal) {
   EXPECT_DOUBLE_EQ(Cell(3, 3), 145.5);
 }
 
+// Drilled or fixed on a value the cube does not have: the item is Closed,
+// whichever way the state arrives, and says so when written back.
+TEST_F(SourceOnCube, ValuesTheCubeLacksCloseTheItemOnEveryPath) {
+  const std::string bad[] = {
+      "(2 0 1 0 -1 'Customer' 1 -1 3 0 99 'SaleDate' 1 0 1 1 -1 'Payment')",
+      "(2 0 1 0 -1 'Customer' 1 -1 4 0 3 'SaleDate' 1 0 1 1 -1 'Payment')",
+      "(2 0 1 0 -1 'Customer' 1 -1 3 0 -1 'SaleDate' 1 0 1 1 -1 'Payment')",
+      "(2 0 1 0 -1 'Customer' 1 -1 4 0 -1 'SaleDate' 1 0 1 1 -1 'Payment')",
+  };
+  const std::string closed = "(2 0 1 0 -1 'Customer' 1 -1 2 0 -1 'SaleDate' 1 0 1 1 -1 'Payment')";
+  for (const std::string& state : bad) {
+    SCOPED_TRACE(state);
+    // Set before the cube opens, as hycube does.
+    source->SetDecisionCube(cube);
+    source->SetDimensionInfo(state);
+    cube->SetActive(true);
+    EXPECT_EQ(source->DimInfo(1).State, TDimState::Closed);
+    EXPECT_EQ(source->DimensionInfo(), closed);
+    EXPECT_EQ(Rows(), "SaleDate- Payment+");
+    EXPECT_DOUBLE_EQ(Cell(0, 0), 15);  // Cash of customer 1001 over every month
+    // Set on the open cube.
+    source->SetDimensionInfo(state);
+    EXPECT_EQ(source->DimensionInfo(), closed);
+    cube->SetActive(false);
+  }
+}
+
 TEST_F(SourceOnCube, CurrentSummaryOutOfRangeIsReset) {
   LoadWithCube(3, kDemoState, 3);
   EXPECT_EQ(source->CurrentSummary(), 0);

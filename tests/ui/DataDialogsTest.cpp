@@ -154,7 +154,7 @@ TEST(OpenCsvTest, ShowsTheDetectedSettingsAndLoadsWhatTheUserConfirmed) {
 
   std::unique_ptr<TDataSet> data;
   ScriptedProgress progress;
-  progress.RunWithProgress([&] { data = OpenSourceChoice(choice, nullptr); });
+  progress.RunWithProgress([&](TCubeProgress& p) { data = OpenSourceChoice(choice, nullptr, &p); });
   EXPECT_GT(progress.CountOf(ScriptedProgress::Kind::Step), 0);
   auto& rows = dynamic_cast<TMemDataSet&>(*data);
   ASSERT_EQ(rows.RowCount(), 3);
@@ -166,7 +166,7 @@ TEST(OpenCsvTest, ShowsTheDetectedSettingsAndLoadsWhatTheUserConfirmed) {
   ScriptedProgress cancelling;
   cancelling.CancelAtCall(3);
   std::unique_ptr<TDataSet> none;
-  EXPECT_THROW(cancelling.RunWithProgress([&] { none = OpenSourceChoice(choice, nullptr); }), EUserCanceled);
+  EXPECT_THROW(cancelling.RunWithProgress([&](TCubeProgress& p) { none = OpenSourceChoice(choice, nullptr, &p); }), EUserCanceled);
   EXPECT_FALSE(none);
 }
 

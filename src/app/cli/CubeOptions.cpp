@@ -1,9 +1,11 @@
 #include "app/cli/CubeOptions.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/DemoLayout.h"
 #include "common/Format.h"
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 #include "cube/HyMapProposal.h"
 #include "pivot/HyDBCube.h"
@@ -35,18 +37,26 @@ namespace {
 
 [[noreturn]] void Usage(const std::string& text) { throw Exception(text); }
 
-uint32_t ParseCount(const std::string& flag, const std::string& text) {
-  int64_t n = 0;
-  if (!TryStrToInt64(text, n) || n < 0 || n > UINT32_MAX)
-    Usage(flag + ": '" + text + "' is not a whole number from 0 to 4294967295");
-  return static_cast<uint32_t>(n);
+// Plain decimal digits only: a sign, blanks or a hex prefix in a limit are
+// far more likely a slip than a wish.
+uint64_t ParseDigits(const std::string& flag, const std::string& text, uint64_t max) {
+  uint64_t n = 0;
+  bool ok = !text.empty() && text.size() <= 10;
+  for (char c : text) {
+    if (c < '0' || c > '9') ok = false;
+    else n = n * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (!ok || n > max)
+    Usage(flag + ": '" + text + "' is not a whole number from 0 to " + std::to_string(max));
+  return n;
 }
 
-int32_t ParseInt(const std::string& flag, const std::string& text) {
-  int64_t n = 0;
-  if (!TryStrToInt64(text, n) || n < INT32_MIN || n > INT32_MAX)
-    Usage(flag + ": '" + text + "' is not a whole number");
-  return static_cast<int32_t>(n);
+uint32_t ParseCount(const std::string& flag, const std::string& text) {
+  return static_cast<uint32_t>(ParseDigits(flag, text, UINT32_MAX));
+}
+
+int32_t ParseLimit(const std::string& flag, const std::string& text) {
+  return static_cast<int32_t>(ParseDigits(flag, text, INT32_MAX));
 }
 
 bool IsItemKey(const std::string& part) {
@@ -64,6 +74,9 @@ MapItemOption ParseItem(const std::string& kind, const std::string& flag, const 
   if (eq == std::string::npos || eq == 0)
     Usage(flag + " " + text + ": expected NAME=" + (kind == "derived" ? "EXPRESSION" : "FIELD"));
   item.name = text.substr(0, eq);
+  // Names head the columns of tab-separated output, one line each.
+  if (item.name.find_first_of("\t\r\n") != std::string::npos)
+    Usage(flag + ": the name '" + item.name + "' holds a tab or a line break");
   if (kind == "derived") {
     item.field = text.substr(eq + 1);
     return item;
@@ -157,8 +170,8 @@ CubeOptions ParseCubeOptions(const Args& args) {
     else if (flag == "--table") options.table = value();
     else if (flag == "--csv") options.csv = value();
     else if (flag == "--max-cells") options.maxCells = ParseCount(flag, value());
-    else if (flag == "--max-dims") options.maxDims = ParseInt(flag, value());
-    else if (flag == "--max-sums") options.maxSums = ParseInt(flag, value());
+    else if (flag == "--max-dims") options.maxDims = ParseLimit(flag, value());
+    else if (flag == "--max-sums") options.maxSums = ParseLimit(flag, value());
     else options.rest.push_back(flag);
   }
   if (!options.db.empty() && !options.alias.empty()) Usage("--db and --alias exclude each other");
@@ -226,7 +239,8 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
     SetDemoMap(map);
     return;
   }
-  map.BeginUpdate();
+  // One rebuild for all items; a refused item still ends the update.
+  TUpdateScope update(map);
   map.Clear();
   for (const MapItemOption& def : options.items) {
     THyMapItem* item = map.Add();
@@ -250,7 +264,6 @@ void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner) {
     if (def.format) item->SetFormat(*def.format);
     if (!def.lookup.empty()) ApplyLookup(options, def.lookup, *item, owner);
   }
-  map.EndUpdate();
 }
 
 CliCube::CliCube(const CubeOptions& options) {
@@ -265,6 +278,18 @@ CliCube::CliCube(const CubeOptions& options) {
   cube_->SetDataSet(source_);
   ApplyLimits(options, *cube_);
   ApplyMapItems(options, cube_->DimensionMap(), &owner_);
+  // The map leaves an item without its field out of the cube; a user who
+  // misspelled the field must hear of it.
+  cube_->SetAfterOpen([](THyCustomStore& cube) { WarnMissingFields(cube.DimensionMap()); });
+}
+
+void WarnMissingFields(const THyMap& map) {
+  for (int i = 0; i < map.Count(); ++i) {
+    const THyMapItem& item = *map.Items(i);
+    if (item.DimensionType() == dimDerived || item.Field()) continue;
+    std::fprintf(stderr, "hycube: warning: %s: there is no field '%s', the item is left out\n",
+                 item.Name().c_str(), item.FieldName().c_str());
+  }
 }
 
 CliCube::~CliCube() = default;

@@ -62,8 +62,12 @@ std::unique_ptr<TDataSet> MakeSourceDataSet(const CubeOptions& options, TCompone
 void ApplyMapItems(const CubeOptions& options, THyMap& map, TComponent* owner);
 void ApplyLimits(const CubeOptions& options, TCommonDataStore& store);
 
+// Tells on stderr of every item whose field the table does not have.
+void WarnMissingFields(const THyMap& map);
+
 // The table, the cube over it and any lookup tables, set up from the
-// options (demo map and table when they name none) but not opened.
+// options (demo map and table when they name none) but not opened. Each
+// open warns of items left out for want of their field.
 class CliCube {
 public:
   explicit CliCube(const CubeOptions& options);

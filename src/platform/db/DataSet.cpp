@@ -1,5 +1,6 @@
 #include "platform/db/DataSet.h"
 
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 
 namespace hy {
@@ -134,18 +135,18 @@ void TDataSet::Loaded() {
 
 void TDataSet::DoOpen() {
   if (active_) return;
-  try {
-    InternalOpen();
-    active_ = true;
-    First();
-  } catch (...) {
+  // A failed open leaves the dataset closed, with no fields.
+  auto undo = ScopeExit([this] {
     active_ = false;
     InternalClose();
     fields_.clear();
     eof_ = true;
     recNo_ = 0;
-    throw;
-  }
+  });
+  InternalOpen();
+  active_ = true;
+  First();
+  undo.Dismiss();
 }
 
 void TDataSet::DoClose() {
@@ -202,13 +203,10 @@ void TDataSet::First() {
 void TDataSet::Next() {
   CheckActive();
   if (eof_) return;
-  bool more = false;
-  try {
-    more = InternalNext();
-  } catch (...) {
-    eof_ = true;
-    throw;
-  }
+  // A failed read ends the scan.
+  auto end = ScopeExit([this] { eof_ = true; });
+  const bool more = InternalNext();
+  end.Dismiss();
   if (more)
     ++recNo_;
   else

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 
 namespace hy {
@@ -201,13 +202,10 @@ int64_t TMemDataSet::AppendRow(std::initializer_list<Variant> values) {
     throw EDatabaseError(Prefixed(Format("%d values given for %d fields",
                                          static_cast<int>(values.size()), ColumnCount())));
   const int64_t row = AppendRow();
-  try {
-    int column = 0;
-    for (const Variant& v : values) StoreChecked(columns_[column++], row, v);
-  } catch (...) {
-    DropRowsFrom(row);
-    throw;
-  }
+  auto drop = ScopeExit([&] { DropRowsFrom(row); });
+  int column = 0;
+  for (const Variant& v : values) StoreChecked(columns_[column++], row, v);
+  drop.Dismiss();
   return row;
 }
 
@@ -262,35 +260,29 @@ void TMemDataSet::LoadFromDataSet(TDataSet& source) {
   // The copy is built aside and swapped in, so a failure keeps the old rows.
   TMemDataSet copy;
   copy.SetName(Name());
-  try {
-    source.Open();
-    for (int i = 0; i < source.FieldCount(); ++i) {
-      const TField* f = source.Fields(i);
-      copy.AddColumn(f->FieldName(), f->DataType(), f->Size(), f->Precision());
-      copy.columns_.back().precision = f->Precision();
-    }
-    source.DisableControls();
-    try {
-      const int n = source.FieldCount();
-      for (source.First(); !source.Eof(); source.Next()) {
-        const int64_t row = copy.AppendRow();
-        for (int i = 0; i < n; ++i)
-          copy.StoreChecked(copy.columns_[i], row, source.GetFieldValue(*source.Fields(i)));
-      }
-    } catch (...) {
-      source.EnableControls();
-      throw;
-    }
-    source.EnableControls();
-  } catch (...) {
+  // Either way out, the source is left as found and this dataset opened
+  // again if it was open (with its former rows after a failure).
+  auto restore = ScopeExit([&] {
     if (!sourceWasActive) source.Close();
     if (wasActive) Open();
-    throw;
+  });
+  source.Open();
+  for (int i = 0; i < source.FieldCount(); ++i) {
+    const TField* f = source.Fields(i);
+    copy.AddColumn(f->FieldName(), f->DataType(), f->Size(), f->Precision());
+    copy.columns_.back().precision = f->Precision();
   }
-  if (!sourceWasActive) source.Close();
+  {
+    TControlsDisabled quiet(source);
+    const int n = source.FieldCount();
+    for (source.First(); !source.Eof(); source.Next()) {
+      const int64_t row = copy.AppendRow();
+      for (int i = 0; i < n; ++i)
+        copy.StoreChecked(copy.columns_[i], row, source.GetFieldValue(*source.Fields(i)));
+    }
+  }
   columns_ = std::move(copy.columns_);
   rowCount_ = copy.rowCount_;
-  if (wasActive) Open();
 }
 
 void TMemDataSet::ClearRows() {

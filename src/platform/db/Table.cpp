@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "common/Format.h"
+#include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
 #include "platform/db/Aliases.h"
 
@@ -358,17 +359,14 @@ void TTable::InternalOpen() {
   sqlite3_bind_text(find, 1, loc.tableName.data(), static_cast<int>(loc.tableName.size()),
                     SQLITE_TRANSIENT);
   bool found = false, isView = false;
-  try {
+  {
+    auto done = ScopeExit([&] { sqlite3_finalize(find); });
     found = Step(find);
-  } catch (...) {
-    sqlite3_finalize(find);
-    throw;
+    if (found) {
+      sqlTable_ = std::string(ColumnText(find, 0));
+      isView = ColumnText(find, 1) == "view";
+    }
   }
-  if (found) {
-    sqlTable_ = std::string(ColumnText(find, 0));
-    isView = ColumnText(find, 1) == "view";
-  }
-  sqlite3_finalize(find);
   if (!found)
     throw EDatabaseError(Format("Table '%s' not found in database file '%s'",
                                 loc.tableName.c_str(), fileName_.c_str()));
@@ -377,7 +375,8 @@ void TTable::InternalOpen() {
   sqlite3_bind_text(info, 1, sqlTable_.data(), static_cast<int>(sqlTable_.size()),
                     SQLITE_TRANSIENT);
   std::string columns;
-  try {
+  {
+    auto done = ScopeExit([&] { sqlite3_finalize(info); });
     while (Step(info)) {
       std::string column(ColumnText(info, 0));
       TColumnType type = ColumnTypeFromDeclaration(ColumnText(info, 1));
@@ -385,11 +384,7 @@ void TTable::InternalOpen() {
       if (!columns.empty()) columns += ", ";
       columns += QuoteIdent(column);
     }
-  } catch (...) {
-    sqlite3_finalize(info);
-    throw;
   }
-  sqlite3_finalize(info);
   if (columns.empty())
     throw EDatabaseError(Format("Table '%s' in '%s' has no columns", sqlTable_.c_str(),
                                 fileName_.c_str()));
