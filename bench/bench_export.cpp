@@ -1,9 +1,9 @@
 // Export of a large report to cell formats.
 //
-// Export/csv, Export/html, Export/xml: a page set of 2,000,000 cells (the
-// report of a 10,000-row pivot with 200 columns: 200 pages of 50 rows, 20
-// bars of 10 columns, each picture drawn with the metafile canvas as the
-// report draws its cells) exported into one file: every record of every
+// Export/csv, html, xml, xls, wk1, wq1 and rtf: a page set of 2,000,000
+// cells (the report of a 10,000-row pivot with 200 columns: 200 pages of 50
+// rows, 20 bars of 10 columns, each picture drawn with the metafile canvas
+// as the report draws its cells) exported into one file: every record of every
 // picture through the cell capture, the grid normalisation and the writer.
 // Counters: cells per second and the resident growth at the export's peak.
 #include <benchmark/benchmark.h>
@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "export/KyRExportExcel.h"
 #include "export/KyRExportHtml.h"
+#include "export/KyRExportLotus.h"
+#include "export/KyRExportRtf.h"
 #include "export/KyRExportText.h"
 #include "platform/gdi/GuiApp.h"
 #include "platform/gdi/MetafileCanvas.h"
@@ -123,5 +126,15 @@ void BM_ExportXml(benchmark::State& state) { Export<TKyRExportToXML>(state, "xml
 BENCHMARK(BM_ExportCsv)->Name("Export/csv")->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportHtml)->Name("Export/html")->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ExportXml)->Name("Export/xml")->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void BM_ExportXls(benchmark::State& state) { Export<TKyRExportToExcel>(state, "xls"); }
+void BM_ExportWk1(benchmark::State& state) { Export<TKyRExportToLotus>(state, "wk1"); }
+void BM_ExportWq1(benchmark::State& state) { Export<TKyRExportToQuattroPro>(state, "wq1"); }
+void BM_ExportRtf(benchmark::State& state) { Export<TKyRExportToRTF>(state, "rtf"); }
+
+BENCHMARK(BM_ExportXls)->Name("Export/xls")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportWk1)->Name("Export/wk1")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportWq1)->Name("Export/wq1")->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ExportRtf)->Name("Export/rtf")->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace

@@ -1,5 +1,9 @@
-// The program: one main window over the demo table.
+// The program: one main window over the demo table, and over the file
+// named on the command line (a layout, a CSV file or a database) when there
+// is one.
 #include <cstdio>
+
+#include <QTimer>
 
 #include "app/Application.h"
 #include "app/LocaleSettings.h"
@@ -22,5 +26,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   window->show();
+  if (argc > 1) {
+    const std::string file = argv[1];
+    QTimer::singleShot(0, window.get(), [&window, file] { window->OpenFileGuarded(file); });
+  }
   return app.exec();
 }

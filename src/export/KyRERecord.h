@@ -29,6 +29,7 @@ struct TKyRERecord {
   int32_t Width = 0;
   int32_t Height = 0;
   std::string Text;                  // UTF-8
+  bool Clipped = false;              // the page shows only what lies within Width
   std::unique_ptr<TBitmap> Picture;  // picture elements only
 
   bool IsText() const { return Kind == rkText; }

@@ -155,11 +155,13 @@ void TKyRExportAttributes::CaptureText(const TEmrExtTextOut& t) {
       last.Width += r.Width();
       last.Height = std::max(last.Height, r.Height());
       last.Font = font_;
+      last.Clipped = last.Clipped || t.Clipped();
       return;
     }
   }
   TKyRERecord& e = AddElement(rkText, t.Bounds);
   e.Text = std::move(text);
+  e.Clipped = t.Clipped();
 }
 
 void TKyRExportAttributes::SaveToFile(const std::string& fileName) {

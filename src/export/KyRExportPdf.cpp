@@ -159,6 +159,12 @@ int TPdfDocument::FontIndex(const TFont& font) {
 void TPdfDocument::Text(const TKyRERecord& e, int32_t y) {
   const TFont& font = *e.Font;
   int32_t points = std::max(1, std::abs(font.Size()));
+  // A text the page cut at its cell's edge is cut here too, where it is
+  // drawn, instead of running over the cells to its right.
+  if (e.Clipped) {
+    Content("q");
+    Content(Num(e.Left + 10) + " 0 " + Num(e.Width) + " " + Num(pageHeight_) + " re W n");
+  }
   Content("BT");
   Content(PdfColorOperator(font.Color(), false));
   Content("/F" + Num(FontIndex(font)) + " " + Num(points) + " Tf");
@@ -166,6 +172,7 @@ void TPdfDocument::Text(const TKyRERecord& e, int32_t y) {
   Content(Num(e.Left + 10) + " " + Num(y - 10) + " Td " + PdfLiteralString(e.Text) + " Tj ");
   Content(PdfColorOperator(clBlack, true));
   Content("ET");
+  if (e.Clipped) Content("Q");
 }
 
 void TPdfDocument::Line(const TKyRERecord& e, int32_t y) {

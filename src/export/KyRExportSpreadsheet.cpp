@@ -1,6 +1,7 @@
 #include "export/KyRExportSpreadsheet.h"
 
 #include "common/ScopeGuard.h"
+#include "common/StrUtils.h"
 #include "export/KyRCodePage.h"
 
 namespace hy {
@@ -12,6 +13,14 @@ uint8_t AlignmentIndex(uint8_t textAlign) {
     case 6: return kAlignCenter;
     default: return kAlignLeft;
   }
+}
+
+void CheckGridLimits(std::string_view format, int32_t maxRows, int32_t maxColumns, int32_t rows,
+                     int32_t columns) {
+  if (rows <= maxRows && columns <= maxColumns) return;
+  throw EKyRExportError(Format("The %.*s format holds at most %d rows and %d columns; the report's grid has %d rows "
+                               "and %d columns",
+                               int(format.size()), format.data(), maxRows, maxColumns, rows, columns));
 }
 
 void TKyRExportToSpreadsheet::WriteRecordHeader(uint16_t recordType, uint16_t length) {

@@ -25,6 +25,11 @@ constexpr size_t kMaxCellChars = 255;
 // The alignment index of text-alignment flags (right and centre; else left).
 uint8_t AlignmentIndex(uint8_t textAlign);
 
+// Refuses (EKyRExportError naming the limit and the grid's size) a grid the
+// format cannot address, rather than writing wrapped indexes.
+void CheckGridLimits(std::string_view format, int32_t maxRows, int32_t maxColumns, int32_t rows,
+                     int32_t columns);
+
 class TKyRExportToSpreadsheet : public TKyRExportAttributes {
 public:
   // Normalises the grid, then: WriteHeader, WriteDimensions, per row StartRow,

@@ -1,5 +1,6 @@
 #include "export/KyRExportText.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QString>
@@ -39,6 +40,9 @@ void TKyRExportToText::ProcessRecord(const TEmfRecord& r) {
 
   std::u32string text;
   for (size_t i = 0; i < utf8.size();) text += NextCodePoint(utf8, i);
+  // A text the page cut at its cell's edge keeps only the characters of its
+  // box, so that it does not reach into the next cell's columns.
+  if (t.Clipped()) text.resize(std::min(text.size(), size_t(std::max(1.0, std::floor(rect.Width() / charWidth_)))));
   if (lines_.size() <= lineNo) lines_.resize(lineNo + 1);
   std::u32string& l = lines_[lineNo];
   if (l.size() < at) l.resize(at, U' ');

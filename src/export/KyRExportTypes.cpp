@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "common/StrUtils.h"
+#include "export/KyRExportExcel.h"
 #include "export/KyRExportHtml.h"
+#include "export/KyRExportLotus.h"
 #include "export/KyRExportPdf.h"
 #include "export/KyRExportPicture.h"
+#include "export/KyRExportRtf.h"
 #include "export/KyRExportText.h"
 
 namespace hy {
@@ -26,10 +29,10 @@ std::vector<TKyRExportType>& Registry() {
       {"TKyRExportToBMP", "BMP", 2192, "", 2193, "", &Make<TKyRExportToBMP>},
       {"TKyRExportToHTML", "HTML", 2178, "", 2179, "", &Make<TKyRExportToHTML>},
       {"TKyRExportToXML", "XML", 2180, "", 2181, "", &Make<TKyRExportToXML>},
-      {"TKyRExportToExcel", "XLS", 2182, "", 2183, "", nullptr},
-      {"TKyRExportToLotus", "WK1", 2184, "", 2185, "", nullptr},
-      {"TKyRExportToQuattroPro", "WQ1", 2186, "", 2187, "", nullptr},
-      {"TKyRExportToRTF", "RTF", 2188, "", 2189, "", nullptr},
+      {"TKyRExportToExcel", "XLS", 2182, "", 2183, "", &Make<TKyRExportToExcel>},
+      {"TKyRExportToLotus", "WK1", 2184, "", 2185, "", &Make<TKyRExportToLotus>},
+      {"TKyRExportToQuattroPro", "WQ1", 2186, "", 2187, "", &Make<TKyRExportToQuattroPro>},
+      {"TKyRExportToRTF", "RTF", 2188, "", 2189, "", &Make<TKyRExportToRTF>},
       {"TKyRExportToPDF", "PDF", 2190, "", 2191, "", &Make<TKyRExportToPDF>},
       {"TKyRExportToTIFF", "TIFF", 2194, "", 2195, "", &Make<TKyRExportToTIFF>},
   };

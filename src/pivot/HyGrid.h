@@ -319,6 +319,9 @@ public:
   void SetOnDecisionExamineCell(TDecisionExamineCellEvent e) { onExamineCell_ = std::move(e); }
   void SetOnTopLeftChanged(TNotifyEvent e) { onTopLeftChanged_ = std::move(e); }
   const TNotifyEvent& OnTopLeftChanged() const { return onTopLeftChanged_; }
+  // The quick menu's "Decision Cube Editor.." entry (shown when
+  // ShowCubeEditor is set) calls this; without it the entry does nothing.
+  void SetOnCubeEditor(TNotifyEvent e) { onCubeEditor_ = std::move(e); }
 
   // --- layout state
   bool Populated() const { return populated_; }
@@ -496,6 +499,7 @@ private:
   TDecisionDrawCellEvent onDrawCell_;
   TDecisionExamineCellEvent onExamineCell_;
   TNotifyEvent onTopLeftChanged_;
+  TNotifyEvent onCubeEditor_;
   TTextMeasure measure_;
   // Data cell texts made once per cube record; filled by const queries.
   std::unique_ptr<TCellTextCache> texts_;

@@ -403,7 +403,7 @@ void TCustomHyGrid::ChooseGeneralEntry(TQuickMenu& menu) {
   const int32_t code = menu.SelectedCode();
   if (ChooseDimensionOrSummary(code)) return;
   if (code == 0) SetTotals(!Totals());
-  // The cube editor entry opens nothing.
+  else if (code == 1 && onCubeEditor_) onCubeEditor_(*this);
 }
 
 // --- resizing

@@ -43,10 +43,15 @@ void UpdateStatus(TKyPrintBaseComponent& report, int textId, std::initializer_li
 }
 
 // The selected page rows (0-based) that the report has.
+// A loaded selection may lack pages in between (pages 1 and 3 of a file):
+// a page number without any page is no row.
 std::vector<int32_t> SelectedRows(const TKyPrintBaseComponent& report, const TPageList& pages) {
+  std::vector<bool> held(static_cast<size_t>(std::max(report.PageCount(), 0)), false);
+  for (const auto& page : report.Pages())
+    if (page->PageIndex() >= 0 && static_cast<size_t>(page->PageIndex()) < held.size()) held[page->PageIndex()] = true;
   std::vector<int32_t> rows;
   for (int32_t p = 0; p < report.PageCount(); ++p)
-    if (PageListHas(pages, p + 1)) rows.push_back(p);
+    if (held[p] && PageListHas(pages, p + 1)) rows.push_back(p);
   return rows;
 }
 

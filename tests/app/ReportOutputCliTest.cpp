@@ -83,6 +83,11 @@ TEST_F(ReportOutputCli, ExportsPrintsAndSavesTheChosenPages) {
   ASSERT_EQ(std::sscanf(info.out.c_str(), "pages %d bars %d", &pages, &bars), 2);
   EXPECT_EQ(run.out, "recorded " + std::to_string(2 * bars) + " sheets in " + Dir("printed") + "\n");
 
+  // a page the report lacks prints nothing, and says so, as export does
+  run = Hycube("report " + Demo() + "--print --printer record:" + Dir("none") + " --pages 999");
+  EXPECT_EQ(run.status, 2) << run.out;
+  EXPECT_NE(run.err.find("No page of the report is selected"), std::string::npos) << run.err;
+
   run = Hycube("report " + Demo() + "--krp " + Dir("first.krp") + " --pages 1");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadReportFile(Dir("first.krp")).Pages.size(), size_t(bars));

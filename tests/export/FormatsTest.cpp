@@ -43,6 +43,19 @@ TEST(TextExportTest, LaterTextOverwritesAndAFormFeedEndsEachPage) {
   EXPECT_TRUE(ex.Lines().empty());
 }
 
+TEST(TextExportTest, ATextThePageCutKeepsOnlyTheCharactersOfItsBox) {
+  std::vector<std::vector<TMetafile>> pages = {{DrawPage([](TMetafileCanvas& c) {
+    // bounds 62..124, inflated 61..125: column 9, 64 / 6.5 -> 9 characters
+    c.TextRect({60, 30, 125, 50}, 62, 33, std::string(30, 'L'));
+    c.TextOut(130, 33, "next");                           // column 20
+    c.TextRect({60, 60, 300, 80}, 62, 65, "fits whole");  // clipped by nothing
+  })}};
+  std::string dir = TestDir("textclip");
+  TKyRExportToText ex;
+  RunExport(ex, pages, {1}, dir + "/r.txt", false);
+  EXPECT_EQ(ReadFileBytes(dir + "/r.txt"), "\r\n\r\n        LLLLLLLLL  next\r\n\r\n        fits whole\r\n");
+}
+
 TEST(TextExportTest, EmptyPicturesGiveEmptyTextAndCsvFiles) {
   std::string dir = TestDir("empty");
   std::vector<std::vector<TMetafile>> pages = {{DrawPage([](TMetafileCanvas& c) { c.TextOut(5, 5, "  "); })}};

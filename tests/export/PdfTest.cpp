@@ -258,6 +258,26 @@ TEST(PdfExportTest, LinesAndPicturesAtThePageTopGoOnTheirOwnPage) {
   EXPECT_EQ(page.pixelColor(62, 10), QColor(255, 255, 0));
 }
 
+TEST(PdfExportTest, ATextThePageCutIsCutAtItsBoxNotDrawnOverTheNextCells) {
+  std::string file = ExportPdf({{DrawPage([](TMetafileCanvas& c) {
+                                  c.TextRect({100, 200, 160, 220}, 102, 203, std::string(40, 'W'));
+                                  c.TextRect({100, 300, 400, 320}, 102, 303, "whole");
+                                })}},
+                               "clip");
+  std::vector<std::string> contents = TPdfFile(file).Contents();
+  ASSERT_EQ(contents.size(), 1u);
+  // only the cut text gets a clipping path: its box (left 101 + 10, width 59)
+  EXPECT_EQ(contents[0].find("q\r\n111 0 59 1123 re W n\r\nBT"), 0u) << contents[0];
+  EXPECT_EQ(contents[0].find("q\r\n", 1), std::string::npos);
+  SKIP_WITHOUT_PROGRAM("pdftoppm", "poppler-utils");
+  std::string prefix = TestDir("clip_img") + "/im";
+  ASSERT_EQ(RunProgram("pdftoppm -r 72 -png " + Quoted(file) + " " + Quoted(prefix)).Status, 0);
+  QImage page(QString::fromStdString(prefix + "-1.png"));
+  ASSERT_FALSE(page.isNull());
+  EXPECT_GT(DarkPixels(page.copy(111, 200, 59, 30)), 0);  // the visible part is there
+  EXPECT_EQ(DarkPixels(page.copy(171, 190, 500, 50)), 0);  // nothing beyond the box
+}
+
 TEST(PdfExportTest, EachSeparateFileHoldsItsOwnPage) {
   TPages pages = {{TextPage("alpha")}, {TextPage("beta")}};
   std::string dir = TestDir("separate");

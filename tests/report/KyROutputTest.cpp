@@ -230,6 +230,26 @@ TEST_F(ExportFixture, SelectedPagesArePlacedByTheirRank) {
                                                        {2, 1, 794, 1123, 1588, 2246}}));
 }
 
+// A saved selection keeps its page indexes (1 and 3): the missing page 2 is
+// no row of the surface, and asking for it alone selects nothing.
+TEST_F(ExportFixture, PagesMissingFromALoadedSelectionTakeNoRow) {
+  const std::string file = (std::filesystem::temp_directory_path() / "hy_output_gap.krp").string();
+  const TPageList oneAndThree{"1", "3"};
+  SaveToFile(report, file, false, &oneAndThree);
+  test::TOutputTestReport loaded;
+  LoadFromFile(loaded, file);
+  std::filesystem::remove(file);
+  Export(loaded, "out.log", false, Type(), AllPages(loaded));
+  std::vector<std::vector<int32_t>> starts;
+  for (const TCall& c : TLogExport::Calls)
+    if (c.What == "start") starts.push_back({c.A, c.B, c.D, c.F});
+  EXPECT_EQ(starts, (std::vector<std::vector<int32_t>>{
+                        {0, 0, 0, 2246}, {0, 1, 0, 2246}, {2, 0, 1123, 2246}, {2, 1, 1123, 2246}}));
+  TLogExport::Calls.clear();
+  EXPECT_THROW(Export(loaded, "out.log", false, Type(), {"2"}), EKyROutputError);
+  EXPECT_TRUE(TLogExport::Calls.empty());
+}
+
 TEST_F(ExportFixture, SeparateFilesGetTheirOwnNamesAndPageSizedSurfaces) {
   Export(report, "dir.x/report.log", true, Type(), {"2"});
   std::vector<std::string> what;

@@ -114,6 +114,9 @@ void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
   if (!result.Ok())
     throw Exception(Format("Printing on \"%s\" failed: %s", printer->DeviceName().c_str(),
                            result.PrinterError.c_str()));
+  // Print itself starts no job without a page; the command must not report
+  // that as a success.
+  if (result.Sheets == 0) throw Exception("No page of the report is selected");
   if (record) {
     const int n = WriteSheets(static_cast<TRecordingPrinter&>(*printer), o.Printer.substr(7));
     std::printf("recorded %d sheets in %s\n", n, o.Printer.substr(7).c_str());

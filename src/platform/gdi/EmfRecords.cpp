@@ -440,6 +440,13 @@ int32_t TEmrExtTextOut::Dx(uint32_t i) const {
   return le::I32(dx_ + size_t(i) * ((Options & ETO_PDY) ? 8 : 4));
 }
 
+bool TEmrExtTextOut::Clipped() const {
+  if (!(Options & ETO_CLIPPED) || !dx_) return false;
+  int64_t advance = 0;
+  for (uint32_t i = 0; i < Chars; ++i) advance += Dx(i);
+  return advance > int64_t(Bounds.Right) - Bounds.Left + 1;
+}
+
 // ---- bitmaps ----
 
 QImage TDibRef::Decode() const {

@@ -174,6 +174,9 @@ struct TEmrExtTextOut {
   bool HasDx() const { return dx_ != nullptr; }
   // Advance of character i (with ETO_PDY, the horizontal part).
   int32_t Dx(uint32_t i) const;
+  // Whether ETO_CLIPPED cut the string: its advances reach further than the
+  // drawn bounds.
+  bool Clipped() const;
 
 private:
   friend TEmrExtTextOut ReadExtTextOut(const TEmfRecord& r);
