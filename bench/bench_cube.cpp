@@ -97,7 +97,8 @@ void BinTableLoad(benchmark::State& state) {
     benchmark::DoNotOptimize(records);
   }
   state.counters["bins"] = records;
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(kRows), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(kRows), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BinTableLoad)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
@@ -289,11 +290,16 @@ void CubeReadAll(benchmark::State& state) {
     benchmark::DoNotOptimize(sink);
   }
   state.counters["cells"] = static_cast<double>(cells);
-  state.counters["ns/cell"] = benchmark::Counter(static_cast<double>(cells),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["ns/cell"] =
+      benchmark::Counter(static_cast<double>(cells), benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
   state.counters["records"] = static_cast<double>(cube->DataCache().BinTable()->RecordCount());
 }
-BENCHMARK(CubeReadAll)->ArgName("again")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(CubeReadAll)
+    ->ArgName("again")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace

@@ -48,10 +48,10 @@ const std::vector<TMetafile>& Pictures() {
       for (int r = 0; r < kRows; ++r)
         for (int k = 0; k < kCols; ++k) {
           char text[32];
-          if (k == 0)
-            std::snprintf(text, sizeof text, "Customer %d", i * kRows + r);
+          if (k == 0) std::snprintf(text, sizeof text, "Customer %d", i * kRows + r);
           else
-            std::snprintf(text, sizeof text, "%d.%02d", (i * 7919 + r * 104729 + k * 31) % 100000, (r + k) % 100);
+            std::snprintf(text, sizeof text, "%d.%02d", (i * 7919 + r * 104729 + k * 31) % 100000,
+                          (r + k) % 100);
           c.TextOut(40 + k * 74, 40 + r * 20, text);
         }
       c.Close();
@@ -84,9 +84,9 @@ void ResetPeakResident() {
 template <class T>
 void Export(benchmark::State& state, const char* ext) {
   const auto& pictures = Pictures();
-  const std::string file =
-      (std::filesystem::temp_directory_path() / ("hy_bench_export_" + std::to_string(::getpid()) + "." + ext))
-          .string();
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("hy_bench_export_" + std::to_string(::getpid()) + "." + ext))
+                               .string();
   double peak = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -115,7 +115,8 @@ void Export(benchmark::State& state, const char* ext) {
     state.ResumeTiming();
   }
   std::filesystem::remove(file);
-  state.counters["cells_per_s"] = benchmark::Counter(double(kCells), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["cells_per_s"] =
+      benchmark::Counter(double(kCells), benchmark::Counter::kIsIterationInvariantRate);
   state.counters["peak_MB"] = peak;
 }
 

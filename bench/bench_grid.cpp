@@ -5,8 +5,8 @@
 //   subtotals; columns: 2,000 customers and the total), pivoted from a cube
 //   over 1,000,000 in-memory rows, read the way `hycube pivot` and the
 //   report read it. The first pass after the pivot also computes the cube's
-//   totals and makes each value's text; later passes only read. Counters: cells, cells per second, and the heap
-//   allocations of the pass per cell.
+//   totals and makes each value's text; later passes only read. Counters: cells, cells per second,
+//   and the heap allocations of the pass per cell.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -72,7 +72,8 @@ struct PivotedGrid {
     test::AddMapItem(map, "Total", "ItemsTotal", dimSum);
     source = new THySource(&owner);
     grid = new TCustomHyGrid(&owner);
-    grid->SetTextMeasure([](const TFont&, const std::string& text) { return 8 * int32_t(text.size()); });
+    grid->SetTextMeasure(
+        [](const TFont&, const std::string& text) { return 8 * int32_t(text.size()); });
     source->SetDecisionCube(cube);
     source->SetDimensionInfo("(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 1 1 1 -1 'Payment')");
     grid->SetDecisionSource(source);
@@ -121,12 +122,17 @@ void GridCellTexts(benchmark::State& state) {
     benchmark::DoNotOptimize(sink);
   }
   state.counters["cells"] = static_cast<double>(cells);
-  state.counters["cells/s"] = benchmark::Counter(static_cast<double>(cells),
-                                                 benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["cells/s"] =
+      benchmark::Counter(static_cast<double>(cells), benchmark::Counter::kIsIterationInvariantRate);
   state.counters["allocs/cell"] = static_cast<double>(allocated) / static_cast<double>(cells);
   state.counters["grid_rows"] = pivot->grid->RowCount();
   state.counters["grid_cols"] = pivot->grid->ColCount();
 }
-BENCHMARK(GridCellTexts)->ArgName("again")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(GridCellTexts)
+    ->ArgName("again")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 }  // namespace

@@ -36,7 +36,8 @@ using namespace hy;
 class TDemoReport {
 public:
   TDemoReport() {
-    folder_ = std::filesystem::temp_directory_path() / ("hy-bench-preview-" + std::to_string(::getpid()));
+    folder_ =
+        std::filesystem::temp_directory_path() / ("hy-bench-preview-" + std::to_string(::getpid()));
     WriteDemoDatabase(folder_.string());
     SetAlias(kDemoAlias, folder_.string());
     pivot_ = std::make_unique<cli::CliPivot>(cli::ParseCubeOptions({}), cli::PivotFlags{}, "bench");

@@ -41,8 +41,9 @@ void WriteTable(const std::string& file, int rows, int cols, int fill) {
     std::fprintf(stderr, "bench_report: cannot open %s\n", file.c_str());
     std::exit(1);
   }
-  Exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-           "CREATE TABLE grid (R INTEGER NOT NULL, C INTEGER NOT NULL, Amount REAL NOT NULL); BEGIN;");
+  Exec(db,
+       "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+       "CREATE TABLE grid (R INTEGER NOT NULL, C INTEGER NOT NULL, Amount REAL NOT NULL); BEGIN;");
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, "INSERT INTO grid VALUES (?, ?, ?)", -1, &insert, nullptr);
   std::mt19937_64 rng(20261208);
@@ -65,7 +66,8 @@ void WriteTable(const std::string& file, int rows, int cols, int fill) {
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double PeakMb() {
@@ -107,12 +109,13 @@ int main(int argc, char** argv) {
     hy::EnsureGuiApplication();
     // Grid rows and columns beyond the table's values: the fixed ones and the sums.
     const int valueRows = std::max(1, rows - 3), valueCols = std::max(1, cols - 3);
-    const std::string file =
-        (std::filesystem::temp_directory_path() / ("bench-report-" + std::to_string(getpid()) + ".db")).string();
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("bench-report-" + std::to_string(getpid()) + ".db"))
+                                 .string();
     WriteTable(file, valueRows, valueCols, fill);
-    const hy::cli::CubeOptions options = hy::cli::ParseCubeOptions(
-        {"--db", file, "--table", "grid", "--dim", "R=R", "--dim", "C=C", "--sum", "Amount=Amount",
-         "--max-cells", "100000000"});
+    const hy::cli::CubeOptions options =
+        hy::cli::ParseCubeOptions({"--db", file, "--table", "grid", "--dim", "R=R", "--dim", "C=C",
+                                   "--sum", "Amount=Amount", "--max-cells", "100000000"});
     hy::cli::PivotFlags flags;
     flags.layout = "(1 0 1 0 -1 'R' 2 0 1 0 -1 'C')";
     flags.hasLayout = true;
@@ -127,15 +130,18 @@ int main(int argc, char** argv) {
       const auto start = std::chrono::steady_clock::now();
       const double cpuStart = CpuSeconds();
       report->Prepare();
-      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       const double cpu = CpuSeconds() - cpuStart;
       size_t bytes = 0;
       for (const auto& page : report->Pages()) bytes += page->Picture().Data().size();
       const size_t pages = report->Pages().size();
       // The machine is shared: CPU time is the steadier figure, wall time the user's.
-      std::printf("pages=%zu bars=%d wall_s=%.3f cpu_s=%.3f pages_per_second=%.0f (cpu %.0f) pictures_mb=%.1f "
-                  "peak_mb=%.0f\n",
-                  pages, report->BarCount(), seconds, cpu, pages / seconds, pages / cpu, bytes / 1048576.0, PeakMb());
+      std::printf(
+          "pages=%zu bars=%d wall_s=%.3f cpu_s=%.3f pages_per_second=%.0f (cpu %.0f) pictures_mb=%.1f "
+          "peak_mb=%.0f\n",
+          pages, report->BarCount(), seconds, cpu, pages / seconds, pages / cpu, bytes / 1048576.0,
+          PeakMb());
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_report: %s\n", e.what());

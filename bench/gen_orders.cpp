@@ -63,16 +63,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_gen: cannot create %s\n", temp.c_str());
     return 1;
   }
-  Check(db, sqlite3_exec(db,
-                         "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
-                         "CREATE TABLE orders (OrderNo INTEGER PRIMARY KEY, CustNo INTEGER NOT NULL,"
-                         " SaleDate DATE NOT NULL, PaymentMethod VARCHAR(7) NOT NULL,"
-                         " ItemsTotal REAL NOT NULL); BEGIN",
-                         nullptr, nullptr, nullptr),
+  Check(db,
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+                     "CREATE TABLE orders (OrderNo INTEGER PRIMARY KEY, CustNo INTEGER NOT NULL,"
+                     " SaleDate DATE NOT NULL, PaymentMethod VARCHAR(7) NOT NULL,"
+                     " ItemsTotal REAL NOT NULL); BEGIN",
+                     nullptr, nullptr, nullptr),
         "create");
   sqlite3_stmt* insert = nullptr;
-  Check(db, sqlite3_prepare_v2(db, "INSERT INTO orders VALUES (?1, ?2, ?3, ?4, ?5)", -1, &insert,
-                               nullptr),
+  Check(db,
+        sqlite3_prepare_v2(db, "INSERT INTO orders VALUES (?1, ?2, ?3, ?4, ?5)", -1, &insert,
+                           nullptr),
         "prepare");
 
   static const char* const kPayments[] = {"Cash", "Check", "Credit", "Visa", "MC", "AmEx", "COD"};

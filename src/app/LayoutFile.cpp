@@ -59,19 +59,20 @@ struct TWord {
 };
 
 constexpr TWord<TDimFlags> kDimWords[] = {
-    {"dimension", dimDimension}, {"sum", dimSum}, {"count", dimCount}, {"average", dimAverage},
-    {"min", dimMin},             {"max", dimMax}, {"derived", dimDerived}};
-constexpr TWord<TBinType> kBinWords[] = {{"none", binNone},     {"year", binYear},
-                                         {"quarter", binQuarter}, {"month", binMonth},
-                                         {"week", binWeek},     {"set", binSet},
-                                         {"custom", binCustom}};
+    {"dimension", dimDimension}, {"sum", dimSum}, {"count", dimCount},
+    {"average", dimAverage},     {"min", dimMin}, {"max", dimMax},
+    {"derived", dimDerived}};
+constexpr TWord<TBinType> kBinWords[] = {
+    {"none", binNone}, {"year", binYear}, {"quarter", binQuarter}, {"month", binMonth},
+    {"week", binWeek}, {"set", binSet},   {"custom", binCustom}};
 constexpr TWord<TActiveFlags> kActiveWords[] = {
     {"active", diActive}, {"asneeded", diAsNeeded}, {"inactive", diInactive}};
 constexpr TWord<TAlignment> kAlignWords[] = {
     {"left", taLeftJustify}, {"right", taRightJustify}, {"center", taCenter}};
 constexpr TWord<TCsvType> kCsvTypeWords[] = {
-    {"integer", TCsvType::Integer}, {"float", TCsvType::Float}, {"currency", TCsvType::Currency},
-    {"date", TCsvType::Date},       {"datetime", TCsvType::DateTime}, {"text", TCsvType::Text}};
+    {"integer", TCsvType::Integer},   {"float", TCsvType::Float},
+    {"currency", TCsvType::Currency}, {"date", TCsvType::Date},
+    {"datetime", TCsvType::DateTime}, {"text", TCsvType::Text}};
 constexpr TWord<TCsvDateOrder> kOrderWords[] = {
     {"ymd", TCsvDateOrder::YMD}, {"dmy", TCsvDateOrder::DMY}, {"mdy", TCsvDateOrder::MDY}};
 constexpr TWord<TCsvEncoding> kEncodingWords[] = {{"utf8", TCsvEncoding::Utf8},
@@ -285,7 +286,8 @@ TLayout TLayoutReader::Read() {
     } else if (key == "limits") {
       once(seenLimits);
       Expect(t, 4);
-      layout.maxDimensions = static_cast<int32_t>(Int(t[1], 1, TCommonDataStore::kMaxDimensionsLimit));
+      layout.maxDimensions =
+          static_cast<int32_t>(Int(t[1], 1, TCommonDataStore::kMaxDimensionsLimit));
       layout.maxSummaries = static_cast<int32_t>(Int(t[2], 1, 1 << 20));
       layout.maxCells = static_cast<uint32_t>(Int(t[3], 0, UINT32_MAX));
     } else if (key == "item") {
@@ -309,7 +311,8 @@ TLayout TLayoutReader::Read() {
       if (!it.sumExpr.empty() && it.dimensionType != dimDerived)
         Fail("only a derived summary has an expression");
       for (const TLayoutItem& other : layout.items)
-        if (SameText(other.name, it.name)) Fail(Format("two map items are named '%s'", it.name.c_str()));
+        if (SameText(other.name, it.name))
+          Fail(Format("two map items are named '%s'", it.name.c_str()));
       layout.items.push_back(std::move(it));
     } else if (key == "pivot") {
       once(seenPivot);
@@ -334,7 +337,8 @@ TLayout TLayoutReader::Read() {
     } else if (key == "margins") {
       once(seenMargins);
       Expect(t, 5);
-      for (int i = 0; i < 4; ++i) layout.report.margins[i] = static_cast<int32_t>(Int(t[1 + i], 0, 100000));
+      for (int i = 0; i < 4; ++i)
+        layout.report.margins[i] = static_cast<int32_t>(Int(t[1 + i], 0, 100000));
     } else if (key == "report") {
       once(seenReport);
       Expect(t, 7);
@@ -455,13 +459,14 @@ std::string WriteLayoutText(const TLayout& layout) {
     out << "source table " << Quote(s.fileName) << ' ' << Quote(s.tableName) << '\n';
   } else {
     out << "source csv " << Quote(s.fileName) << ' ' << int(s.csv.separator) << ' '
-        << int(s.csv.quote) << ' ' << int(s.csv.header) << ' ' << WordOf(kEncodingWords, s.csv.encoding)
-        << ' ' << int(s.csv.decimalSeparator) << '\n';
+        << int(s.csv.quote) << ' ' << int(s.csv.header) << ' '
+        << WordOf(kEncodingWords, s.csv.encoding) << ' ' << int(s.csv.decimalSeparator) << '\n';
     for (const TCsvColumn& c : s.csv.columns)
       out << "column " << Quote(c.name) << ' ' << WordOf(kCsvTypeWords, c.type) << ' '
           << WordOf(kOrderWords, c.dateOrder) << '\n';
   }
-  out << "limits " << layout.maxDimensions << ' ' << layout.maxSummaries << ' ' << layout.maxCells << '\n';
+  out << "limits " << layout.maxDimensions << ' ' << layout.maxSummaries << ' ' << layout.maxCells
+      << '\n';
   for (const TLayoutItem& it : layout.items)
     out << "item " << Quote(it.name) << ' ' << Quote(it.fieldName) << ' '
         << WordOf(kDimWords, it.dimensionType) << ' ' << WordOf(kBinWords, it.binType) << ' '

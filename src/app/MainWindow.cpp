@@ -23,18 +23,18 @@
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "platform/db/CsvFormat.h"
-#include "ui/DrillThrough.h"
-#include "ui/OpenCsv.h"
-#include "ui/OpenTable.h"
 #include "platform/db/Table.h"
 #include "platform/gdi/Colors.h"
 #include "platform/gdi/Fonts.h"
 #include "platform/printer/QtPrinter.h"
 #include "report/KyRAHyDC.h"
+#include "ui/DrillThrough.h"
 #include "ui/HyCubeEditor.h"
 #include "ui/HyGridWidget.h"
 #include "ui/KyProcesWindow.h"
 #include "ui/KyRPreview.h"
+#include "ui/OpenCsv.h"
+#include "ui/OpenTable.h"
 
 namespace hy {
 namespace {
@@ -97,7 +97,8 @@ void TfrmMain::CreateLayout() {
   grid.LabelFont().SetColor(clWindowText);
   grid.SetLabelSumColor(clInactiveCaption);
   grid.LabelSumFont().SetColor(clWindowText);
-  for (TFont* font : {&grid.CaptionFont(), &grid.DataFont(), &grid.LabelFont(), &grid.LabelSumFont()}) {
+  for (TFont* font :
+       {&grid.CaptionFont(), &grid.DataFont(), &grid.LabelFont(), &grid.LabelSumFont()}) {
     font->SetCharset(DEFAULT_CHARSET);
     font->SetHeight(-11);
     font->SetName("MS Sans Serif");
@@ -162,7 +163,8 @@ void TfrmMain::CreateMenus() {
   auto action = [this](const char* name, const QString& text, auto slot) {
     QAction* a = new QAction(text, this);
     a->setObjectName(name);
-    connect(a, &QAction::triggered, this, [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
+    connect(a, &QAction::triggered, this,
+            [this, slot] { Guarded([this, slot] { (this->*slot)(); }); });
     return a;
   };
   QAction* openTable = action("actOpenTable", "Open &Table...", &TfrmMain::MenuOpenTable);
@@ -337,10 +339,13 @@ void TfrmMain::OpenCsv(const std::string& fileName, const TCsvSettings& settings
 
 void TfrmMain::OpenSource(const TSourceChoice& choice) {
   std::unique_ptr<TDataSet> data = LoadSource(choice);
-  BuildAndSwap(std::move(data), &choice, [&](THyCube& cube) {
-    if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
-      throw EHyMapError(Format("'%s' has no field a cube can use", choice.Caption().c_str()));
-  }, std::string(), 0);
+  BuildAndSwap(
+      std::move(data), &choice,
+      [&](THyCube& cube) {
+        if (ProposeDimensionMap(*cube.DataSet(), cube.DimensionMap()) == 0)
+          throw EHyMapError(Format("'%s' has no field a cube can use", choice.Caption().c_str()));
+      },
+      std::string(), 0);
   AddRecent(Q(choice.kind == TSourceChoice::scTable
                   ? "table\t" + choice.fileName + "\t" + choice.tableName
                   : "csv\t" + choice.fileName));
@@ -354,8 +359,9 @@ void TfrmMain::RefreshCube() {
   const TSourceChoice choice = source_;
   std::unique_ptr<TDataSet> data = LoadSource(choice);
   THyCube& current = *hyCube1_;
-  BuildAndSwap(std::move(data), &choice, [&](THyCube& cube) { CopyCubeDesign(current, cube); },
-               hySource1_->DimensionInfo(), hySource1_->CurrentSummary());
+  BuildAndSwap(
+      std::move(data), &choice, [&](THyCube& cube) { CopyCubeDesign(current, cube); },
+      hySource1_->DimensionInfo(), hySource1_->CurrentSummary());
 }
 
 void TfrmMain::OpenFileGuarded(const std::string& fileName) {
@@ -365,7 +371,8 @@ void TfrmMain::OpenFileGuarded(const std::string& fileName) {
     if (suffix == "cvl") {
       OpenLayout(fileName);
     } else if (suffix == "csv" || suffix == "tsv" || suffix == "txt") {
-      if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this, file)) OpenSource(*choice);
+      if (const std::optional<TSourceChoice> choice = ChooseCsvFile(this, file))
+        OpenSource(*choice);
     } else if (const std::optional<TSourceChoice> choice = ChooseSqliteTable(this, file)) {
       OpenSource(*choice);
     }
@@ -392,9 +399,10 @@ void TfrmMain::SaveLayout(const std::string& fileName) {
 void TfrmMain::OpenLayout(const std::string& fileName) {
   const TLayout layout = LoadLayoutFile(fileName);
   std::unique_ptr<TDataSet> data = LoadSource(layout.source);
-  BuildAndSwap(std::move(data), &layout.source,
-               [&](THyCube& cube) { ApplyMap(layout, cube.DimensionMap(), cube); },
-               layout.dimensionInfo, layout.currentSummary);
+  BuildAndSwap(
+      std::move(data), &layout.source,
+      [&](THyCube& cube) { ApplyMap(layout, cube.DimensionMap(), cube); }, layout.dimensionInfo,
+      layout.currentSummary);
   ApplyReport(layout.report, *kyPrintHyCube1_);
   AddRecent(Q("layout\t" + fileName));
 }
@@ -452,9 +460,7 @@ void TfrmMain::UpdateTitle() {
 
 // --- recent files
 
-QStringList TfrmMain::RecentEntries() const {
-  return Settings().value(kRecentKey).toStringList();
-}
+QStringList TfrmMain::RecentEntries() const { return Settings().value(kRecentKey).toStringList(); }
 
 void TfrmMain::AddRecent(const QString& entry) {
   QStringList list = RecentEntries();
@@ -474,7 +480,8 @@ void TfrmMain::FillRecentMenu() {
     else if (parts.value(0) == "layout") text += " (layout)";
     QAction* a = recentMenu_->addAction(text);
     a->setToolTip(parts.value(1));
-    connect(a, &QAction::triggered, this, [this, entry] { Guarded([this, entry] { OpenRecent(entry); }); });
+    connect(a, &QAction::triggered, this,
+            [this, entry] { Guarded([this, entry] { OpenRecent(entry); }); });
   }
   recentMenu_->setEnabled(!list.isEmpty());
 }

@@ -31,8 +31,10 @@ Currency Currency::FromDouble(double value) {
   const int places = rec.Exponent + 4;  // digits before the currency's last place
   if (places > 19) InvalidCurrency(value);
   unsigned __int128 mag = 0;
-  for (int i = 0; i < places; ++i) mag = mag * 10 + static_cast<unsigned>(i < rec.Count ? rec.Digits[i] - '0' : 0);
-  const unsigned __int128 limit = static_cast<unsigned __int128>(INT64_MAX) + (rec.Negative ? 1 : 0);
+  for (int i = 0; i < places; ++i)
+    mag = mag * 10 + static_cast<unsigned>(i < rec.Count ? rec.Digits[i] - '0' : 0);
+  const unsigned __int128 limit =
+      static_cast<unsigned __int128>(INT64_MAX) + (rec.Negative ? 1 : 0);
   if (mag > limit) InvalidCurrency(value);
   int64_t raw = rec.Negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(mag))
                              : static_cast<int64_t>(mag);

@@ -76,15 +76,14 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
   if (year < kMinYear || year > kMaxYear || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month))
     return false;
-  out = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                          static_cast<unsigned>(day)) -
-                            kDelphiEpochFromUnix);
+  out = static_cast<double>(
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+      kDelphiEpochFromUnix);
   return true;
 }
 
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& out) {
-  if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 ||
-      msec > 999)
+  if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 || msec > 999)
     return false;
   out = static_cast<double>(((hour * 60 + min) * 60 + sec) * 1000 + msec) / kMSecsPerDay;
   return true;
@@ -98,7 +97,8 @@ TDateTime EncodeDate(int year, int month, int day) {
 
 TDateTime EncodeTime(int hour, int min, int sec, int msec) {
   TDateTime r;
-  if (!TryEncodeTime(hour, min, sec, msec, r)) throw EConvertError("Invalid argument to time encode");
+  if (!TryEncodeTime(hour, min, sec, msec, r))
+    throw EConvertError("Invalid argument to time encode");
   return r;
 }
 
@@ -122,8 +122,8 @@ void DecodeTime(TDateTime dt, int& hour, int& min, int& sec, int& msec) {
   hour = static_cast<int>(ms / 60);
 }
 
-void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min,
-                    int& sec, int& msec) {
+void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min, int& sec,
+                    int& msec) {
   DayAndTime s = Split(dt);
   CivilFromDays(s.day + kDelphiEpochFromUnix, year, month, day);
   int64_t ms = s.msec;
@@ -166,8 +166,8 @@ int WeeksInYear(int year) {
 }
 
 TDateTime EncodeDateWeek(int year, int week, int dayOfWeek) {
-  if (year < kMinYear || year > kMaxYear || week < 1 || week > WeeksInYear(year) ||
-      dayOfWeek < 1 || dayOfWeek > 7)
+  if (year < kMinYear || year > kMaxYear || week < 1 || week > WeeksInYear(year) || dayOfWeek < 1 ||
+      dayOfWeek > 7)
     throw EConvertError("Invalid argument to date encode");
   // 4 January always lies in week 1.
   int64_t jan4 = DaysFromCivil(year, 1, 4) - kDelphiEpochFromUnix;
@@ -185,9 +185,9 @@ TDateTime Now() {
   if (ms < 0) ms += 1000;
   std::tm local{};
   localtime_r(&secs, &local);
-  return ComposeDateTime(EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
-                         EncodeTime(local.tm_hour, local.tm_min,
-                                    local.tm_sec > 59 ? 59 : local.tm_sec, ms));
+  return ComposeDateTime(
+      EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+      EncodeTime(local.tm_hour, local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec, ms));
 }
 
 TDateTime Today() { return DateOf(Now()); }

@@ -26,8 +26,8 @@ void DecodeDate(TDateTime dt, int& year, int& month, int& day);
 void DecodeTime(TDateTime dt, int& hour, int& min, int& sec, int& msec);
 // Both halves at once, from one rounding to the millisecond (a time that
 // rounds up to 24:00 moves to 00:00 of the next day, in both halves).
-void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min,
-                    int& sec, int& msec);
+void DecodeDateTime(TDateTime dt, int& year, int& month, int& day, int& hour, int& min, int& sec,
+                    int& msec);
 // A day and a time of day joined into one value; before 30 December 1899 the
 // time is subtracted, so that the fraction still reads as the time of day.
 TDateTime ComposeDateTime(TDateTime date, TDateTime time);

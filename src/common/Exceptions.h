@@ -18,10 +18,10 @@ private:
   std::string message_;
 };
 
-#define HY_DECLARE_EXCEPTION(Name, Base)  \
-  class Name : public Base {              \
-  public:                                 \
-    using Base::Base;                     \
+#define HY_DECLARE_EXCEPTION(Name, Base) \
+  class Name : public Base {             \
+  public:                                \
+    using Base::Base;                    \
   }
 
 // Text that does not convert to a number, date or other value.
@@ -29,10 +29,10 @@ HY_DECLARE_EXCEPTION(EConvertError, Exception);
 // A Variant asked for a type it cannot become ("Could not convert variant ...").
 HY_DECLARE_EXCEPTION(EVariantError, Exception);
 HY_DECLARE_EXCEPTION(EMathError, Exception);
-HY_DECLARE_EXCEPTION(EZeroDivide, EMathError);     // floating-point division by zero
-HY_DECLARE_EXCEPTION(EDivByZero, EMathError);      // integer division by zero
+HY_DECLARE_EXCEPTION(EZeroDivide, EMathError);  // floating-point division by zero
+HY_DECLARE_EXCEPTION(EDivByZero, EMathError);   // integer division by zero
 HY_DECLARE_EXCEPTION(EIntOverflow, EMathError);
-HY_DECLARE_EXCEPTION(EOverflow, EMathError);     // floating-point result beyond the double range
+HY_DECLARE_EXCEPTION(EOverflow, EMathError);       // floating-point result beyond the double range
 HY_DECLARE_EXCEPTION(EListError, Exception);       // index out of bounds in a list
 HY_DECLARE_EXCEPTION(EComponentError, Exception);  // duplicate or invalid component names
 

@@ -84,7 +84,8 @@ TFloatRec FloatToDecimal(double value, int precision) {
 
   char buf[64];
   const auto end = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific,
-                                 TFloatRec::kMaxDigits - 1).ptr;
+                                 TFloatRec::kMaxDigits - 1)
+                       .ptr;
   *end = '\0';
   rec.Count = ParseScientific(buf, rec.Digits, TFloatRec::kMaxDigits, rec.Exponent);
   if (precision < rec.Count && rec.Digits[precision] == '5') {
@@ -106,7 +107,8 @@ TFloatRec FloatToDecimal(double value, int precision) {
 TFloatRec CurrToDecimal(Currency value) {
   TFloatRec rec;
   rec.Negative = value.raw < 0;
-  uint64_t mag = rec.Negative ? 0 - static_cast<uint64_t>(value.raw) : static_cast<uint64_t>(value.raw);
+  uint64_t mag =
+      rec.Negative ? 0 - static_cast<uint64_t>(value.raw) : static_cast<uint64_t>(value.raw);
   if (mag == 0) return rec;
   char buf[24];
   int n = std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(mag));
@@ -154,7 +156,8 @@ void AppendGrouped(std::string& out, const std::string& digits, bool thousands, 
   }
 }
 
-std::string GeneralText(const TFloatRec& rec, int precision, int expDigits, const TFormatSettings& fs) {
+std::string GeneralText(const TFloatRec& rec, int precision, int expDigits,
+                        const TFormatSettings& fs) {
   if (rec.IsZero()) return "0";
   std::string s;
   if (rec.Negative) s += '-';
@@ -182,7 +185,8 @@ std::string GeneralText(const TFloatRec& rec, int precision, int expDigits, cons
   return s;
 }
 
-std::string ExponentText(const TFloatRec& rec, int precision, int expDigits, const TFormatSettings& fs) {
+std::string ExponentText(const TFloatRec& rec, int precision, int expDigits,
+                         const TFormatSettings& fs) {
   std::string s;
   if (rec.Negative && !rec.IsZero()) s += '-';
   s += DigitAt(rec, 0);
@@ -196,10 +200,11 @@ std::string ExponentText(const TFloatRec& rec, int precision, int expDigits, con
 }
 
 // Places the currency string around an unsigned amount.
-std::string ApplyCurrencyPattern(const std::string& amount, bool negative, const TFormatSettings& fs) {
+std::string ApplyCurrencyPattern(const std::string& amount, bool negative,
+                                 const TFormatSettings& fs) {
   static const char* const kPositive[4] = {"$1", "1$", "$ 1", "1 $"};
-  static const char* const kNegative[16] = {"($1)", "-$1",  "$-1",  "$1-",  "(1$)",  "-1$",
-                                            "1-$",  "1$-",  "-1 $", "-$ 1", "1 $-",  "$ 1-",
+  static const char* const kNegative[16] = {"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
+                                            "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
                                             "$ -1", "1- $", "($ 1)", "(1 $)"};
   const char* pattern;
   if (negative) {
@@ -227,8 +232,7 @@ std::string DecimalToStrF(TFloatRec rec, TFloatFormat format, int precision, int
       return ExponentText(rec, precision, digits < 0 ? 0 : digits > 4 ? 4 : digits, fs);
     case ffFixed:
     case ffNumber:
-    case ffCurrency:
-      break;
+    case ffCurrency: break;
   }
   if (rec.Exponent > precision) return GeneralText(rec, precision, 0, fs);
   if (digits < 0) digits = 0;
@@ -279,10 +283,10 @@ namespace {
 
 struct NumberSection {
   std::string_view text;
-  int intCount = 0;     // digit placeholders before the decimal point
-  int intZeroFrom = -1; // index of the first "0" among them
-  int fracCount = 0;    // digit placeholders after the decimal point
-  int fracZeroTo = 0;   // fraction placeholders up to and including the last "0"
+  int intCount = 0;      // digit placeholders before the decimal point
+  int intZeroFrom = -1;  // index of the first "0" among them
+  int fracCount = 0;     // digit placeholders after the decimal point
+  int fracZeroTo = 0;    // fraction placeholders up to and including the last "0"
   bool thousands = false;
   bool scientific = false;
 };

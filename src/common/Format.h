@@ -72,7 +72,8 @@ std::string CurrToStrF(Currency value, TFloatFormat format, int digits,
 
 // Parsers raise EConvertError "'text' is not a valid floating point value" and
 // the like; the Try forms return false instead.
-bool TryStrToFloat(std::string_view text, double& out, const TFormatSettings& fs = FormatSettings());
+bool TryStrToFloat(std::string_view text, double& out,
+                   const TFormatSettings& fs = FormatSettings());
 double StrToFloat(std::string_view text, const TFormatSettings& fs = FormatSettings());
 bool TryStrToInt64(std::string_view text, int64_t& out);
 int32_t StrToInt(std::string_view text);
@@ -83,6 +84,7 @@ bool TryISOStrToDateTime(std::string_view text, TDateTime& out);
 // month and year, separated by DateSeparator; the year may be left out or
 // given with two digits, which then lie within 50 years of this year),
 // optionally followed by a time "h:mm[:ss[.zzz]]" with an optional AM/PM mark.
-bool TryStrToDate(std::string_view text, TDateTime& out, const TFormatSettings& fs = FormatSettings());
+bool TryStrToDate(std::string_view text, TDateTime& out,
+                  const TFormatSettings& fs = FormatSettings());
 
 }  // namespace hy

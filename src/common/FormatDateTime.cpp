@@ -113,9 +113,7 @@ void DateTimeWriter::Append(std::string_view format, int level) {
         else if (count == 3) out_ += fs_.ShortMonthNames[month_ - 1];
         else out_ += fs_.LongMonthNames[month_ - 1];
         break;
-      case 'N':
-        Number(min_, count >= 2 ? 2 : 1);
-        break;
+      case 'N': Number(min_, count >= 2 ? 2 : 1); break;
       case 'D':
         if (count <= 2) Number(day_, static_cast<int>(count));
         else if (count == 3) out_ += fs_.ShortDayNames[dayOfWeek_ - 1];
@@ -129,15 +127,9 @@ void DateTimeWriter::Append(std::string_view format, int level) {
         Number(h, count >= 2 ? 2 : 1);
         break;
       }
-      case 'S':
-        Number(sec_, count >= 2 ? 2 : 1);
-        break;
-      case 'Z':
-        Number(msec_, count >= 3 ? 3 : static_cast<int>(count));
-        break;
-      case 'T':
-        Nested(count == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, level);
-        break;
+      case 'S': Number(sec_, count >= 2 ? 2 : 1); break;
+      case 'Z': Number(msec_, count >= 3 ? 3 : static_cast<int>(count)); break;
+      case 'T': Nested(count == 1 ? fs_.ShortTimeFormat : fs_.LongTimeFormat, level); break;
       case 'C':
         Nested(fs_.ShortDateFormat, level);
         if (hour_ != 0 || min_ != 0 || sec_ != 0) {
@@ -145,9 +137,7 @@ void DateTimeWriter::Append(std::string_view format, int level) {
           Nested(fs_.LongTimeFormat, level);
         }
         break;
-      default:
-        out_.append(count, c);
-        break;
+      default: out_.append(count, c); break;
     }
   }
 }

@@ -18,11 +18,17 @@ bool TryStrToFloat(std::string_view text, double& out, const TFormatSettings& fs
     ++i;
   }
   int digits = 0;
-  while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++digits; }
+  while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+    buf += t[i++];
+    ++digits;
+  }
   if (i < t.size() && t[i] == fs.DecimalSeparator) {
     buf += '.';
     ++i;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++digits; }
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+      buf += t[i++];
+      ++digits;
+    }
   }
   if (digits == 0) return false;
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
@@ -30,7 +36,10 @@ bool TryStrToFloat(std::string_view text, double& out, const TFormatSettings& fs
     ++i;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) buf += t[i++];
     int expDigits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') { buf += t[i++]; ++expDigits; }
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+      buf += t[i++];
+      ++expDigits;
+    }
     if (expDigits == 0) return false;
   }
   if (i != t.size()) return false;
@@ -82,8 +91,8 @@ bool TryStrToInt64(std::string_view text, int64_t& out) {
 int32_t StrToInt(std::string_view text) {
   int64_t v;
   if (!TryStrToInt64(text, v) || v < INT32_MIN || v > INT32_MAX)
-    throw EConvertError(Format("'%.*s' is not a valid integer value",
-                               static_cast<int>(text.size()), text.data()));
+    throw EConvertError(
+        Format("'%.*s' is not a valid integer value", static_cast<int>(text.size()), text.data()));
   return static_cast<int32_t>(v);
 }
 
@@ -182,7 +191,8 @@ bool TryStrToDate(std::string_view text, TDateTime& out, const TFormatSettings& 
       i = close;
       continue;
     }
-    if ((c == 'D' || c == 'M' || c == 'Y') && std::memchr(order, c, static_cast<size_t>(parts)) == nullptr)
+    if ((c == 'D' || c == 'M' || c == 'Y') &&
+        std::memchr(order, c, static_cast<size_t>(parts)) == nullptr)
       order[parts++] = c;
   }
   if (parts != 3) return false;
@@ -239,7 +249,8 @@ bool TryStrToDate(std::string_view text, TDateTime& out, const TFormatSettings& 
     std::string_view mark = std::string_view(trimmed).substr(s.pos);
     bool pm;
     if (SameText(mark, fs.TimeAMString) || SameText(mark, "AM") || SameText(mark, "A")) pm = false;
-    else if (SameText(mark, fs.TimePMString) || SameText(mark, "PM") || SameText(mark, "P")) pm = true;
+    else if (SameText(mark, fs.TimePMString) || SameText(mark, "PM") || SameText(mark, "P"))
+      pm = true;
     else return false;
     if (h < 1 || h > 12) return false;
     h = h % 12 + (pm ? 12 : 0);

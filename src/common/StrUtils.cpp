@@ -29,8 +29,12 @@ std::string Format(const char* fmt, ...) {
   return result;
 }
 
-static inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-static inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+static inline char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+static inline char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -90,11 +90,14 @@ Variant NarrowInt(int64_t v) {
 
 bool Variant::IsNumeric() const {
   switch (type_) {
-    case varSmallint: case varInteger: case varInt64: case varSingle: case varDouble:
-    case varCurrency: case varBoolean:
-      return true;
-    default:
-      return false;
+    case varSmallint:
+    case varInteger:
+    case varInt64:
+    case varSingle:
+    case varDouble:
+    case varCurrency:
+    case varBoolean: return true;
+    default: return false;
   }
 }
 
@@ -105,10 +108,14 @@ bool Variant::IsOrdinal() const {
 int64_t Variant::ToInt64(TVarType target) const {
   switch (type_) {
     case varEmpty: return 0;
-    case varSmallint: case varInteger: case varInt64: return u_.i;
+    case varSmallint:
+    case varInteger:
+    case varInt64: return u_.i;
     case varBoolean: return u_.b ? -1 : 0;
     case varCurrency: return CurrencyToInt64(u_.i);
-    case varSingle: case varDouble: case varDate: {
+    case varSingle:
+    case varDouble:
+    case varDate: {
       int64_t r;
       if (!RoundToInt64(u_.d, r)) OverflowError(type_, target);
       return r;
@@ -121,21 +128,23 @@ int64_t Variant::ToInt64(TVarType target) const {
       if (!RoundToInt64(d, r)) OverflowError(type_, target);
       return r;
     }
-    default:
-      CastError(type_, target);
+    default: CastError(type_, target);
   }
 }
 
 double Variant::ToDouble(TVarType target) const {
   switch (type_) {
     case varEmpty: return 0;
-    case varSmallint: case varInteger: case varInt64: return static_cast<double>(u_.i);
+    case varSmallint:
+    case varInteger:
+    case varInt64: return static_cast<double>(u_.i);
     case varBoolean: return u_.b ? -1 : 0;
     case varCurrency: return Currency::FromRaw(u_.i).ToDouble();
-    case varSingle: case varDouble: case varDate: return u_.d;
+    case varSingle:
+    case varDouble:
+    case varDate: return u_.d;
     case varString: return StrToFloat(s_);
-    default:
-      CastError(type_, target);
+    default: CastError(type_, target);
   }
 }
 
@@ -151,9 +160,12 @@ double Variant::AsDouble() const { return ToDouble(varDouble); }
 
 Currency Variant::AsCurrency() const {
   switch (type_) {
-    case varCurrency:
-      return Currency::FromRaw(u_.i);
-    case varEmpty: case varSmallint: case varInteger: case varInt64: case varBoolean: {
+    case varCurrency: return Currency::FromRaw(u_.i);
+    case varEmpty:
+    case varSmallint:
+    case varInteger:
+    case varInt64:
+    case varBoolean: {
       int64_t v = ToInt64(varCurrency);
       if (v > INT64_MAX / Currency::kScale || v < INT64_MIN / Currency::kScale)
         OverflowError(type_, varCurrency);
@@ -180,8 +192,13 @@ bool Variant::AsBoolean() const {
   switch (type_) {
     case varEmpty: return false;
     case varBoolean: return u_.b;
-    case varSmallint: case varInteger: case varInt64: case varCurrency: return u_.i != 0;
-    case varSingle: case varDouble: case varDate: return u_.d != 0;
+    case varSmallint:
+    case varInteger:
+    case varInt64:
+    case varCurrency: return u_.i != 0;
+    case varSingle:
+    case varDouble:
+    case varDate: return u_.d != 0;
     case varString: {
       if (SameText(s_, "True")) return true;
       if (SameText(s_, "False")) return false;
@@ -189,23 +206,23 @@ bool Variant::AsBoolean() const {
       if (!TryStrToFloat(s_, d)) TextError(s_, "Boolean value");
       return d != 0;
     }
-    default:
-      CastError(type_, varBoolean);
+    default: CastError(type_, varBoolean);
   }
 }
 
 std::string Variant::AsString() const {
   switch (type_) {
     case varEmpty: return std::string();
-    case varSmallint: case varInteger: case varInt64: return std::to_string(u_.i);
+    case varSmallint:
+    case varInteger:
+    case varInt64: return std::to_string(u_.i);
     case varSingle: return FloatToStrF(u_.d, ffGeneral, 7, 0);
     case varDouble: return FloatToStr(u_.d);
     case varCurrency: return CurrToStr(Currency::FromRaw(u_.i));
     case varDate: return DateTimeToStr(u_.d);
     case varBoolean: return u_.b ? "True" : "False";
     case varString: return s_;
-    default:
-      CastError(type_, varString);
+    default: CastError(type_, varString);
   }
 }
 
@@ -247,9 +264,15 @@ Variant Variant::ConvertTo(TVarType type) const {
 bool Variant::SameAs(const Variant& other) const {
   if (type_ != other.type_) return false;
   switch (type_) {
-    case varEmpty: case varNull: return true;
-    case varSmallint: case varInteger: case varInt64: case varCurrency: return u_.i == other.u_.i;
-    case varSingle: case varDouble: case varDate: return u_.d == other.u_.d;
+    case varEmpty:
+    case varNull: return true;
+    case varSmallint:
+    case varInteger:
+    case varInt64:
+    case varCurrency: return u_.i == other.u_.i;
+    case varSingle:
+    case varDouble:
+    case varDate: return u_.d == other.u_.d;
     case varBoolean: return u_.b == other.u_.b;
     case varString: return s_ == other.s_;
     case varProc: return u_.proc == other.u_.proc;
@@ -272,7 +295,8 @@ struct Num {
 
   double AsDouble() const {
     switch (kind) {
-      case NumKind::Int32: case NumKind::Int64: return static_cast<double>(i);
+      case NumKind::Int32:
+      case NumKind::Int64: return static_cast<double>(i);
       case NumKind::Curr: return static_cast<double>(i) / Currency::kScale;
       default: return d;
     }
@@ -286,11 +310,14 @@ struct Num {
 Num ToNum(const Variant& v) {
   switch (v.VarType()) {
     case varEmpty: return {NumKind::Int32, 0, 0};
-    case varSmallint: case varInteger: case varBoolean:
-      return {NumKind::Int32, v.AsInt64(), 0};
+    case varSmallint:
+    case varInteger:
+    case varBoolean: return {NumKind::Int32, v.AsInt64(), 0};
     case varInt64: return {NumKind::Int64, v.AsInt64(), 0};
     case varCurrency: return {NumKind::Curr, v.AsCurrency().raw, 0};
-    case varSingle: case varDouble: case varString: return {NumKind::Float, 0, v.AsDouble()};
+    case varSingle:
+    case varDouble:
+    case varString: return {NumKind::Float, 0, v.AsDouble()};
     case varDate: return {NumKind::Date, 0, v.AsDate()};
     default: InvalidOp();
   }
@@ -395,7 +422,9 @@ Variant VarNeg(const Variant& v) {
   switch (v.VarType()) {
     case varNull: return Variant::Null();
     case varEmpty: return Variant(int32_t{0});
-    case varSmallint: case varInteger: case varBoolean: return NarrowInt(-v.AsInt64());
+    case varSmallint:
+    case varInteger:
+    case varBoolean: return NarrowInt(-v.AsInt64());
     case varInt64: {
       int64_t i = v.AsInt64();
       if (i == INT64_MIN) return Variant(-static_cast<double>(i));
@@ -407,7 +436,9 @@ Variant VarNeg(const Variant& v) {
       return Variant(Currency::FromRaw(-raw));
     }
     case varDate: return Variant::Date(-v.AsDate());
-    case varSingle: case varDouble: case varString: return Variant(-v.AsDouble());
+    case varSingle:
+    case varDouble:
+    case varString: return Variant(-v.AsDouble());
     default: InvalidOp();
   }
 }

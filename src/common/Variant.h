@@ -88,10 +88,29 @@ public:
   Variant(const char* v) : type_(varString), s_(v) {}
   Variant(TProcValue v) : type_(varProc) { u_.proc = v; }
 
-  static Variant Null() { Variant v; v.type_ = varNull; return v; }
-  static Variant Smallint(int16_t v) { Variant r; r.type_ = varSmallint; r.u_.i = v; return r; }
-  static Variant Single(float v) { Variant r; r.type_ = varSingle; r.u_.d = v; return r; }
-  static Variant Date(TDateTime v) { Variant r; r.type_ = varDate; r.u_.d = v; return r; }
+  static Variant Null() {
+    Variant v;
+    v.type_ = varNull;
+    return v;
+  }
+  static Variant Smallint(int16_t v) {
+    Variant r;
+    r.type_ = varSmallint;
+    r.u_.i = v;
+    return r;
+  }
+  static Variant Single(float v) {
+    Variant r;
+    r.type_ = varSingle;
+    r.u_.d = v;
+    return r;
+  }
+  static Variant Date(TDateTime v) {
+    Variant r;
+    r.type_ = varDate;
+    r.u_.d = v;
+    return r;
+  }
 
   TVarType VarType() const { return type_; }
   bool IsNull() const { return type_ == varNull; }

@@ -84,12 +84,9 @@ void TBaseArray::Clear() {
 
 void TBaseArray::Grow() {
   int32_t delta;
-  if (capacity_ >= 65)
-    delta = capacity_ / 4;
-  else if (capacity_ >= 9)
-    delta = 16;
-  else
-    delta = 4;
+  if (capacity_ >= 65) delta = capacity_ / 4;
+  else if (capacity_ >= 9) delta = 16;
+  else delta = 4;
   int32_t next = capacity_ + delta;
   // Near the limit take what is left rather than fail early.
   if (next >= kMaxArrayCapacity && capacity_ < kMaxArrayCapacity - 1) next = kMaxArrayCapacity - 1;
@@ -108,12 +105,8 @@ int32_t TBaseArray::AddBlank() {
   // Checked first, so that a refused blank leaves the array as it was.
   if (sortOrder_ == saUnsorted) throw EArrayError(kUnsortedBlankMessage);
   switch (duplicates_) {
-    case dpIgnore:
-      blankCount_ = 1;
-      break;
-    case dpAccept:
-      ++blankCount_;
-      break;
+    case dpIgnore: blankCount_ = 1; break;
+    case dpAccept: ++blankCount_; break;
     case dpError:
       if (blankCount_ > 0) throw EArrayError("Duplicate item in array");
       ++blankCount_;
@@ -125,12 +118,9 @@ int32_t TBaseArray::AddBlank() {
 int32_t TBaseArray::StoredIndex(int32_t logicalIndex) const {
   if (logicalIndex < 0 || logicalIndex >= TotalCount()) RangeError(logicalIndex);
   switch (sortOrder_) {
-    case saAscending:
-      return logicalIndex < blankCount_ ? -1 : logicalIndex - blankCount_;
-    case saDescending:
-      return logicalIndex < count_ ? logicalIndex : -1;
-    case saUnsorted:
-      break;
+    case saAscending: return logicalIndex < blankCount_ ? -1 : logicalIndex - blankCount_;
+    case saDescending: return logicalIndex < count_ ? logicalIndex : -1;
+    case saUnsorted: break;
   }
   if (blankCount_ > 0) throw EArrayError(kUnsortedBlankMessage);
   return logicalIndex;

@@ -1,8 +1,8 @@
 // The memory budget that growing arrays respect.
 #include <malloc.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -72,8 +72,6 @@ void RethrowAllocationFailure() {
   }
 }
 
-int64_t SetTestMemoryBudget(int64_t bytes) {
-  return testBudget.exchange(bytes < 0 ? -1 : bytes);
-}
+int64_t SetTestMemoryBudget(int64_t bytes) { return testBudget.exchange(bytes < 0 ? -1 : bytes); }
 
 }  // namespace hy

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "common/StrUtils.h"
-#include "cube/HyCollate.h"
 #include "cube/HyArrays.h"
+#include "cube/HyCollate.h"
 
 namespace hy {
 
@@ -79,23 +79,17 @@ T FromVariant(const Variant& v) {
 
 template <class T>
 Variant ToVariant(T value) {
-  if constexpr (std::is_same_v<T, int16_t>)
-    return Variant::Smallint(value);
-  else if constexpr (std::is_same_v<T, uint16_t>)
-    return Variant(static_cast<int32_t>(value));
-  else if constexpr (std::is_same_v<T, float>)
-    return Variant(static_cast<double>(value));
-  else
-    return Variant(std::move(value));
+  if constexpr (std::is_same_v<T, int16_t>) return Variant::Smallint(value);
+  else if constexpr (std::is_same_v<T, uint16_t>) return Variant(static_cast<int32_t>(value));
+  else if constexpr (std::is_same_v<T, float>) return Variant(static_cast<double>(value));
+  else return Variant(std::move(value));
 }
 
 // The Variant form of an element type (a string array works with std::string).
 template <class Traits>
 using Holder = std::conditional_t<kIsString<Traits>, std::string, typename Traits::Element>;
 
-void NoVariantAccess() {
-  HyAssert(false, "HyArrays", "TPointerArray has no Variant access");
-}
+void NoVariantAccess() { HyAssert(false, "HyArrays", "TPointerArray has no Variant access"); }
 
 }  // namespace
 
@@ -281,10 +275,8 @@ void TTypedArray<Traits>::GetAsVariant(int32_t index, Variant& value) const {
     NoVariantAccess();
   } else {
     const int32_t stored = StoredIndex(index);
-    if (stored < 0)
-      value = Variant::Null();
-    else
-      value = ToVariant(Traits::Get(Data()[stored]));
+    if (stored < 0) value = Variant::Null();
+    else value = ToVariant(Traits::Get(Data()[stored]));
   }
 }
 

@@ -149,25 +149,19 @@ std::unique_ptr<TBinField> MakeColumn(TBinTable* table, TDimensionItem& item, TF
     case ftAutoInc:
       if (forSum) return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
       return std::make_unique<TIntegerBin>(table, &item, type);
-    case ftLargeint:
-      return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
+    case ftLargeint: return std::make_unique<TLargeIntBin>(table, &item, ftLargeint);
     case ftBoolean:
       if (forSum) return nullptr;
       return std::make_unique<TBooleanBin>(table, &item, ftBoolean);
     case ftFloat:
-    case ftCurrency:
-      return std::make_unique<TFloatBin>(table, &item, type);
+    case ftCurrency: return std::make_unique<TFloatBin>(table, &item, type);
     case ftBCD:
-    case ftFMTBcd:
-      return std::make_unique<TCurrencyBin>(table, &item, type);
+    case ftFMTBcd: return std::make_unique<TCurrencyBin>(table, &item, type);
     case ftDate:
     case ftTime:
-    case ftDateTime:
-      return std::make_unique<TDateTimeBin>(table, &item, type);
-    case ftTimeStamp:
-      return std::make_unique<TSQLTimeStampBin>(table, &item, ftDateTime);
-    default:
-      return nullptr;
+    case ftDateTime: return std::make_unique<TDateTimeBin>(table, &item, type);
+    case ftTimeStamp: return std::make_unique<TSQLTimeStampBin>(table, &item, ftDateTime);
+    default: return nullptr;
   }
 }
 
@@ -270,19 +264,22 @@ TBinTable::~TBinTable() = default;
 void TBinTable::ComputeLayout() {
   if (fields_.Count() > 32) throw EHyError("BinTable support up to 32 fields");
   int32_t counts[4] = {0, 0, 0, 0};  // columns of width 1, 2, 4, 8
-  auto group = [](int32_t size) { return size == 1 ? 0 : size == 2 ? 1 : size == 4 ? 2 : size == 8 ? 3 : -1; };
+  auto group = [](int32_t size) {
+    return size == 1 ? 0 : size == 2 ? 1 : size == 4 ? 2 : size == 8 ? 3 : -1;
+  };
   for (int32_t i = 0; i < fields_.Count(); ++i) {
     const TBinField& f = *fields_[i];
     const int32_t g = group(f.DataSize());
     if (g < 0)
-      throw EHyError(Format("Invalid %s.DataSize:%s", f.ClassName(), std::to_string(f.DataSize()).c_str()));
+      throw EHyError(
+          Format("Invalid %s.DataSize:%s", f.ClassName(), std::to_string(f.DataSize()).c_str()));
     ++counts[g];
   }
   int32_t bases[4];
-  bases[0] = 4;                                   // bytes
-  bases[1] = (4 + counts[0] + 1) >> 1;            // 2-byte units
-  bases[2] = (bases[1] + counts[1] + 1) >> 1;     // 4-byte units
-  bases[3] = (bases[2] + counts[2] + 1) >> 1;     // 8-byte units
+  bases[0] = 4;                                // bytes
+  bases[1] = (4 + counts[0] + 1) >> 1;         // 2-byte units
+  bases[2] = (bases[1] + counts[1] + 1) >> 1;  // 4-byte units
+  bases[3] = (bases[2] + counts[2] + 1) >> 1;  // 8-byte units
   recordSize_ = 16 * ((bases[3] + counts[3] + 1) >> 1);
 
   int32_t ranks[4] = {0, 0, 0, 0};
@@ -306,10 +303,8 @@ int32_t TBinTable::CompareKeys(const uint8_t* a, const uint8_t* b) const {
     const TBinField& f = *fields_[k];
     const bool na = f.IsNullIn(a), nb = f.IsNullIn(b);
     int32_t c;
-    if (na || nb)
-      c = na == nb ? 0 : (na ? -1 : 1);
-    else
-      c = f.CompareValues(a, b);
+    if (na || nb) c = na == nb ? 0 : (na ? -1 : 1);
+    else c = f.CompareValues(a, b);
     if (c != 0) return c;
   }
   return 0;
@@ -341,7 +336,8 @@ int32_t TBinTable::AddAggregate(const uint8_t* const* records, int32_t count) {
   uint8_t* record = memory_.Allocate(recordSize_);
   SetNullMask(record, nullTemplate_);
   current_ = record;
-  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i) fields_[i]->Aggregate(records, count);
+  for (int32_t i = fields_.KeyCount(); i < fields_.Count(); ++i)
+    fields_[i]->Aggregate(records, count);
   index_.Insert(index_.Count(), record);
   return index_.Count() - 1;
 }
@@ -379,7 +375,8 @@ public:
     hashes_.resize(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) hashes_[i] = Hash(rows + i * size);
     constexpr int32_t kSlotAhead = 16, kBinAhead = 8;
-    for (int32_t i = 0; i < count && i < kSlotAhead; ++i) __builtin_prefetch(&slots_[hashes_[i] & mask_]);
+    for (int32_t i = 0; i < count && i < kSlotAhead; ++i)
+      __builtin_prefetch(&slots_[hashes_[i] & mask_]);
     for (int32_t i = 0; i < count; ++i) {
       if (i + kSlotAhead < count) __builtin_prefetch(&slots_[hashes_[i + kSlotAhead] & mask_]);
       if (i + kBinAhead < count) {
@@ -547,16 +544,28 @@ namespace {
 
 // How a plain field value (TFieldData) goes into a column without a Variant;
 // fkNone: only through the Variant.
-enum TFastKind : uint8_t { fkNone, fkInt16, fkUInt16, fkInt32, fkInt64, fkDouble, fkDate, fkString, fkCount };
+enum TFastKind : uint8_t {
+  fkNone,
+  fkInt16,
+  fkUInt16,
+  fkInt32,
+  fkInt64,
+  fkDouble,
+  fkDate,
+  fkString,
+  fkCount
+};
 
 TFastKind FastKindOf(const TBinField& column, const TField& field, bool customBins) {
   const TFieldType type = field.DataType();
   const bool integer = type == ftInteger || type == ftAutoInc || type == ftSmallint ||
                        type == ftWord || type == ftLargeint;
   const bool date = type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
-  const bool text = type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo;
+  const bool text =
+      type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo;
   const std::type_info& cls = typeid(column);
-  if (cls == typeid(TCountBin)) return integer || date || text || type == ftFloat ? fkCount : fkNone;
+  if (cls == typeid(TCountBin))
+    return integer || date || text || type == ftFloat ? fkCount : fkNone;
   if (integer) {
     if (cls == typeid(TSmallIntBin)) return fkInt16;
     if (cls == typeid(TWordBin)) return fkUInt16;
@@ -616,8 +625,11 @@ private:
   static size_t Slot(std::string_view text) {
     const size_t n = text.size();
     if (n == 0) return 0;
-    const auto byte = [&](size_t i) { return static_cast<uint64_t>(static_cast<unsigned char>(text[i])); };
-    const uint64_t h = (n | byte(0) << 8 | byte(n / 2) << 16 | byte(n - 1) << 24) * 0x9E3779B97F4A7C15ull;
+    const auto byte = [&](size_t i) {
+      return static_cast<uint64_t>(static_cast<unsigned char>(text[i]));
+    };
+    const uint64_t h =
+        (n | byte(0) << 8 | byte(n / 2) << 16 | byte(n - 1) << 24) * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(h >> 56) & (kSize - 1);
   }
 
@@ -749,10 +761,8 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
   int32_t filled = 0;
   const auto handOver = [&] {
     if (filled == 0) return;
-    if (pipeline)
-      pipeline->Submit(filled);
-    else
-      bins.AddBatch(batch, filled);
+    if (pipeline) pipeline->Submit(filled);
+    else bins.AddBatch(batch, filled);
     batch = nullptr;
     filled = 0;
   };
@@ -799,8 +809,7 @@ struct TBinTable::TKeyColumn {
 // compares the records; sorting them touches no record.
 class TBinTable::TSortKeys {
 public:
-  TSortKeys(const std::vector<TKeyColumn>& keys,
-            const std::vector<uint32_t>& rank)
+  TSortKeys(const std::vector<TKeyColumn>& keys, const std::vector<uint32_t>& rank)
       : keys_(keys), rank_(rank) {
     int32_t bits = 0;
     for (const TKeyColumn& k : keys) bits += 1 + Width(k.kind);
@@ -901,7 +910,8 @@ void SortEntries(uint64_t* packed, size_t n) {
     for (size_t i = 0; i < kSamples; ++i) sample[i] = entries[i * (n / kSamples)];
     std::nth_element(sample.begin(), sample.begin() + kSamples / 2, sample.end(), less);
     const Entry pivot = sample[kSamples / 2];
-    Entry* middle = std::partition(entries, entries + n, [&](const Entry& e) { return less(e, pivot); });
+    Entry* middle =
+        std::partition(entries, entries + n, [&](const Entry& e) { return less(e, pivot); });
     std::thread other;
     try {
       other = std::thread([&] { std::sort(middle, entries + n, less); });
@@ -947,7 +957,8 @@ void TBinTable::MergeNearFloatKeys(std::vector<uint8_t*>& records) const {
       if (column->IsNullIn(record)) continue;
       const double v = column->Get(record);
       if (std::fabs(v) > kNearZero) continue;
-      const size_t at = static_cast<size_t>(std::lower_bound(near.begin(), near.end(), v == 0 ? 0.0 : v) - near.begin());
+      const size_t at = static_cast<size_t>(
+          std::lower_bound(near.begin(), near.end(), v == 0 ? 0.0 : v) - near.begin());
       column->Put(record, first[at]);
     }
   }
@@ -961,7 +972,8 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
     TKeyColumn::Kind kind;
     if (dynamic_cast<const TStringBin*>(f)) kind = TKeyColumn::kString, strings = true;
     else if (dynamic_cast<const TBooleanBin*>(f)) kind = TKeyColumn::kBool;
-    else if (dynamic_cast<const TFloatBin*>(f) || dynamic_cast<const TDateTimeBin*>(f)) kind = TKeyColumn::kDouble;
+    else if (dynamic_cast<const TFloatBin*>(f) || dynamic_cast<const TDateTimeBin*>(f))
+      kind = TKeyColumn::kDouble;
     else if (f->DataSize() == 8) kind = TKeyColumn::kInt64;
     else if (dynamic_cast<const TWordBin*>(f)) kind = TKeyColumn::kUInt16;
     else if (f->DataSize() == 2) kind = TKeyColumn::kInt16;
@@ -1019,7 +1031,8 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   size_t last = 0;
   for (size_t i = 0; i < n; ++i) {
     const size_t e = order.empty() ? i : order[i];
-    const auto* record = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(packed[e * stride + words]));
+    const auto* record =
+        reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(packed[e * stride + words]));
     if (kept > 0 && !less(last, e)) {
       MergeInto(records[kept - 1], record);
     } else {

@@ -206,7 +206,8 @@ template <class T>
 T CheckedSum(T a, T b) {
   if constexpr (std::is_floating_point_v<T>) {
     const T sum = a + b;
-    if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b)) throw EOverflow("Floating point overflow");
+    if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b))
+      throw EOverflow("Floating point overflow");
     return sum;
   } else {
     T sum;
@@ -488,7 +489,9 @@ public:
     std::memcpy(&mask, record, sizeof mask);
     return mask;
   }
-  static void SetNullMask(uint8_t* record, uint32_t mask) { std::memcpy(record, &mask, sizeof mask); }
+  static void SetNullMask(uint8_t* record, uint32_t mask) {
+    std::memcpy(record, &mask, sizeof mask);
+  }
 
 private:
   struct TKeyColumn;

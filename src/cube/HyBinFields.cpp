@@ -46,9 +46,7 @@ void TBinField::Unsupported() const {
 void TBinField::Combine(uint8_t* into, const uint8_t* from) const {
   switch (role_) {
     case brSum:
-    case brCount:
-      AddValues(into, from);
-      break;
+    case brCount: AddValues(into, from); break;
     case brMax:
       if (CompareValues(from, into) > 0) std::memcpy(Data(into), Data(from), DataSize());
       break;
@@ -56,8 +54,7 @@ void TBinField::Combine(uint8_t* into, const uint8_t* from) const {
       if (CompareValues(from, into) < 0) std::memcpy(Data(into), Data(from), DataSize());
       break;
     case brKey:
-    case brNone:
-      break;
+    case brNone: break;
   }
 }
 
@@ -99,17 +96,13 @@ bool TBinField::SameValueIn(const uint8_t* a, const uint8_t* b) const {
 }
 
 void TBinField::GetValueOrNull(Variant& value) const {
-  if (IsNull())
-    value = Variant::Null();
-  else
-    GetValue(value);
+  if (IsNull()) value = Variant::Null();
+  else GetValue(value);
 }
 
 void TBinField::GetStringOrNull(std::string& text) const {
-  if (IsNull())
-    text = "<NULL>";
-  else
-    GetAsString(text);
+  if (IsNull()) text = "<NULL>";
+  else GetAsString(text);
 }
 
 void TBinField::SetValueOrNull(const Variant& value) {
@@ -171,27 +164,36 @@ static std::string IntegerText(const TBinField& field, T value) {
   return FormatFloat(format, static_cast<double>(value));
 }
 
-void TSmallIntBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
+void TSmallIntBin::GetAsString(std::string& text) const {
+  text = IntegerText(*this, Get(Current()));
+}
 void TSmallIntBin::GetValue(Variant& value) const { value = Variant::Smallint(Get(Current())); }
 void TSmallIntBin::SetValue(const Variant& value) {
-  const int32_t v = value.VarType() == varBoolean ? (value.AsBoolean() ? -1 : 0) : value.AsInteger();
+  const int32_t v =
+      value.VarType() == varBoolean ? (value.AsBoolean() ? -1 : 0) : value.AsInteger();
   if (v < INT16_MIN || v > INT16_MAX) NarrowOverflow(value, "Smallint");
   Put(Current(), static_cast<int16_t>(v));
 }
 
 void TWordBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
-void TWordBin::GetValue(Variant& value) const { value = Variant(static_cast<int32_t>(Get(Current()))); }
+void TWordBin::GetValue(Variant& value) const {
+  value = Variant(static_cast<int32_t>(Get(Current())));
+}
 void TWordBin::SetValue(const Variant& value) {
   const int32_t v = value.AsInteger();
   if (v < 0 || v > UINT16_MAX) NarrowOverflow(value, "Word");
   Put(Current(), static_cast<uint16_t>(v));
 }
 
-void TIntegerBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
+void TIntegerBin::GetAsString(std::string& text) const {
+  text = IntegerText(*this, Get(Current()));
+}
 void TIntegerBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
 void TIntegerBin::SetValue(const Variant& value) { Put(Current(), value.AsInteger()); }
 
-void TLargeIntBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
+void TLargeIntBin::GetAsString(std::string& text) const {
+  text = IntegerText(*this, Get(Current()));
+}
 void TLargeIntBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
 void TLargeIntBin::SetValue(const Variant& value) { Put(Current(), value.AsInt64()); }
 
@@ -245,10 +247,8 @@ void TStringBin::GetValue(Variant& value) const {
   value = Variant(Table()->StringAt(Get(Current())));
 }
 void TStringBin::SetValue(const Variant& value) {
-  if (value.VarType() == varString)
-    Put(Current(), Table()->Intern(value.AsString()));
-  else
-    Put(Current(), Table()->Intern(value.ToText()));
+  if (value.VarType() == varString) Put(Current(), Table()->Intern(value.AsString()));
+  else Put(Current(), Table()->Intern(value.ToText()));
 }
 int32_t TStringBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   const uint32_t x = Get(a), y = Get(b);
@@ -272,10 +272,8 @@ void TAvgBin::GetValue(Variant& value) const {
   Variant sum;
   sumField_->GetValueOrNull(sum);
   // An average over no values is Null, never a division by zero.
-  if (sum.IsNull() || count == 0)
-    value = Variant::Null();
-  else
-    value = VarDiv(sum, Variant(count));
+  if (sum.IsNull() || count == 0) value = Variant::Null();
+  else value = VarDiv(sum, Variant(count));
 }
 
 void TAvgBin::GetAsString(std::string& text) const {

@@ -56,8 +56,8 @@ private:
   std::deque<TBatch*> full_;
   std::vector<TBatch*> free_;
   TBatch* filling_ = nullptr;
-  bool done_ = false;     // the reader has no more batches
-  bool stop_ = false;     // the worker ends at its next batch
+  bool done_ = false;  // the reader has no more batches
+  bool stop_ = false;  // the worker ends at its next batch
   std::exception_ptr failure_;
   std::thread worker_;
 };

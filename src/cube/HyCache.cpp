@@ -288,9 +288,7 @@ void TDataCache::SetCurrentSummary(int32_t index) {
   currentSummary_ = index;
 }
 
-void TDataCache::SetSuppressEmpty(bool value) {
-  flags_ = value ? (flags_ | 1) : (flags_ & ~1);
-}
+void TDataCache::SetSuppressEmpty(bool value) { flags_ = value ? (flags_ | 1) : (flags_ & ~1); }
 
 std::string TDataCache::GetSummaryAsString(const TCoords& coords) const {
   return Summaries(currentSummary_)->GetAsString(coords);
@@ -369,8 +367,9 @@ void TDataCache::CompressDimensions(TCubeProgress& progress) {
     const int32_t count = dimension->values_->TotalCount();
     if (count > kMaxDimensionValues) {
       throw EHyCache(Format("Dimension '%s' has %d values; at most %d can be shown",
-                            dimension->GetCaption().empty() ? dimension->MapItem()->FieldName().c_str()
-                                                            : dimension->GetCaption().c_str(),
+                            dimension->GetCaption().empty()
+                                ? dimension->MapItem()->FieldName().c_str()
+                                : dimension->GetCaption().c_str(),
                             count, kMaxDimensionValues));
     }
     dimension->values_->SetCapacity(count);
@@ -489,12 +488,9 @@ void TDataCache::ComputeTotal(const TCoords& coords, int32_t startDim, int64_t s
       single = child;
     }
   }
-  if (n == 0)
-    cellIndex_[slot] = -1;
-  else if (n == 1)
-    cellIndex_[slot] = single;
-  else
-    cellIndex_[slot] = binTable_->AddAggregate(dimension.recordScratch_.data(), n);
+  if (n == 0) cellIndex_[slot] = -1;
+  else if (n == 1) cellIndex_[slot] = single;
+  else cellIndex_[slot] = binTable_->AddAggregate(dimension.recordScratch_.data(), n);
   --pendingCount_;
 }
 

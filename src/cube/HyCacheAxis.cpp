@@ -49,8 +49,7 @@ void TDataCache::SortLookupDimensions(TCubeProgress& progress) {
       std::iota(dimension->order_.begin(), dimension->order_.end(), int16_t{0});
       dimension->lookupText_.assign(n, std::string());
       TDataSet* lookup = item->LookupDataSet();
-      if (!lookup)
-        throw EHyCache(Format("%s: Lookup info incomplete", item->FieldName().c_str()));
+      if (!lookup) throw EHyCache(Format("%s: Lookup info incomplete", item->FieldName().c_str()));
       {
         TControlsDisabled disabled(*lookup);
         TField* key = lookup->FieldByName(item->KeyFields());

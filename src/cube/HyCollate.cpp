@@ -42,7 +42,8 @@ std::vector<uint32_t> CollationRanks(const std::deque<std::string>& texts) {
   for (const std::string& text : texts) keys.push_back(collator.sortKey(ToQString(text)));
   std::vector<uint32_t> ids(texts.size());
   std::iota(ids.begin(), ids.end(), 0u);
-  std::sort(ids.begin(), ids.end(), [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+  std::sort(ids.begin(), ids.end(),
+            [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
   std::vector<uint32_t> rank(ids.size());
   uint32_t r = 0;
   for (size_t i = 0; i < ids.size(); ++i) {

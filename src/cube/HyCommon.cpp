@@ -17,7 +17,8 @@ void TCommonDimItem::SetMapItem(TDimensionItem* item) {
 }
 
 Variant TCommonDimItem::GetRecordValue(int32_t) const {
-  throw EHyError(mapItem_ ? "'" + mapItem_->Name() + "' has no summary values" : "No summary values");
+  throw EHyError(mapItem_ ? "'" + mapItem_->Name() + "' has no summary values"
+                          : "No summary values");
 }
 
 std::string TCommonDimItem::GetCaption() const { return mapItem_ ? mapItem_->Caption() : ""; }

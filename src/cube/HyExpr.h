@@ -38,6 +38,7 @@ public:
     Evaluate(recNo, v);
     return v;
   }
+
 private:
   int32_t line_;
 };

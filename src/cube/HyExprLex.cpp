@@ -15,21 +15,46 @@ constexpr size_t kBlockSize = 512;
 constexpr size_t kInitialSize = 64;
 constexpr size_t kMaxTokenLength = 255;
 
-constexpr const char* kTokenNames[] = {
-    "Identifier", "Integer Constant", "Real Constant", "String", "(", ")", "[", "]", "*", "/",
-    "div", "mod", "+", "-", "=", "<>", "<", "<=", ">", ">=", "and", "or", "not", "..", ".",
-    "in", ":", ";", ",", "EOF"};
+constexpr const char* kTokenNames[] = {"Identifier",
+                                       "Integer Constant",
+                                       "Real Constant",
+                                       "String",
+                                       "(",
+                                       ")",
+                                       "[",
+                                       "]",
+                                       "*",
+                                       "/",
+                                       "div",
+                                       "mod",
+                                       "+",
+                                       "-",
+                                       "=",
+                                       "<>",
+                                       "<",
+                                       "<=",
+                                       ">",
+                                       ">=",
+                                       "and",
+                                       "or",
+                                       "not",
+                                       "..",
+                                       ".",
+                                       "in",
+                                       ":",
+                                       ";",
+                                       ",",
+                                       "EOF"};
 
-constexpr int kTokenClasses[] = {
-    5,                 // Identifier
-    0, 0, 0,           // literals
-    0, 10, 0, 8,       // ( ) [ ]
-    1, 1, 1, 1,        // * / div mod
-    2, 2,              // + -
-    3, 3, 3, 3, 3, 3,  // comparisons
-    7, 7, 6,           // and or not
-    11, 12, 0, 0, 4, 0,  // .. . in : ; ,
-    9};                // EOF
+constexpr int kTokenClasses[] = {5,                   // Identifier
+                                 0,  0,  0,           // literals
+                                 0,  10, 0, 8,        // ( ) [ ]
+                                 1,  1,  1, 1,        // * / div mod
+                                 2,  2,               // + -
+                                 3,  3,  3, 3, 3, 3,  // comparisons
+                                 7,  7,  6,           // and or not
+                                 11, 12, 0, 0, 4, 0,  // .. . in : ; ,
+                                 9};                  // EOF
 
 static_assert(std::size(kTokenNames) == tkEOF + 1);
 static_assert(std::size(kTokenClasses) == tkEOF + 1);
@@ -187,23 +212,32 @@ void TParser::NextToken() {
       case ';': token_ = tkSemicolon; return;
       case ',': token_ = tkComma; return;
       case '<':
-        if (next == '>') { ++pos_; token_ = tkNE; }
-        else if (next == '=') { ++pos_; token_ = tkLE; }
-        else token_ = tkLT;
+        if (next == '>') {
+          ++pos_;
+          token_ = tkNE;
+        } else if (next == '=') {
+          ++pos_;
+          token_ = tkLE;
+        } else token_ = tkLT;
         return;
       case '>':
-        if (next == '=') { ++pos_; token_ = tkGE; }
-        else token_ = tkGT;
+        if (next == '=') {
+          ++pos_;
+          token_ = tkGE;
+        } else token_ = tkGT;
         return;
       case '.':
-        if (next == '.') { ++pos_; token_ = tkDotDot; }
-        else token_ = tkDot;
+        if (next == '.') {
+          ++pos_;
+          token_ = tkDotDot;
+        } else token_ = tkDot;
         return;
       default: {
         // Show a whole UTF-8 sequence rather than a stray byte of it.
         size_t end = pos_;
         if (static_cast<unsigned char>(c) >= 0xC0)
-          while (end < text_.size() && (static_cast<unsigned char>(text_[end]) & 0xC0) == 0x80) ++end;
+          while (end < text_.size() && (static_cast<unsigned char>(text_[end]) & 0xC0) == 0x80)
+            ++end;
         Error("Unknown character: " + text_.substr(pos_ - 1, end - pos_ + 1));
         pos_ = end;
         break;  // go on with the next token
@@ -216,7 +250,8 @@ void TParser::ScanIdentifier() {
   const size_t start = pos_;
   while (IsLetter(Peek()) || IsDigit(Peek())) ++pos_;
   const size_t length = std::min(pos_ - start, kMaxTokenLength);
-  const TDictionary::TEntry entry = Dictionary().Lookup(std::string_view(text_).substr(start, length));
+  const TDictionary::TEntry entry =
+      Dictionary().Lookup(std::string_view(text_).substr(start, length));
   ident_ = entry.Name;
   token_ = entry.Kind;
 }

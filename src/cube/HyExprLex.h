@@ -18,36 +18,36 @@ class THyLog;
 // ------------------------------------------------------------------ tokens
 
 enum TToken : uint8_t {
-  tkIdentifier,   // 0
-  tkIntConst,     // 1
-  tkRealConst,    // 2
-  tkString,       // 3
-  tkLParen,       // 4
-  tkRParen,       // 5
-  tkLBracket,     // 6
-  tkRBracket,     // 7
-  tkStar,         // 8
-  tkSlash,        // 9
-  tkDiv,          // 10
-  tkMod,          // 11
-  tkPlus,         // 12
-  tkMinus,        // 13
-  tkEQ,           // 14
-  tkNE,           // 15
-  tkLT,           // 16
-  tkLE,           // 17
-  tkGT,           // 18
-  tkGE,           // 19
-  tkAnd,          // 20
-  tkOr,           // 21
-  tkNot,          // 22
-  tkDotDot,       // 23
-  tkDot,          // 24
-  tkIn,           // 25
-  tkColon,        // 26
-  tkSemicolon,    // 27
-  tkComma,        // 28
-  tkEOF,          // 29
+  tkIdentifier,  // 0
+  tkIntConst,    // 1
+  tkRealConst,   // 2
+  tkString,      // 3
+  tkLParen,      // 4
+  tkRParen,      // 5
+  tkLBracket,    // 6
+  tkRBracket,    // 7
+  tkStar,        // 8
+  tkSlash,       // 9
+  tkDiv,         // 10
+  tkMod,         // 11
+  tkPlus,        // 12
+  tkMinus,       // 13
+  tkEQ,          // 14
+  tkNE,          // 15
+  tkLT,          // 16
+  tkLE,          // 17
+  tkGT,          // 18
+  tkGE,          // 19
+  tkAnd,         // 20
+  tkOr,          // 21
+  tkNot,         // 22
+  tkDotDot,      // 23
+  tkDot,         // 24
+  tkIn,          // 25
+  tkColon,       // 26
+  tkSemicolon,   // 27
+  tkComma,       // 28
+  tkEOF,         // 29
 };
 
 // The token's name as messages show it: "Identifier", "(", "div", "EOF" ...

@@ -1,9 +1,9 @@
 // The recursive-descent parser. Syntax errors are logged and recovered from
 // by skipping to a token of the current recovery set, so one text reports
 // all of its errors in one go.
+#include "cube/HyExprParse.h"
 #include "common/ScopeGuard.h"
 #include "common/StrUtils.h"
-#include "cube/HyExprParse.h"
 #include "cube/HyStore.h"
 
 namespace hy {
@@ -27,7 +27,8 @@ TExprParser::TExprParser(TCommonDataStore& store) : TParser(store.Log()), store_
 
 void TExprParser::Declare(std::unique_ptr<TSymbol> symbol) {
   const std::string name = symbol->Name();
-  if (!scope_->Add(std::move(symbol))) Error(hy::Format("Identifier redeclared: '%s'", name.c_str()));
+  if (!scope_->Add(std::move(symbol)))
+    Error(hy::Format("Identifier redeclared: '%s'", name.c_str()));
 }
 
 void TExprParser::Declare(TSymbol& symbol) {
@@ -58,10 +59,8 @@ TExprPtr TExprParser::Expression(TRecoverySet set) {
     const int32_t line = TokenLine();
     NextToken();
     TExprPtr right = Relation(set);
-    if (op == tkAnd)
-      left = std::make_unique<TAndExpr>(line, std::move(left), std::move(right));
-    else
-      left = std::make_unique<TOrExpr>(line, std::move(left), std::move(right));
+    if (op == tkAnd) left = std::make_unique<TAndExpr>(line, std::move(left), std::move(right));
+    else left = std::make_unique<TOrExpr>(line, std::move(left), std::move(right));
   }
   return left;
 }
@@ -90,10 +89,8 @@ TExprPtr TExprParser::Simple(TRecoverySet set) {
     const int32_t line = TokenLine();
     NextToken();
     TExprPtr operand = Term(set);
-    if (minus)
-      left = std::make_unique<TUnMinus>(line, std::move(operand));
-    else
-      left = std::make_unique<TUnPlus>(line, std::move(operand));
+    if (minus) left = std::make_unique<TUnMinus>(line, std::move(operand));
+    else left = std::make_unique<TUnPlus>(line, std::move(operand));
   } else {
     left = Term(set);
   }
@@ -102,10 +99,8 @@ TExprPtr TExprParser::Simple(TRecoverySet set) {
     const int32_t line = TokenLine();
     NextToken();
     TExprPtr right = Term(set);
-    if (minus)
-      left = std::make_unique<TSubExpr>(line, std::move(left), std::move(right));
-    else
-      left = std::make_unique<TAddExpr>(line, std::move(left), std::move(right));
+    if (minus) left = std::make_unique<TSubExpr>(line, std::move(left), std::move(right));
+    else left = std::make_unique<TAddExpr>(line, std::move(left), std::move(right));
   }
   return left;
 }
@@ -119,8 +114,12 @@ TExprPtr TExprParser::Term(TRecoverySet set) {
     NextToken();
     TExprPtr right = Factor1(set);
     switch (op) {
-      case tkStar: left = std::make_unique<TMultExpr>(line, std::move(left), std::move(right)); break;
-      case tkSlash: left = std::make_unique<TDivideExpr>(line, std::move(left), std::move(right)); break;
+      case tkStar:
+        left = std::make_unique<TMultExpr>(line, std::move(left), std::move(right));
+        break;
+      case tkSlash:
+        left = std::make_unique<TDivideExpr>(line, std::move(left), std::move(right));
+        break;
       case tkDiv: left = std::make_unique<TDivExpr>(line, std::move(left), std::move(right)); break;
       default: left = std::make_unique<TModExpr>(line, std::move(left), std::move(right)); break;
     }
@@ -138,8 +137,7 @@ TExprPtr TExprParser::Factor(TRecoverySet set) {
   set |= kMultiplicative | kAdditive | kLogical;
   const int32_t line = TokenLine();
   switch (Token()) {
-    case tkIdentifier:
-      return Designator(set);
+    case tkIdentifier: return Designator(set);
     case tkIntConst: {
       auto e = std::make_unique<TIntegerExpr>(line, IntValue());
       NextToken();
@@ -210,8 +208,7 @@ TExprPtr TExprParser::NameExpr(const TSymbol& symbol, int32_t line) {
   if (auto* dim = dynamic_cast<const TDimSymbol*>(&symbol)) {
     if (dim->Item()->IsDimension())
       ErrorAt(line, hy::Format("'%s' is a dimension, not a summary", symbol.Name()));
-    else
-      references_.push_back(TReference{dim->Item(), line});
+    else references_.push_back(TReference{dim->Item(), line});
   }
   return std::make_unique<TNameExpr>(line, symbol);
 }
@@ -219,10 +216,8 @@ TExprPtr TExprParser::NameExpr(const TSymbol& symbol, int32_t line) {
 TExprPtr TExprParser::MakeCall(TExprPtr callee, const TSymbol* symbol, TExprs args, int32_t line) {
   if (auto* proc = dynamic_cast<const TProcSymbol*>(symbol)) {
     if (proc->Number() < 0) {
-      if (args.Count() > proc->Arity())
-        ErrorAt(line, "Too many actual parameters");
-      else if (args.Count() < proc->Arity())
-        ErrorAt(line, "Not enough actual parameters");
+      if (args.Count() > proc->Arity()) ErrorAt(line, "Too many actual parameters");
+      else if (args.Count() < proc->Arity()) ErrorAt(line, "Not enough actual parameters");
       return std::make_unique<TBuiltInCallExpr>(line, proc->Number(), std::move(args));
     }
     if (proc->Number() > 0)

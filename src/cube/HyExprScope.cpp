@@ -31,10 +31,9 @@ bool TSymbolTable::Add(std::unique_ptr<TSymbol> symbol) {
 }
 
 TSymbol* TSymbolTable::Find(const char* name) const {
-  auto at = std::lower_bound(symbols_.begin(), symbols_.end(), name,
-                             [](const TSymbol* a, const char* key) {
-                               return std::less<const char*>()(a->Name(), key);
-                             });
+  auto at = std::lower_bound(
+      symbols_.begin(), symbols_.end(), name,
+      [](const TSymbol* a, const char* key) { return std::less<const char*>()(a->Name(), key); });
   return at != symbols_.end() && (*at)->Name() == name ? *at : nullptr;
 }
 
@@ -94,7 +93,8 @@ int32_t BuiltInArity(int32_t number) {
 Variant CallBuiltIn(int32_t number, const std::vector<double>& args, int32_t line) {
   const TBuiltIn* b = FindBuiltIn(number);
   HyAssert(b && static_cast<int32_t>(args.size()) == b->arity, "HyExpr", "Invalid built-in call");
-  const bool finiteArgs = std::all_of(args.begin(), args.end(), [](double x) { return std::isfinite(x); });
+  const bool finiteArgs =
+      std::all_of(args.begin(), args.end(), [](double x) { return std::isfinite(x); });
   if (number == -10) {
     const double r = std::nearbyint(args[0]);  // ties to even in the default rounding mode
     if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))

@@ -166,12 +166,9 @@ void TAndExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
     return;
   }
   const Variant right = right_->Value(recNo);
-  if (!right.IsNull() && !right.AsBoolean())
-    value = Variant(false);
-  else if (left.IsNull() || right.IsNull())
-    value = Variant::Null();
-  else
-    value = Variant(true);
+  if (!right.IsNull() && !right.AsBoolean()) value = Variant(false);
+  else if (left.IsNull() || right.IsNull()) value = Variant::Null();
+  else value = Variant(true);
 }
 
 void TOrExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
@@ -180,12 +177,9 @@ void TOrExpr::Apply(const Variant& left, int32_t recNo, Variant& value) const {
     return;
   }
   const Variant right = right_->Value(recNo);
-  if (!right.IsNull() && right.AsBoolean())
-    value = Variant(true);
-  else if (left.IsNull() || right.IsNull())
-    value = Variant::Null();
-  else
-    value = Variant(false);
+  if (!right.IsNull() && right.AsBoolean()) value = Variant(true);
+  else if (left.IsNull() || right.IsNull()) value = Variant::Null();
+  else value = Variant(false);
 }
 
 // ----------------------------------------------------------- arithmetic nodes

@@ -134,12 +134,12 @@ private:
   int32_t chain_ = 0;  // binary nodes below this one along the left spine
 };
 
-#define HY_BINARY_EXPR(Name)                                                    \
-  class Name final : public TBinaryExpr {                                       \
-  public:                                                                       \
-    using TBinaryExpr::TBinaryExpr;                                             \
-                                                                                \
-  protected:                                                                    \
+#define HY_BINARY_EXPR(Name)                                                       \
+  class Name final : public TBinaryExpr {                                          \
+  public:                                                                          \
+    using TBinaryExpr::TBinaryExpr;                                                \
+                                                                                   \
+  protected:                                                                       \
     void Apply(const Variant& left, int32_t recNo, Variant& value) const override; \
   }
 HY_BINARY_EXPR(TAndExpr);

@@ -464,8 +464,7 @@ void THyMap::Resolve() {
         if (item->Kind() == dkLookup) ResolveLookup(*item);
         break;
       }
-      case dimDerived:
-        break;
+      case dimDerived: break;
       default:
         item->SetField(dataSet->FindField(item->FieldName()));
         ++sums;

@@ -45,8 +45,8 @@ void THyMap::CompileExpressions() {
     const std::string name = Trim(externals[i]);
     if (name.empty()) continue;  // keeps the numbering of the lines after it
     parser.SetName(name);
-    parser.Declare(std::make_unique<TProcSymbol>(Dictionary().Lookup(name).Name,
-                                                 static_cast<int32_t>(i) + 1));
+    parser.Declare(
+        std::make_unique<TProcSymbol>(Dictionary().Lookup(name).Name, static_cast<int32_t>(i) + 1));
   }
   for (auto& item : items_) {
     item->SetExpression(nullptr);

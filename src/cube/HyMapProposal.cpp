@@ -59,8 +59,7 @@ int ProposeDimensionMap(const TDataSet& dataSet, THyMap& map) {
         items.push_back({"Sum of " + field.FieldName(), field.FieldName(), dimSum, binNone});
         anySum = true;
         break;
-      case TRole::Skip:
-        break;
+      case TRole::Skip: break;
     }
     if (firstDimensionField.empty() && !items.empty() && items.back().type == dimDimension)
       firstDimensionField = items.back().field;

@@ -172,9 +172,8 @@ void THyCustomStore::SetCurrentSummary(int32_t index) {
 
 void THyCustomStore::SetSuppressEmpty(bool value) { dataCache_->SetSuppressEmpty(value); }
 
-int32_t THyCustomStore::BuildAxisIndex(const std::vector<int32_t>& axisDims,
-                                       TAxisEntries& entries, bool subtotals,
-                                       TCoords& coords) const {
+int32_t THyCustomStore::BuildAxisIndex(const std::vector<int32_t>& axisDims, TAxisEntries& entries,
+                                       bool subtotals, TCoords& coords) const {
   return dataCache_->BuildAxisIndex(axisDims, entries, subtotals, coords);
 }
 
@@ -184,7 +183,9 @@ std::string THyCustomStore::GetSummaryAsString(const TCoords& coords) const {
 
 int32_t THyCustomStore::GetDimensionCount() const { return dataCache_->GetDimensionCount(); }
 int32_t THyCustomStore::GetSummaryCount() const { return dataCache_->GetSummaryCount(); }
-TDimension* THyCustomStore::Dimensions(int32_t index) const { return dataCache_->Dimensions(index); }
+TDimension* THyCustomStore::Dimensions(int32_t index) const {
+  return dataCache_->Dimensions(index);
+}
 TAbstractSummary* THyCustomStore::Summaries(int32_t index) const {
   return dataCache_->Summaries(index);
 }

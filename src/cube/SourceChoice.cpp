@@ -24,7 +24,8 @@ std::unique_ptr<TDataSet> OpenSourceChoice(const TSourceChoice& choice, TCompone
   }
   if (!progress) return ReadCsvFile(choice.fileName, &choice.csv, {});
   constexpr int32_t kSteps = 100;
-  progress->ProgressStage("Reading " + std::filesystem::path(choice.fileName).filename().string(), kSteps);
+  progress->ProgressStage("Reading " + std::filesystem::path(choice.fileName).filename().string(),
+                          kSteps);
   int32_t shown = 0;
   return ReadCsvFile(choice.fileName, &choice.csv, [&shown, progress](int64_t done, int64_t total) {
     const int32_t due = total > 0 ? static_cast<int32_t>(done * kSteps / total) : kSteps;

@@ -149,8 +149,8 @@ void TKyRExportAttributes::CaptureText(const TEmrExtTextOut& t) {
   int32_t top = OffsetY() + r.Top;
   if (!records_.empty()) {
     TKyRERecord& last = records_.back();
-    if (last.Kind == rkText && last.Top == top && last.Color == bkColor_ && last.Align == textAlign_ &&
-        std::abs(last.Left + last.Width - left) < kJoinDistance) {
+    if (last.Kind == rkText && last.Top == top && last.Color == bkColor_ &&
+        last.Align == textAlign_ && std::abs(last.Left + last.Width - left) < kJoinDistance) {
       last.Text += text;
       last.Width += r.Width();
       last.Height = std::max(last.Height, r.Height());
@@ -224,8 +224,9 @@ void TKyRExportAttributes::NormalizeGrid() {
     TKyRERecord& e = records_[i];
     size_t row = size_t(rowOf[i]);
     if (!rowSeen[row]) rowSeen[row] = true, rowTop[row] = e.Top;
-    size_t col = size_t(std::lower_bound(columns_.begin(), columns_.end(), e.Left - kColumnTolerance) -
-                        columns_.begin());
+    size_t col =
+        size_t(std::lower_bound(columns_.begin(), columns_.end(), e.Left - kColumnTolerance) -
+               columns_.begin());
     if (col == columns_.size()) --col;  // a picture or shape right of every text column
     int32_t& cell = cellOf[row * size_t(columnCount_) + col];
     if (cell < 0) {

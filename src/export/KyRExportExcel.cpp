@@ -40,7 +40,8 @@ void TKyRExportToExcel::WriteHeader() {
 void TKyRExportToExcel::WriteDimensions(int32_t rowCount, int32_t columnCount) {
   WriteRecordHeader(kDimensions, 10);
   Stream().WriteU16(0);
-  Stream().WriteU16(uint16_t(std::min(rowCount, 0xFFFF)));  // 65,536 rows: the largest count the word holds
+  Stream().WriteU16(
+      uint16_t(std::min(rowCount, 0xFFFF)));  // 65,536 rows: the largest count the word holds
   Stream().WriteU16(0);
   Stream().WriteU16(uint16_t(columnCount));
   Stream().WriteU16(0);

@@ -18,7 +18,8 @@ TExportFile::~TExportFile() = default;
 
 void TExportFile::Flush() {
   if (buffer_.empty()) return;
-  if (file_->write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size())) Fail("Cannot write file");
+  if (file_->write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+    Fail("Cannot write file");
   buffer_.clear();
 }
 

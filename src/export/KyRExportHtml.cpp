@@ -62,19 +62,21 @@ struct TEntity {
 };
 
 // HTML's entities for the few signs that have well-known names.
-constexpr TEntity kHtmlEntities[] = {{'"', "&quot;"},  {'&', "&amp;"},   {'\'', "&#39;"},   {'<', "&lt;"},
-                                     {'>', "&gt;"},    {0x2122, "&trade;"}, {0xA9, "&copy;"}, {0xB0, "&deg;"},
-                                     {0xB1, "&plusmn;"}, {0xB6, "&para;"}};
+constexpr TEntity kHtmlEntities[] = {
+    {'"', "&quot;"},     {'&', "&amp;"},   {'\'', "&#39;"}, {'<', "&lt;"},      {'>', "&gt;"},
+    {0x2122, "&trade;"}, {0xA9, "&copy;"}, {0xB0, "&deg;"}, {0xB1, "&plusmn;"}, {0xB6, "&para;"}};
 // XML's five, and the line breaks and tabs a parser would turn into blanks
 // inside an attribute.
-constexpr TEntity kXmlEntities[] = {{'"', "&quot;"}, {'&', "&amp;"},  {'\'', "&apos;"}, {'<', "&lt;"},
-                                    {'>', "&gt;"},   {'\t', "&#9;"}, {'\n', "&#10;"},  {'\r', "&#13;"}};
+constexpr TEntity kXmlEntities[] = {{'"', "&quot;"}, {'&', "&amp;"}, {'\'', "&apos;"},
+                                    {'<', "&lt;"},   {'>', "&gt;"},  {'\t', "&#9;"},
+                                    {'\n', "&#10;"}, {'\r', "&#13;"}};
 
 template <size_t N>
 void AppendMarkup(std::string& out, std::string_view utf8, const TEntity (&entities)[N], bool xml) {
   for (size_t i = 0; i < utf8.size();) {
     char32_t c = NextCodePoint(utf8, i);
-    const TEntity* e = std::find_if(entities, entities + N, [c](const TEntity& x) { return x.Char == c; });
+    const TEntity* e =
+        std::find_if(entities, entities + N, [c](const TEntity& x) { return x.Char == c; });
     if (e != entities + N) {
       out += e->Text;
     } else if (xml && (c < 0x20 || c == 0xFFFE || c == 0xFFFF)) {
@@ -91,9 +93,13 @@ void AppendMarkup(std::string& out, std::string_view utf8, const TEntity (&entit
 
 }  // namespace
 
-void AppendHtmlText(std::string& out, std::string_view utf8) { AppendMarkup(out, utf8, kHtmlEntities, false); }
+void AppendHtmlText(std::string& out, std::string_view utf8) {
+  AppendMarkup(out, utf8, kHtmlEntities, false);
+}
 
-void AppendXmlText(std::string& out, std::string_view utf8) { AppendMarkup(out, utf8, kXmlEntities, true); }
+void AppendXmlText(std::string& out, std::string_view utf8) {
+  AppendMarkup(out, utf8, kXmlEntities, true);
+}
 
 // ---- HTML ----
 
@@ -104,7 +110,8 @@ void TKyRExportToHTML::SaveToFile(const std::string& fileName) {
 
 void TKyRExportToHTML::WriteHeader() {
   bodyColor_ = BkColor();
-  std::string h = "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\"\r\ncontent=\"text/html; charset=windows-";
+  std::string h =
+      "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\"\r\ncontent=\"text/html; charset=windows-";
   h += std::to_string(kAnsiCodePage);
   h += "\">\r\n<meta name=\"AUTHOR\" content=\"";
   AppendHtmlText(h, Author());
@@ -133,7 +140,9 @@ std::string TKyRExportToHTML::PictureSource(const TBitmap& picture) {
   fs::path dir = target.parent_path() / folder;
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (ec) throw EKyRExportError(Format("Cannot create folder \"%s\": %s", dir.c_str(), ec.message().c_str()));
+  if (ec)
+    throw EKyRExportError(
+        Format("Cannot create folder \"%s\": %s", dir.c_str(), ec.message().c_str()));
   std::string name = "img" + std::to_string(++pictures_) + ".bmp";
   picture.SaveToFile((dir / name).string());
   return UrlPath(folder + "/" + name);
@@ -183,8 +192,9 @@ void TKyRExportToHTML::WriteCell(uint8_t, const TKyRERecord& record, TColor, uin
       AppendHtmlText(c, value);
     }
   } else if (record.HasPicture()) {
-    c += Format("><img src=\"%s\" width=\"%d\" height=\"%d\">", PictureSource(*record.Picture).c_str(),
-                record.Picture->Width(), record.Picture->Height());
+    c += Format("><img src=\"%s\" width=\"%d\" height=\"%d\">",
+                PictureSource(*record.Picture).c_str(), record.Picture->Width(),
+                record.Picture->Height());
   } else {
     c += ">&nbsp;";
   }
@@ -208,8 +218,8 @@ void TKyRExportToXML::StartRow() { WriteString("  <RECORD>\r\n    <ROW"); }
 
 void TKyRExportToXML::EndRow() { WriteString("\r\n    />\r\n  </RECORD>\r\n"); }
 
-void TKyRExportToXML::WriteCell(uint8_t, const TKyRERecord&, TColor, uint8_t, std::string_view value,
-                                int32_t column, int32_t) {
+void TKyRExportToXML::WriteCell(uint8_t, const TKyRERecord&, TColor, uint8_t,
+                                std::string_view value, int32_t column, int32_t) {
   if (value.empty()) return;
   // the value was cut to its length before the entities, so none is cut
   cell_.assign(kCrLf);

@@ -53,7 +53,8 @@ QImage ExportTypeGlyph(std::string_view extension, int size) {
   f.setStretch(extension.size() > 3 ? QFont::ExtraCondensed : QFont::Condensed);
   p.setFont(f);
   p.setPen(Qt::white);
-  p.drawText(band, Qt::AlignCenter, QString::fromUtf8(extension.data(), qsizetype(extension.size())));
+  p.drawText(band, Qt::AlignCenter,
+             QString::fromUtf8(extension.data(), qsizetype(extension.size())));
   return img;
 }
 

@@ -49,8 +49,9 @@ void TKyRExportLotusFamily::WriteDimensions(int32_t rowCount, int32_t columnCoun
   Stream().WriteU16(uint16_t(rowCount - 1));
 }
 
-void TKyRExportLotusFamily::WriteCell(uint8_t cellType, const TKyRERecord&, TColor, uint8_t alignment,
-                                      std::string_view value, int32_t column, int32_t row) {
+void TKyRExportLotusFamily::WriteCell(uint8_t cellType, const TKyRERecord&, TColor,
+                                      uint8_t alignment, std::string_view value, int32_t column,
+                                      int32_t row) {
   if (cellType == kCellText) {
     label_.assign(1, LabelPrefix(alignment));
     AppendAnsi(label_, CutChars(value, kMaxLabelChars - 1));
@@ -76,7 +77,8 @@ void TKyRExportToLotus::WriteLabel(std::string_view label, int32_t column, int32
   WriteByte(0);
 }
 
-TKyRExportToQuattroPro::TKyRExportToQuattroPro() : TKyRExportLotusFamily({"WQ1", 0x5120, 0, true}) {}
+TKyRExportToQuattroPro::TKyRExportToQuattroPro()
+    : TKyRExportLotusFamily({"WQ1", 0x5120, 0, true}) {}
 
 void TKyRExportToQuattroPro::WriteLabel(std::string_view label, int32_t column, int32_t row) {
   WriteRecordHeader(kLabel, uint16_t(label.size() + 7));

@@ -20,10 +20,10 @@ public:
 
 protected:
   struct TLayout {
-    const char* Name;      // in messages
-    uint16_t Version;      // of the beginning-of-file record
-    uint8_t BlankFormat;   // format byte of a blank cell
-    bool ColumnAndSheet;   // a column byte and a sheet byte rather than a column word
+    const char* Name;     // in messages
+    uint16_t Version;     // of the beginning-of-file record
+    uint8_t BlankFormat;  // format byte of a blank cell
+    bool ColumnAndSheet;  // a column byte and a sheet byte rather than a column word
   };
   explicit TKyRExportLotusFamily(const TLayout& layout) : layout_(layout) {}
 

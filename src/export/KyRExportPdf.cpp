@@ -29,7 +29,10 @@ int32_t FloorDiv(int32_t a, int32_t b) { return a / b - ((a % b != 0) && ((a < 0
 class TPdfDocument {
 public:
   TPdfDocument(TExportFile& file, int32_t totalWidth, int32_t pageHeight, int32_t pagesPerNode)
-      : file_(file), totalWidth_(totalWidth), pageHeight_(pageHeight), pagesPerNode_(pagesPerNode) {}
+      : file_(file),
+        totalWidth_(totalWidth),
+        pageHeight_(pageHeight),
+        pagesPerNode_(pagesPerNode) {}
 
   void Start();
   void StartPage();
@@ -293,7 +296,8 @@ void TPdfDocument::Finish(const TKyRExport& properties) {
   Write("0 " + Num(int64_t(xref_.size()) + 1));
   // Each entry is exactly 20 bytes with its line end.
   Write("0000000000 65535 f");
-  for (const auto& [object, at] : xref_) Write(Format("%010llu 00000 n", static_cast<unsigned long long>(at)));
+  for (const auto& [object, at] : xref_)
+    Write(Format("%010llu 00000 n", static_cast<unsigned long long>(at)));
   Write("trailer");
   Write("<< /Root 1 0 R ");
   Write("/Info 2 0 R ");
@@ -414,12 +418,9 @@ void TKyRExportToPDF::SaveToFile(const std::string& fileName) {
     for (size_t i = runs[r].First; i < end; ++i) {
       const TKyRERecord& e = records[i];
       const int32_t y = PageHeight() - (e.Top - runs[r].Top);
-      if (e.HasText())
-        doc.Text(e, y);
-      else if (e.Kind == rkLine)
-        doc.Line(e, y);
-      else if (e.Kind == rkPicture && e.HasPicture())
-        doc.Picture(e, y);
+      if (e.HasText()) doc.Text(e, y);
+      else if (e.Kind == rkLine) doc.Line(e, y);
+      else if (e.Kind == rkPicture && e.HasPicture()) doc.Picture(e, y);
     }
   }
   doc.Finish(*this);

@@ -121,7 +121,8 @@ void TKyRExportToBMP::SaveToFile(const std::string& fileName) {
   if (!bitmap_) MakeBitmap();  // no picture came: the blank surface
   std::unique_ptr<TBitmap> bitmap = std::move(bitmap_);
   if (bitmap->Empty())
-    throw EKyRExportError("There is no page to write to \"" + fileName + "\": the picture is empty");
+    throw EKyRExportError("There is no page to write to \"" + fileName +
+                          "\": the picture is empty");
   WriteBitmap(*bitmap, fileName);
 }
 

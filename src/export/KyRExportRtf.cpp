@@ -18,7 +18,8 @@ namespace hy {
 namespace {
 
 const char kCrLf[] = "\r\n";
-const char kBorders[] = "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth \\cellx";
+const char kBorders[] =
+    "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth \\cellx";
 // A table line is broken before it reaches this length.
 constexpr size_t kTableLine = 255;
 
@@ -76,7 +77,8 @@ public:
 private:
   static constexpr size_t kFlush = 1 << 20;
   void Flush() {
-    if (!buffer_.empty() && file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+    if (!buffer_.empty() &&
+        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
       Fail("Cannot write file");
     buffer_.clear();
   }
@@ -168,7 +170,8 @@ void TKyRExportToRTF::SaveToFile(const std::string& fileName) {
   // edge of its widest element, so that no reader squeezes or drops it.
   const std::vector<TKyRERecord>& cells = Records();
   const int32_t columns = ColumnCount();
-  for (int32_t k = 1; k < columns; ++k) s += Format("%s%d\r\n", kBorders, RtfTwips(Columns()[size_t(k)]));
+  for (int32_t k = 1; k < columns; ++k)
+    s += Format("%s%d\r\n", kBorders, RtfTwips(Columns()[size_t(k)]));
   if (columns > 0) {
     int32_t right = Columns().back() + 1;
     for (size_t i = size_t(columns) - 1; i < cells.size(); i += size_t(columns))
@@ -224,7 +227,8 @@ void TKyRExportToRTF::SaveToFile(const std::string& fileName) {
   if (!colors.Order().empty()) {
     std::vector<std::string> pieces;
     for (TColor c : colors.Order())
-      pieces.push_back(Format("\\red%d\\green%d\\blue%d;", GetRValue(c), GetGValue(c), GetBValue(c)));
+      pieces.push_back(
+          Format("\\red%d\\green%d\\blue%d;", GetRValue(c), GetGValue(c), GetBValue(c)));
     s += TableLines("{\\colortbl;", pieces);
   }
   target.Write(s);

@@ -18,9 +18,10 @@ uint8_t AlignmentIndex(uint8_t textAlign) {
 void CheckGridLimits(std::string_view format, int32_t maxRows, int32_t maxColumns, int32_t rows,
                      int32_t columns) {
   if (rows <= maxRows && columns <= maxColumns) return;
-  throw EKyRExportError(Format("The %.*s format holds at most %d rows and %d columns; the report's grid has %d rows "
-                               "and %d columns",
-                               int(format.size()), format.data(), maxRows, maxColumns, rows, columns));
+  throw EKyRExportError(
+      Format("The %.*s format holds at most %d rows and %d columns; the report's grid has %d rows "
+             "and %d columns",
+             int(format.size()), format.data(), maxRows, maxColumns, rows, columns));
 }
 
 void TKyRExportToSpreadsheet::WriteRecordHeader(uint16_t recordType, uint16_t length) {
@@ -44,10 +45,9 @@ void TKyRExportToSpreadsheet::SaveToFile(const std::string& fileName) {
     if (column == 0) StartRow();
     const TKyRERecord& cell = cells[i];
     if (cell.HasText())
-      WriteCell(kCellText, cell, cell.Color, AlignmentIndex(cell.Align), CutChars(cell.Text, kMaxCellChars),
-                column, row);
-    else
-      WriteCell(kCellEmpty, cell, clWhite, kAlignLeft, {}, column, row);
+      WriteCell(kCellText, cell, cell.Color, AlignmentIndex(cell.Align),
+                CutChars(cell.Text, kMaxCellChars), column, row);
+    else WriteCell(kCellEmpty, cell, clWhite, kAlignLeft, {}, column, row);
     if (column == ColumnCount() - 1) EndRow();
   }
   WriteFooter();

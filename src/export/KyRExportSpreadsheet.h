@@ -47,8 +47,8 @@ protected:
   // cellType kCellText with the text (UTF-8, at most kMaxCellChars
   // characters), or kCellEmpty with an empty value and white; column and
   // row are 0-based.
-  virtual void WriteCell(uint8_t cellType, const TKyRERecord& record, TColor color, uint8_t alignment,
-                         std::string_view value, int32_t column, int32_t row) {}
+  virtual void WriteCell(uint8_t cellType, const TKyRERecord& record, TColor color,
+                         uint8_t alignment, std::string_view value, int32_t column, int32_t row) {}
 
   // Bytes to the file as they are.
   void WriteString(std::string_view bytes) { stream_->Write(bytes); }

@@ -42,7 +42,9 @@ void TKyRExportToText::ProcessRecord(const TEmfRecord& r) {
   for (size_t i = 0; i < utf8.size();) text += NextCodePoint(utf8, i);
   // A text the page cut at its cell's edge keeps only the characters of its
   // box, so that it does not reach into the next cell's columns.
-  if (t.Clipped()) text.resize(std::min(text.size(), size_t(std::max(1.0, std::floor(rect.Width() / charWidth_)))));
+  if (t.Clipped())
+    text.resize(
+        std::min(text.size(), size_t(std::max(1.0, std::floor(rect.Width() / charWidth_)))));
   if (lines_.size() <= lineNo) lines_.resize(lineNo + 1);
   std::u32string& l = lines_[lineNo];
   if (l.size() < at) l.resize(at, U' ');
@@ -83,10 +85,8 @@ namespace {
 
 void AppendCsvCell(std::string& out, std::string_view text, bool ansi) {
   auto append = [&](std::string_view s) {
-    if (ansi)
-      AppendAnsi(out, s);
-    else
-      out += s;
+    if (ansi) AppendAnsi(out, s);
+    else out += s;
   };
   if (text.find_first_of(";\"\r\n") == std::string_view::npos) {
     append(text);
@@ -119,10 +119,8 @@ void TKyRExportToCSV::SaveToFile(const std::string& fileName) {
   std::string out;
   if (!ansi) out += kUtf8Bom;
   for (size_t i = 0; i < cells.size(); ++i) {
-    if (CellColumn(i) > 0)
-      out += ';';
-    else if (i > 0)
-      out += "\r\n";
+    if (CellColumn(i) > 0) out += ';';
+    else if (i > 0) out += "\r\n";
     AppendCsvCell(out, cells[i].Text, ansi);
     if (out.size() > 65536) {
       file.Write(out);

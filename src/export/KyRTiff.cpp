@@ -36,17 +36,19 @@ void PadEven(std::string& out) {
 }
 
 // Width and height as shorts while they fit, as longs beyond.
-TTiffEntry SizeEntry(uint16_t tag, uint32_t v) { return {tag, uint16_t(v <= 0xFFFF ? ttShort : ttLong), 1, v}; }
+TTiffEntry SizeEntry(uint16_t tag, uint32_t v) {
+  return {tag, uint16_t(v <= 0xFFFF ? ttShort : ttLong), 1, v};
+}
 
 // The three kinds of image the bitmap's pixel format gives.
 enum class TLayout { Rgb, Palette, Bilevel };
 
 struct TTiffImage {
   TLayout Layout;
-  int Bits = 8;             // per sample
-  uint64_t RowBytes = 0;    // bytes of one stored row
-  QImage Image;             // the pixels in a form rows can be read from
-  bool BlackIsZero = true;  // bilevel: which of the two colours 0 is
+  int Bits = 8;              // per sample
+  uint64_t RowBytes = 0;     // bytes of one stored row
+  QImage Image;              // the pixels in a form rows can be read from
+  bool BlackIsZero = true;   // bilevel: which of the two colours 0 is
   std::vector<QRgb> Colors;  // palette
 };
 
@@ -145,14 +147,18 @@ void WriteTiffFile(const TBitmap& bitmap, const std::string& fileName) {
   head[4] = char(directoryAt & 0xFF), head[5] = char((directoryAt >> 8) & 0xFF);
   head[6] = char((directoryAt >> 16) & 0xFF), head[7] = char(directoryAt >> 24);
 
-  std::vector<TTiffEntry> entries = {{254, ttLong, 1, 0}, SizeEntry(256, width), SizeEntry(257, height)};
+  std::vector<TTiffEntry> entries = {
+      {254, ttLong, 1, 0}, SizeEntry(256, width), SizeEntry(257, height)};
   switch (t.Layout) {
     case TLayout::Rgb: entries.push_back({258, ttShort, 3, bitsAt}); break;
     case TLayout::Palette: entries.push_back({258, ttShort, 1, uint32_t(t.Bits)}); break;
     case TLayout::Bilevel: entries.push_back({258, ttShort, 1, 1}); break;
   }
   entries.push_back({259, ttShort, 1, 1});
-  const uint32_t photometric = t.Layout == TLayout::Rgb ? 2 : t.Layout == TLayout::Palette ? 3 : t.BlackIsZero ? 1 : 0;
+  const uint32_t photometric = t.Layout == TLayout::Rgb       ? 2
+                               : t.Layout == TLayout::Palette ? 3
+                               : t.BlackIsZero                ? 1
+                                                              : 0;
   entries.push_back({262, ttShort, 1, photometric});
   entries.push_back({273, ttLong, 1, pixelsAt});
   entries.push_back({277, ttShort, 1, t.Layout == TLayout::Rgb ? 3u : 1u});

@@ -58,8 +58,8 @@ struct TDimInfo {
   int32_t Position = 0;      // index in its axis list
   int32_t ActiveIndex = -1;  // rank among the open items of its axis list
   TDimAxis Axis = TDimAxis::NoAxis;
-  std::string Name;          // the key for restoring against a changed cube
-  int32_t DimIndex = 0;      // index in the cube and in Infos
+  std::string Name;      // the key for restoring against a changed cube
+  int32_t DimIndex = 0;  // index in the cube and in Infos
 };
 
 // The dimensions of one axis, in axis order; the items live in Infos.
@@ -229,8 +229,7 @@ public:
   // -1 (or, by active, a position past the last open item) appends.
   void MoveDimension(TDimAxis fromAxis, TDimAxis toAxis, bool byActive, int32_t toPos,
                      int32_t fromPos);
-  void SwapDimensions(TDimAxis axisA, TDimAxis axisB, bool byActive, int32_t posB,
-                      int32_t posA);
+  void SwapDimensions(TDimAxis axisA, TDimAxis axisB, bool byActive, int32_t posB, int32_t posA);
 
   // --- queries; an inactive source answers empty values.
   std::string GetCellText(int32_t row, int32_t col, int32_t* sumLevels = nullptr) const;
@@ -238,7 +237,8 @@ public:
   // The coordinate vector of a data cell (one entry per dimension).
   TCoords CellCoords(int32_t row, int32_t col, int32_t* sumLevels = nullptr) const;
   // The same into `coords`, which keeps its memory from call to call.
-  void CellCoordsInto(int32_t row, int32_t col, TCoords& coords, int32_t* sumLevels = nullptr) const;
+  void CellCoordsInto(int32_t row, int32_t col, TCoords& coords,
+                      int32_t* sumLevels = nullptr) const;
   int16_t GetHeaderValue(TDimAxis axis, int32_t level, int32_t pos, bool& isSum,
                          bool& isGroupStart) const;
   void GetGroupRange(TDimAxis axis, int32_t level, int32_t pos, int32_t& first,
@@ -283,9 +283,7 @@ private:
   int32_t AxisCount(TDimAxis axis) const;
   int16_t PreviewHeaderValue(TDimAxis axis, int32_t level, int32_t pos, bool& isSum,
                              bool& isGroupStart) const;
-  bool HasDimensionData() const {
-    return dataState_ == dsDimensionData || dataState_ == dsAllData;
-  }
+  bool HasDimensionData() const { return dataState_ == dsDimensionData || dataState_ == dsAllData; }
 
   int32_t updateCount_ = 0;
   TCubeDataState dataState_ = dsNoData;
@@ -294,15 +292,15 @@ private:
   TDecisionControlType controlType_ = xtCheck;
   std::vector<TDecisionDataLink*> links_;
   TPivotState loadedState_;
-  bool loadedPending_ = false;   // loaded settings not yet made current
-  bool stateUnsynced_ = false;   // current state replaced since the last match
+  bool loadedPending_ = false;  // loaded settings not yet made current
+  bool stateUnsynced_ = false;  // current state replaced since the last match
   TPivotState state_;
   TAxisEntries rowIndex_;
   TAxisEntries colIndex_;
   int32_t rowCount_ = 1;
   int32_t colCount_ = 1;
-  TNotifyEvent onBeforePivot_, onAfterPivot_, onStateChange_, onNewDimensions_,
-      onLayoutChange_, onSummaryChange_;
+  TNotifyEvent onBeforePivot_, onAfterPivot_, onStateChange_, onNewDimensions_, onLayoutChange_,
+      onSummaryChange_;
 };
 
 }  // namespace hy

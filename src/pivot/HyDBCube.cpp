@@ -39,7 +39,8 @@ void THyCube::NotifyDataSources(uint8_t event) {
   // Copy: a view may unregister while being told.
   const std::vector<TCubeClient*> order = sources_;
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
-    if (std::find(sources_.begin(), sources_.end(), *it) != sources_.end()) (*it)->CubeChanged(event);
+    if (std::find(sources_.begin(), sources_.end(), *it) != sources_.end())
+      (*it)->CubeChanged(event);
   }
 }
 
@@ -47,7 +48,8 @@ void THyCube::StateChanged() {
   if (DataState() == dsDimensionData || DataState() == dsAllData) {
     for (int32_t d = 0; d < GetDimensionCount(); ++d) {
       TDimension* dim = Dimensions(d);
-      if (dim->MapItem()) dim->MapItem()->SetValueCount(static_cast<uint32_t>(dim->GetValueCount()));
+      if (dim->MapItem())
+        dim->MapItem()->SetValueCount(static_cast<uint32_t>(dim->GetValueCount()));
     }
   }
   NotifyDataSources(0);

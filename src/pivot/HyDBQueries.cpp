@@ -51,7 +51,8 @@ TCoords THySource::CellCoords(int32_t row, int32_t col, int32_t* sumLevels) cons
   return coords;
 }
 
-void THySource::CellCoordsInto(int32_t row, int32_t col, TCoords& coords, int32_t* sumLevels) const {
+void THySource::CellCoordsInto(int32_t row, int32_t col, TCoords& coords,
+                               int32_t* sumLevels) const {
   coords.assign(state_.Infos.Count(), -1);
   int32_t sums = 0;
   for (const TDimInfo& info : state_.Infos.Items()) {
@@ -63,11 +64,8 @@ void THySource::CellCoordsInto(int32_t row, int32_t col, TCoords& coords, int32_
         if (v < 0) ++sums;
         break;
       case TDimState::Drilled:
-      case TDimState::Fixed:
-        v = static_cast<int16_t>(info.Value);
-        break;
-      default:
-        break;
+      case TDimState::Fixed: v = static_cast<int16_t>(info.Value); break;
+      default: break;
     }
     coords[info.DimIndex] = v;
   }
@@ -83,7 +81,8 @@ std::string THySource::GetCellText(int32_t row, int32_t col, int32_t* sumLevels)
 
 Variant THySource::GetCellValue(int32_t row, int32_t col, int32_t* sumLevels) const {
   if (sumLevels) *sumLevels = 0;
-  if (dataState_ != dsAllData || !decisionCube_ || state_.SummaryCount <= 0) return Variant(std::string());
+  if (dataState_ != dsAllData || !decisionCube_ || state_.SummaryCount <= 0)
+    return Variant(std::string());
   if (row < 0 || row >= rowCount_ || col < 0 || col >= colCount_) return Variant(std::string());
   return decisionCube_->GetSummaryValue(CellCoords(row, col, sumLevels));
 }
@@ -193,13 +192,15 @@ std::string THySource::GetSummaryCaption(int32_t index) const {
 }
 
 TDimension* THySource::GetDimension(int32_t dimIndex) const {
-  if (!IsActive() || !decisionCube_ || dimIndex < 0 || dimIndex >= decisionCube_->GetDimensionCount())
+  if (!IsActive() || !decisionCube_ || dimIndex < 0 ||
+      dimIndex >= decisionCube_->GetDimensionCount())
     return nullptr;
   return decisionCube_->Dimensions(dimIndex);
 }
 
 TAbstractSummary* THySource::GetSummary(int32_t index) const {
-  if (!IsActive() || !decisionCube_ || index < 0 || index >= decisionCube_->GetSummaryCount()) return nullptr;
+  if (!IsActive() || !decisionCube_ || index < 0 || index >= decisionCube_->GetSummaryCount())
+    return nullptr;
   return decisionCube_->Summaries(index);
 }
 

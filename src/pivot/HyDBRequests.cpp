@@ -16,7 +16,9 @@ void CheckAxis(TDimAxis axis) {
     throw EListError(Format("Invalid axis %d", static_cast<int>(axis)));
 }
 
-[[noreturn]] void NoItem(int32_t pos) { throw EListError(Format("List index out of bounds (%d)", pos)); }
+[[noreturn]] void NoItem(int32_t pos) {
+  throw EListError(Format("List index out of bounds (%d)", pos));
+}
 
 }  // namespace
 

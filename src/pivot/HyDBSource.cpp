@@ -61,7 +61,8 @@ void THySource::Synchronise() {
   const int32_t count = cube->GetDimensionCount();
   state_.DimensionCount = count;
   state_.SummaryCount = cube->GetSummaryCount();
-  if (state_.CurrentSummary < 0 || state_.SummaryCount <= state_.CurrentSummary) state_.CurrentSummary = 0;
+  if (state_.CurrentSummary < 0 || state_.SummaryCount <= state_.CurrentSummary)
+    state_.CurrentSummary = 0;
 
   state_.RowList.Clear();
   state_.ColList.Clear();
@@ -95,7 +96,8 @@ void THySource::Synchronise() {
     info.Position = old->Position;
     // A value the cube does not have (beyond its values, or "all values"
     // where one value is meant) cannot be shown: the item is Closed.
-    if ((info.State == TDimState::Drilled || info.State == TDimState::Fixed) && HasDimensionData()) {
+    if ((info.State == TDimState::Drilled || info.State == TDimState::Fixed) &&
+        HasDimensionData()) {
       TDimension* dim = cube->Dimensions(info.DimIndex);
       if (!dim || info.Value < 0 || info.Value >= dim->GetValueCount()) {
         info.State = TDimState::Closed;
@@ -147,8 +149,10 @@ void THySource::Pivot() {
   colIndex_.clear();
   rowCount_ = 1;
   colCount_ = 1;
-  if (!IsActive() || !decisionCube_ || state_.DimensionCount <= 0 || state_.SummaryCount <= 0) return;
-  if (state_.CurrentSummary < 0 || state_.CurrentSummary >= state_.SummaryCount) state_.CurrentSummary = 0;
+  if (!IsActive() || !decisionCube_ || state_.DimensionCount <= 0 || state_.SummaryCount <= 0)
+    return;
+  if (state_.CurrentSummary < 0 || state_.CurrentSummary >= state_.SummaryCount)
+    state_.CurrentSummary = 0;
   decisionCube_->SetCurrentSummary(state_.CurrentSummary);
 
   if (dataState_ == dsMetaData) {
@@ -162,12 +166,12 @@ void THySource::Pivot() {
   for (const TDimInfo& info : state_.Infos.Items()) {
     if (info.State != TDimState::Open) continue;
     if (info.Axis == TDimAxis::Rows) {
-      HyAssert(info.ActiveIndex >= 0 && info.ActiveIndex < static_cast<int32_t>(rowActive.size()), "HyDB",
-               "Error is active rows");
+      HyAssert(info.ActiveIndex >= 0 && info.ActiveIndex < static_cast<int32_t>(rowActive.size()),
+               "HyDB", "Error is active rows");
       rowActive[info.ActiveIndex] = info.DimIndex;
     } else if (info.Axis == TDimAxis::Cols) {
-      HyAssert(info.ActiveIndex >= 0 && info.ActiveIndex < static_cast<int32_t>(colActive.size()), "HyDB",
-               "Error is active cols");
+      HyAssert(info.ActiveIndex >= 0 && info.ActiveIndex < static_cast<int32_t>(colActive.size()),
+               "HyDB", "Error is active cols");
       colActive[info.ActiveIndex] = info.DimIndex;
     }
   }
@@ -186,7 +190,8 @@ void THySource::BuildAxis(TDimAxis axis, const std::vector<int32_t>& active) {
   decisionCube_->SetSuppressEmpty(dataState_ == dsAllData && !sparse);
   TCoords selector(state_.DimensionCount, -1);
   for (const TDimInfo& info : state_.Infos.Items()) {
-    if (info.State == TDimState::Drilled) selector[info.DimIndex] = static_cast<int16_t>(info.Value);
+    if (info.State == TDimState::Drilled)
+      selector[info.DimIndex] = static_cast<int16_t>(info.Value);
   }
   TAxisEntries& entries = rows ? rowIndex_ : colIndex_;
   const int32_t count = decisionCube_->BuildAxisIndex(

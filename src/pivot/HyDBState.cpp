@@ -9,7 +9,8 @@ namespace hy {
 // TDimInfoList
 
 TDimInfo* TDimInfoList::Items(int32_t index) const {
-  if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= Count())
+    throw EListError(Format("List index out of bounds (%d)", index));
   return items_[index];
 }
 
@@ -53,9 +54,8 @@ void TDimInfoList::Rebuild(std::vector<TDimInfo>& infos, TDimAxis axis) {
     if (info.Axis == axis) items_.push_back(&info);
   }
   // A stored state may carry gaps or duplicate positions; order still holds.
-  std::stable_sort(items_.begin(), items_.end(), [](const TDimInfo* a, const TDimInfo* b) {
-    return a->Position < b->Position;
-  });
+  std::stable_sort(items_.begin(), items_.end(),
+                   [](const TDimInfo* a, const TDimInfo* b) { return a->Position < b->Position; });
   Renumber();
 }
 

@@ -58,12 +58,14 @@ public:
     SkipSpace();
     const size_t start = pos_;
     bool negative = false;
-    if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) negative = text_[pos_++] == '-';
+    if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+'))
+      negative = text_[pos_++] == '-';
     int64_t value = 0;
     size_t digits = 0;
     while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
       value = value * 10 + (text_[pos_++] - '0');
-      if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) Fail(Format("number too large at character %d", static_cast<int>(start) + 1));
+      if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1)
+        Fail(Format("number too large at character %d", static_cast<int>(start) + 1));
       ++digits;
     }
     if (digits == 0) {
@@ -71,7 +73,8 @@ public:
       Fail(Format("number expected at character %d", Where()));
     }
     if (negative) value = -value;
-    if (value > std::numeric_limits<int32_t>::max()) Fail(Format("number too large at character %d", static_cast<int>(start) + 1));
+    if (value > std::numeric_limits<int32_t>::max())
+      Fail(Format("number too large at character %d", static_cast<int>(start) + 1));
     return static_cast<int32_t>(value);
   }
   std::string ReadName(int32_t record) {

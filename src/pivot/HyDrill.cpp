@@ -47,7 +47,8 @@ TDrillCondition ConditionFor(const THySource& source, int32_t dimIndex, int32_t 
   c.fieldName = item->FieldName();
   c.fieldType = item->Field()->DataType();
   const std::string dimension = source.GetDimensionCaption(dimIndex);
-  c.caption = (dimension.empty() ? item->Name() : dimension) + " = " + source.GetValueText(dimIndex, valueIndex);
+  c.caption = (dimension.empty() ? item->Name() : dimension) + " = " +
+              source.GetValueText(dimIndex, valueIndex);
   const Variant value = dim->GetValue(valueIndex);
   if (value.IsNull()) {
     c.kind = TDrillCondition::dcNull;
@@ -93,10 +94,11 @@ std::string KeyExpression(const TDrillCondition& c) {
   const std::string col = QuoteIdent(c.fieldName);
   const std::string numeric = "typeof(" + col + ") IN ('integer', 'real')";
   if (IsDateField(c.fieldType))
-    return "(CASE WHEN " + numeric + " THEN " + col + " ELSE julianday(" + col + ") - 2415018.5 END)";
+    return "(CASE WHEN " + numeric + " THEN " + col + " ELSE julianday(" + col +
+           ") - 2415018.5 END)";
   if (c.fieldType == ftTime)
-    return "(CASE WHEN " + numeric + " THEN " + col + " - CAST(" + col + " AS INTEGER) ELSE julianday('2000-01-01 ' || time(" +
-           col + ")) - 2451544.5 END)";
+    return "(CASE WHEN " + numeric + " THEN " + col + " - CAST(" + col +
+           " AS INTEGER) ELSE julianday('2000-01-01 ' || time(" + col + ")) - 2451544.5 END)";
   if (c.fieldType == ftBoolean)
     return "(CASE WHEN " + numeric + " THEN " + col + " <> 0 ELSE lower(" + col +
            ") IN ('true', 't', 'yes', 'y') END)";
@@ -125,7 +127,8 @@ void Bind(sqlite3_stmt* stmt, int index, const Variant& v) {
 class TTableDrillRows : public TDrillRows {
 public:
   TTableDrillRows(const TTableLocation& location, const TDrillFilter& filter) {
-    if (sqlite3_open_v2(location.fileName.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(location.fileName.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK)
       Raise("Cannot open database file");
     sqlite3_busy_timeout(db_, 5000);
     const TDrillSql sql = BuildDrillWhere(filter);
@@ -229,7 +232,8 @@ private:
 
 class TMemDrillRows : public TDrillRows {
 public:
-  TMemDrillRows(TMemDataSet& dataSet, const TDrillFilter& filter) : watch_(this), dataSet_(&dataSet) {
+  TMemDrillRows(TMemDataSet& dataSet, const TDrillFilter& filter)
+      : watch_(this), dataSet_(&dataSet) {
     dataSet.FreeNotification(&watch_);
     std::vector<int> columns;
     for (const TDrillCondition& c : filter.conditions) {
@@ -257,7 +261,8 @@ public:
     for (int n = 0; n < max && next_ < rows_.size(); ++n, ++next_) {
       std::vector<Variant>& row = rows.emplace_back();
       for (int c = 0; c < static_cast<int>(names_.size()); ++c)
-        row.push_back(c < dataSet_->ColumnCount() ? dataSet_->Value(rows_[next_], c) : Variant::Null());
+        row.push_back(c < dataSet_->ColumnCount() ? dataSet_->Value(rows_[next_], c)
+                                                  : Variant::Null());
     }
     return next_ < rows_.size();
   }
@@ -322,8 +327,8 @@ TDrillSql BuildDrillWhere(const TDrillFilter& filter) {
       case TDrillCondition::dcNull: sql.where += QuoteIdent(c.fieldName) + " IS NULL"; break;
       case TDrillCondition::dcEqual:
         sql.where += key + " = ?";
-        sql.params.push_back(c.fieldType == ftBoolean ? Variant(int64_t{c.value.AsBoolean() ? 1 : 0})
-                                                      : c.value);
+        sql.params.push_back(
+            c.fieldType == ftBoolean ? Variant(int64_t{c.value.AsBoolean() ? 1 : 0}) : c.value);
         break;
       case TDrillCondition::dcRanges: {
         std::string any;
@@ -389,9 +394,9 @@ std::string DrillValueText(const Variant& value) {
     case varCurrency: {
       const int64_t raw = value.AsCurrency().raw;
       const uint64_t a = raw < 0 ? 0 - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
-      std::string text = Format("%s%llu.%04llu", raw < 0 ? "-" : "",
-                                static_cast<unsigned long long>(a / 10000),
-                                static_cast<unsigned long long>(a % 10000));
+      std::string text =
+          Format("%s%llu.%04llu", raw < 0 ? "-" : "", static_cast<unsigned long long>(a / 10000),
+                 static_cast<unsigned long long>(a % 10000));
       while (text.back() == '0') text.pop_back();
       if (text.back() == '.') text.pop_back();
       return text;

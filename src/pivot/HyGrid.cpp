@@ -266,15 +266,9 @@ void TCustomHyGrid::DataEvent(TDecisionDataEvent event) {
   switch (event) {
     case TDecisionDataEvent::StateChanged:
     case TDecisionDataEvent::NewDimensions:
-    case TDecisionDataEvent::SourceChanged:
-      SyncDimensions();
-      break;
-    case TDecisionDataEvent::SummaryChanged:
-      Invalidate();
-      break;
-    case TDecisionDataEvent::PivotChanged:
-      Layout();
-      break;
+    case TDecisionDataEvent::SourceChanged: SyncDimensions(); break;
+    case TDecisionDataEvent::SummaryChanged: Invalidate(); break;
+    case TDecisionDataEvent::PivotChanged: Layout(); break;
   }
 }
 
@@ -289,11 +283,8 @@ void TCustomHyGrid::DisplayDimChanged(TDisplayDimChange kind) {
       Invalidate();
       break;
     case TDisplayDimChange::Format:
-    case TDisplayDimChange::Subtotals:
-      SyncDimensions();
-      break;
-    case TDisplayDimChange::FieldName:
-      break;
+    case TDisplayDimChange::Subtotals: SyncDimensions(); break;
+    case TDisplayDimChange::FieldName: break;
   }
 }
 
@@ -320,8 +311,9 @@ void TCustomHyGrid::SyncDimensions() {
       const std::string caption =
           isDim ? source->GetDimensionCaption(i) : source->GetSummaryCaption(i - dims);
       if (source->IsActive() && dd.FieldName() != caption) dd.SetFieldName(caption);
-      const TCommonDimItem* object = isDim ? static_cast<const TCommonDimItem*>(source->GetDimension(i))
-                                           : source->GetSummary(i - dims);
+      const TCommonDimItem* object =
+          isDim ? static_cast<const TCommonDimItem*>(source->GetDimension(i))
+                : source->GetSummary(i - dims);
       if (!object || !object->MapItem()) continue;
       dd.SetAlignment(object->MapItem()->Alignment());
       if (charWidth < 0) charWidth = MeasureText(font_, "W0") / 2;
@@ -379,8 +371,8 @@ void TCustomHyGrid::Layout() {
     }
     // A level whose subtotals are off hides the positions where its own
     // subtotal starts; deeper levels are -1 there too but start no group.
-    auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count, std::vector<int32_t>& sizes,
-                             int32_t first) {
+    auto hideSubtotals = [&](TDimAxis axis, int32_t levels, int32_t count,
+                             std::vector<int32_t>& sizes, int32_t first) {
       for (int32_t level = 0; level < levels; ++level) {
         const TDisplayDim* dd = DisplayDimOf(DimAtLevel(axis, level));
         if (!dd || dd->Subtotals()) continue;

@@ -86,7 +86,15 @@ constexpr TDecisionGridOptions kDefaultGridOptions = cgGridLines | cgOutliner | 
 enum TBorderStyle : uint8_t { bsNone, bsSingle };
 
 // Which setting of a TDisplayDim changed.
-enum class TDisplayDimChange : uint8_t { DisplayName, FieldName, Format, Alignment, Color, Subtotals, Width };
+enum class TDisplayDimChange : uint8_t {
+  DisplayName,
+  FieldName,
+  Format,
+  Alignment,
+  Color,
+  Subtotals,
+  Width
+};
 
 // How one cube dimension or summary is shown.
 class TDisplayDim {
@@ -143,7 +151,6 @@ public:
   void SetUpdating(bool value) { updating_ = value; }
   // Keeps item changes from the grid for a block.
   TValueScope<bool> QuietScope() { return TValueScope<bool>(updating_, true); }
-
 
 private:
   friend class TDisplayDim;
@@ -206,21 +213,21 @@ enum TGridGlyph : int8_t {
 
 // Everything the painter needs for one cell.
 struct TCellPaint {
-  bool Draw = false;         // false: only the control colour is filled
+  bool Draw = false;           // false: only the control colour is filled
   bool DefaultDrawing = true;  // false: the draw-cell handler took over after the fill
-  int32_t X = 0, Y = 0;      // data coordinates
+  int32_t X = 0, Y = 0;        // data coordinates
   TCellKind Kind = ckNone;
   TPivotDrawState State;
   std::string Text;
   TAlignment Alignment = taCenter;
   TFont Font;
   TColor Color = clBtnFace;
-  bool Raised = false;       // a 3D face inset by one pixel
+  bool Raised = false;  // a 3D face inset by one pixel
   int32_t Margin = 2;
-  int32_t GlyphRoom = 0;     // pixels kept free at the right for a glyph
+  int32_t GlyphRoom = 0;  // pixels kept free at the right for a glyph
   TGridGlyph RightGlyph = glNone;
   TGridGlyph LeftGlyph = glNone;
-  bool PlusBox = false;      // column plus cell: raised face left of a caption-coloured glyph box
+  bool PlusBox = false;  // column plus cell: raised face left of a caption-coloured glyph box
   // Grid lines of the cell. A cell's right and bottom lines lie on its
   // neighbour's left and top lines, so the painter draws them outside the
   // cell, where the neighbour covers them unless there is none.
@@ -235,10 +242,9 @@ enum class TMenuPlace : uint8_t { None, CellCorner, Mouse };
 
 class TCustomHyGrid : public TComponent, public TGridGeometry {
 public:
-  using TDecisionDrawCellEvent =
-      std::function<void(TCustomHyGrid& sender, int32_t col, int32_t row, std::string& text,
-                         TFont& font, TColor& color, TGridDrawState gridState,
-                         TPivotDrawState drawState)>;
+  using TDecisionDrawCellEvent = std::function<void(
+      TCustomHyGrid& sender, int32_t col, int32_t row, std::string& text, TFont& font,
+      TColor& color, TGridDrawState gridState, TPivotDrawState drawState)>;
   using TDecisionExamineCellEvent = std::function<void(
       TCustomHyGrid& sender, int32_t col, int32_t row, int32_t summary, const TValueArray& values)>;
   using TNotifyEvent = std::function<void(TCustomHyGrid& sender)>;

@@ -151,7 +151,6 @@ std::string TCustomHyGrid::ValueText(int32_t dimIndex, int32_t valueIndex) const
   return source->GetValueText(dimIndex, valueIndex);
 }
 
-
 void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignment& alignment,
                                 TPivotDrawState& state) const {
   text.clear();
@@ -160,12 +159,8 @@ void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignm
   int32_t valueIndex;
   if (!GetCellInfo(x, y, kind, state, valueIndex)) return;
   switch (kind) {
-    case ckRowCaption:
-      text = CaptionText(DimAtLevel(TDimAxis::Rows, rowLevels_ + x));
-      break;
-    case ckColCaption:
-      text = CaptionText(DimAtLevel(TDimAxis::Cols, x));
-      break;
+    case ckRowCaption: text = CaptionText(DimAtLevel(TDimAxis::Rows, rowLevels_ + x)); break;
+    case ckColCaption: text = CaptionText(DimAtLevel(TDimAxis::Cols, x)); break;
     case ckRowLabel:
     case ckColLabel: {
       const int32_t dim = kind == ckRowLabel ? DimAtLevel(TDimAxis::Rows, rowLevels_ + x)
@@ -182,8 +177,7 @@ void TCustomHyGrid::GetCellText(int32_t y, int32_t x, std::string& text, TAlignm
       text.assign(texts_->DataText(*DecisionSource(), x, y, dd ? dd->Format() : kNoFormat));
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 

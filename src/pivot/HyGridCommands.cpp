@@ -40,9 +40,7 @@ void TCustomHyGrid::MouseDown(int32_t x, int32_t y, int32_t offset, int32_t widt
     case ckColPlus:
       if (offset >= width - kPlusBoxWidth) PlusCommand(*source, TDimAxis::Cols, state);
       return;
-    case ckRowPlus:
-      PlusCommand(*source, TDimAxis::Rows, state);
-      return;
+    case ckRowPlus: PlusCommand(*source, TDimAxis::Rows, state); return;
     case ckRowCaption:
     case ckColCaption: {
       const TCellZone zone = ZoneOf(offset, width);
@@ -66,8 +64,7 @@ void TCustomHyGrid::MouseDown(int32_t x, int32_t y, int32_t offset, int32_t widt
       }
       return;
     }
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -76,8 +73,8 @@ bool TCustomHyGrid::GlyphCommand(int32_t x, int32_t y) {
   TPivotDrawState state;
   int32_t valueIndex;
   if (!GetCellInfo(x, y, kind, state, valueIndex)) return false;
-  const bool plusOrCaption = kind == ckRowPlus || kind == ckColPlus || kind == ckRowCaption ||
-                             kind == ckColCaption;
+  const bool plusOrCaption =
+      kind == ckRowPlus || kind == ckColPlus || kind == ckRowCaption || kind == ckColCaption;
   if (!plusOrCaption || !(state.Has(dsOpenAfter) || state.Has(dsCloseAfter))) return false;
   // The glyph sits in the cell's right end: a click there.
   const int32_t width = std::max(ColWidths(x + fixedCols_), kPlusBoxWidth);
@@ -207,7 +204,7 @@ TDropMark TCustomHyGrid::DropMarkAt(int32_t x, int32_t y) const {
   const TGridCoord t = dropCell_;
   const int32_t rl = rowLevels_, cl = colLevels_;
   if (dropSwap_) return t == TGridCoord{x, y} ? TDropMark::Swap : TDropMark::None;
-  if (cl > 0 && t.Y == -(cl + 1)) {  // the column-caption row
+  if (cl > 0 && t.Y == -(cl + 1)) {                    // the column-caption row
     if (t.X == -rl && rl > 0) return TDropMark::None;  // the corner
     if (t.X < cl) return t == TGridCoord{x, y} ? TDropMark::InsertBefore : TDropMark::None;
     return TGridCoord{cl - 1, t.Y} == TGridCoord{x, y} ? TDropMark::InsertAfter : TDropMark::None;
@@ -215,10 +212,11 @@ TDropMark TCustomHyGrid::DropMarkAt(int32_t x, int32_t y) const {
   if (t.Y == -1 && t.X == 1 && cl == 0) {
     // To the column axis, which has no open dimension: its first place.
     return TGridCoord{0, -captionRows_} == TGridCoord{x, y} ? TDropMark::InsertBefore
-                                                          : TDropMark::None;
+                                                            : TDropMark::None;
   }
   if (t.Y == -1) {
-    if (rl == 0) return TGridCoord{0, -1} == TGridCoord{x, y} ? TDropMark::InsertTop : TDropMark::None;
+    if (rl == 0)
+      return TGridCoord{0, -1} == TGridCoord{x, y} ? TDropMark::InsertTop : TDropMark::None;
     if (t.X < 0) return t == TGridCoord{x, y} ? TDropMark::InsertBefore : TDropMark::None;
     return TGridCoord{-1, -1} == TGridCoord{x, y} ? TDropMark::InsertAfter : TDropMark::None;
   }

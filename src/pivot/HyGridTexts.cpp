@@ -24,8 +24,8 @@ void TCellTextCache::Clear() {
   arena_.clear();
 }
 
-void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records, const std::string& format,
-                             int32_t cols, int32_t rows) {
+void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
+                             const std::string& format, int32_t cols, int32_t rows) {
   if (summary == summary_ && format == format_ && cols == cols_ && rows == rows_) return;
   Clear();
   summary_ = summary;
@@ -33,7 +33,8 @@ void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records, c
   cols_ = cols;
   rows_ = rows;
   recordText_.assign(records, kNone);
-  if (int64_t{cols} * rows <= kMaxCellTable) cellText_.assign(static_cast<size_t>(cols) * rows, kNone);
+  if (int64_t{cols} * rows <= kMaxCellTable)
+    cellText_.assign(static_cast<size_t>(cols) * rows, kNone);
   spans_.push_back({0, 0});  // the text of a cell without data
 }
 
@@ -41,8 +42,8 @@ uint32_t TCellTextCache::RecordText(const TAbstractSummary& summary, int32_t rec
                                     const std::string& format) {
   uint32_t& id = recordText_[record];
   if (id != kNone) return id;
-  std::string text =
-      format.empty() ? summary.GetAsString(coords_) : FormatDisplayValue(summary.GetValue(coords_), format);
+  std::string text = format.empty() ? summary.GetAsString(coords_)
+                                    : FormatDisplayValue(summary.GetValue(coords_), format);
   if (arena_.size() + text.size() >= kNone || spans_.size() >= kNone) {
     scratch_ = std::move(text);
     return kNone;

@@ -31,7 +31,8 @@ public:
   // The text of data cell (x, y): the current summary's text for the cell's
   // record, or the record's value through `format` when that is not empty.
   // The view holds until the next call.
-  std::string_view DataText(const THySource& source, int32_t x, int32_t y, const std::string& format);
+  std::string_view DataText(const THySource& source, int32_t x, int32_t y,
+                            const std::string& format);
   // Texts made so far are dropped (the cube, the pivot or a format changed).
   void Clear();
 

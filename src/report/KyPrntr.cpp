@@ -14,12 +14,12 @@ namespace {
 constexpr int32_t kPageDpi = 96;
 
 constexpr TKyRPaperInfo kPapers[kKyRPaperSizeCount] = {
-    {0, 0, 0},         {2159, 2794, 1},  {2159, 2794, 2},  {2794, 4318, 3},  {4318, 2794, 4},
-    {2159, 3556, 5},   {1397, 2159, 6},  {1905, 2540, 7},  {4200, 5940, 66}, {2970, 4200, 8},
-    {4200, 2970, 67},  {2100, 2970, 9},  {2100, 2970, 10}, {2970, 2100, 55}, {1480, 2100, 11},
-    {2500, 3540, 12},  {1820, 2570, 13}, {2159, 3302, 14}, {2150, 2750, 15}, {2540, 3556, 16},
-    {2794, 4318, 17},  {2159, 2790, 18}, {984, 2254, 19},  {1048, 2413, 20}, {1143, 2635, 21},
-    {1016, 2794, 22},  {1270, 2921, 23}, {1000, 1000, 24}, {1000, 1000, 25}, {1000, 1000, 26},
+    {0, 0, 0},        {2159, 2794, 1},  {2159, 2794, 2},  {2794, 4318, 3},  {4318, 2794, 4},
+    {2159, 3556, 5},  {1397, 2159, 6},  {1905, 2540, 7},  {4200, 5940, 66}, {2970, 4200, 8},
+    {4200, 2970, 67}, {2100, 2970, 9},  {2100, 2970, 10}, {2970, 2100, 55}, {1480, 2100, 11},
+    {2500, 3540, 12}, {1820, 2570, 13}, {2159, 3302, 14}, {2150, 2750, 15}, {2540, 3556, 16},
+    {2794, 4318, 17}, {2159, 2790, 18}, {984, 2254, 19},  {1048, 2413, 20}, {1143, 2635, 21},
+    {1016, 2794, 22}, {1270, 2921, 23}, {1000, 1000, 24}, {1000, 1000, 25}, {1000, 1000, 26},
     {0, 1, 256},
 };
 
@@ -32,9 +32,13 @@ int32_t ToPageUnits(int32_t printerPixels, int32_t dpi) {
 
 }  // namespace
 
-const TKyRPaperInfo& PaperInfo(TKyRPaperSize size) { return kPapers[std::min<int>(size, psCustom)]; }
+const TKyRPaperInfo& PaperInfo(TKyRPaperSize size) {
+  return kPapers[std::min<int>(size, psCustom)];
+}
 
-std::string PaperSizeName(int language, TKyRPaperSize size) { return LoadString(language, kStrPaperFirst + size); }
+std::string PaperSizeName(int language, TKyRPaperSize size) {
+  return LoadString(language, kStrPaperFirst + size);
+}
 
 int16_t BinCode(TKyRBin bin) { return kBinCodes[std::min<int>(bin, sbLast)]; }
 
@@ -169,7 +173,8 @@ void TKyRPrinter::ReadFromPrinter() {
       }
     }
   }
-  orientation_ = mode.Has(dmOrientation) && mode.Orientation == kOrientLandscape ? spoLandscape : spoPortrait;
+  orientation_ =
+      mode.Has(dmOrientation) && mode.Orientation == kOrientLandscape ? spoLandscape : spoPortrait;
   if (mode.Has(dmDuplex) && mode.Duplex >= sdNone && mode.Duplex <= sdVertical)
     duplex_ = static_cast<TKyRDuplex>(mode.Duplex);
 }

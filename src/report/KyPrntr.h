@@ -14,17 +14,58 @@ class TPlatformPrinter;
 struct TPrinterCaps;
 
 enum TKyRPaperSize : uint8_t {
-  psDefault, psLetter, psLetterSmall, psTabloid, psLedger, psLegal, psStatement, psExecutive, psA2, psA3,
-  psA3Transverse, psA4, psA4Small, psA4Transverse, psA5, psB4, psB5, psFolio, psQuarto, psQr10X14, psQr11X17,
-  psNote, psEnv9, psEnv10, psEnv11, psEnv12, psEnv14, psCSheet, psDSheet, psESheet, psCustom
+  psDefault,
+  psLetter,
+  psLetterSmall,
+  psTabloid,
+  psLedger,
+  psLegal,
+  psStatement,
+  psExecutive,
+  psA2,
+  psA3,
+  psA3Transverse,
+  psA4,
+  psA4Small,
+  psA4Transverse,
+  psA5,
+  psB4,
+  psB5,
+  psFolio,
+  psQuarto,
+  psQr10X14,
+  psQr11X17,
+  psNote,
+  psEnv9,
+  psEnv10,
+  psEnv11,
+  psEnv12,
+  psEnv14,
+  psCSheet,
+  psDSheet,
+  psESheet,
+  psCustom
 };
 constexpr int kKyRPaperSizeCount = psCustom + 1;
 
 enum TKyRPrinterOrientation : uint8_t { spoDefault, spoPortrait, spoLandscape };
 
 enum TKyRBin : uint8_t {
-  sbDefault, sbFirst, sbUpper, sbLower, sbMiddle, sbManual, sbEnvelope, sbEnvManual, sbAuto, sbTractor,
-  sbSmallFormat, sbLargeFormat, sbLargeCapacity, sbCassette, sbLast
+  sbDefault,
+  sbFirst,
+  sbUpper,
+  sbLower,
+  sbMiddle,
+  sbManual,
+  sbEnvelope,
+  sbEnvManual,
+  sbAuto,
+  sbTractor,
+  sbSmallFormat,
+  sbLargeFormat,
+  sbLargeCapacity,
+  sbCassette,
+  sbLast
 };
 constexpr int kKyRBinCount = sbLast + 1;
 
@@ -32,9 +73,9 @@ constexpr int kKyRBinCount = sbLast + 1;
 enum TKyRDuplex : uint8_t { sdDefault, sdNone, sdHorizontal, sdVertical };
 
 struct TKyRPaperInfo {
-  int32_t Width;   // tenths of a millimetre; 0 for psDefault
+  int32_t Width;  // tenths of a millimetre; 0 for psDefault
   int32_t Height;
-  int16_t Code;    // the device mode's paper code; 0 for psDefault
+  int16_t Code;  // the device mode's paper code; 0 for psDefault
 };
 const TKyRPaperInfo& PaperInfo(TKyRPaperSize size);
 // "Default size", "Letter 8 1/2 x 11 in", ... in `language`.

@@ -5,7 +5,8 @@ namespace hy {
 TKyProcess::~TKyProcess() = default;
 
 bool TKyProcess::ShowProcess(int language, const std::string& caption, const std::string& text,
-                             int32_t position, int32_t max, int32_t min, const std::string& cancelCaption) {
+                             int32_t position, int32_t max, int32_t min,
+                             const std::string& cancelCaption) {
   HideProcess();
   cancelled_ = false;
   view_ = TKyProcessView{language, caption, text, cancelCaption, position, max, min};
@@ -31,10 +32,8 @@ bool TKyProcess::HideProcess() {
 }
 
 void TKyProcess::RunInProcess(const TMethod& method) {
-  if (open_)
-    Run(method);
-  else
-    method();
+  if (open_) Run(method);
+  else method();
 }
 
 void TKyProcess::Cancel() {

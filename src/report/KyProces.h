@@ -36,8 +36,8 @@ public:
   virtual ~TKyProcess();
 
   // Opens the status (closing one that is open) and clears the cancel flag.
-  bool ShowProcess(int language, const std::string& caption, const std::string& text, int32_t position,
-                   int32_t max, int32_t min, const std::string& cancelCaption);
+  bool ShowProcess(int language, const std::string& caption, const std::string& text,
+                   int32_t position, int32_t max, int32_t min, const std::string& cancelCaption);
   // False when nothing is open.
   bool UpdateProcess(const std::string& text, int32_t position);
   // False when nothing was open.

@@ -1,8 +1,8 @@
 #include "report/KyRAHyDC.h"
 
 #include "common/Exceptions.h"
-#include "report/KyRPars.h"
 #include "report/KyRDMan.h"
+#include "report/KyRPars.h"
 
 namespace hy {
 
@@ -47,12 +47,17 @@ void TKyPrintHyCube::CheckSource() {
 
 int32_t TKyPrintHyCube::GetColCount() { return grid_ ? grid_->ColCount() : 0; }
 int32_t TKyPrintHyCube::GetRowCount() { return grid_ ? grid_->RowCount() : 0; }
-int32_t TKyPrintHyCube::GetFixedColCount() { return grid_ && Style().FixedCols() ? grid_->FixedCols() : 0; }
-int32_t TKyPrintHyCube::GetFixedRowCount() { return grid_ && Style().FixedRows() ? grid_->FixedRows() : 0; }
+int32_t TKyPrintHyCube::GetFixedColCount() {
+  return grid_ && Style().FixedCols() ? grid_->FixedCols() : 0;
+}
+int32_t TKyPrintHyCube::GetFixedRowCount() {
+  return grid_ && Style().FixedRows() ? grid_->FixedRows() : 0;
+}
 
 const std::string& TKyPrintHyCube::QueryCell(int32_t col, int32_t row) {
   if (col != cachedCol_ || row != cachedRow_) {
-    cachedInGrid_ = grid_->CellQuery(col - grid_->FixedCols(), row - grid_->FixedRows(), cachedState_, cachedText_);
+    cachedInGrid_ = grid_->CellQuery(col - grid_->FixedCols(), row - grid_->FixedRows(),
+                                     cachedState_, cachedText_);
     if (!cachedInGrid_) cachedText_ = "[Error]";
     cachedCol_ = col;
     cachedRow_ = row;

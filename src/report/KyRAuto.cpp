@@ -20,12 +20,12 @@ struct TRowStyleDef {
 };
 
 const TRowStyleDef kRowStyles[kKyRRowStyleCount] = {
-    {"rsNormal", clNone, clNone},        {"rsPriceList", cl3DLight, 0xFFFFFF},
-    {"rsMSMoney", 0xFFFBF0, clWindow},   {"rsBrick", 0xCFDFDF, 0xA0BFBF},
-    {"rsDesert", 0xB8CCD8, 0x688CA0},    {"rsEggplant", 0xA8B090, 0x788058},
-    {"rsLilac", 0xD8A8B0, 0xB05058},     {"rsMaple", 0xA8D8EB, 0x48A8C8},
-    {"rsMarine", 0xB8C088, 0x889048},    {"rsRose", 0xB8B0D0, 0x7060A0},
-    {"rsSpruce", 0xA8C8A0, 0x689858},    {"rsWheat", 0xA0E0E0, 0x40BCC0},
+    {"rsNormal", clNone, clNone},      {"rsPriceList", cl3DLight, 0xFFFFFF},
+    {"rsMSMoney", 0xFFFBF0, clWindow}, {"rsBrick", 0xCFDFDF, 0xA0BFBF},
+    {"rsDesert", 0xB8CCD8, 0x688CA0},  {"rsEggplant", 0xA8B090, 0x788058},
+    {"rsLilac", 0xD8A8B0, 0xB05058},   {"rsMaple", 0xA8D8EB, 0x48A8C8},
+    {"rsMarine", 0xB8C088, 0x889048},  {"rsRose", 0xB8B0D0, 0x7060A0},
+    {"rsSpruce", 0xA8C8A0, 0x689858},  {"rsWheat", 0xA0E0E0, 0x40BCC0},
 };
 
 }  // namespace
@@ -53,7 +53,8 @@ void TKyRStyle::SetRowStyle(TKyRRowStyle value) {
 }
 
 std::vector<std::string> DefaultFooter(int language) {
-  return {"%A%R" + LoadString(language, kStrPageNo) + "%PN/" + LoadString(language, kStrSheet) + "%BN"};
+  return {"%A%R" + LoadString(language, kStrPageNo) + "%PN/" + LoadString(language, kStrSheet) +
+          "%BN"};
 }
 
 TKyAutoPrint::TKyAutoPrint(TComponent* owner)
@@ -85,13 +86,34 @@ TKyRParsedLine TKyAutoPrint::ParseLine(const std::string& line, bool continuatio
     const char c = line[i + 1];
     const char d = i + 2 < n ? line[i + 2] : '\0';
     switch (c) {
-      case 'A': out.Visible = continuation; i += 2; break;
-      case 'O': out.Visible = !continuation; i += 2; break;
-      case 'L': out.Alignment = DT_LEFT; i += 2; break;
-      case 'C': out.Alignment = DT_CENTER; i += 2; break;
-      case 'R': out.Alignment = DT_RIGHT; i += 2; break;
-      case 'B': out.Text += std::to_string(d == 'C' ? BarCount() : BarIndex() + 1); i += 3; break;
-      case 'P': out.Text += std::to_string(d == 'C' ? PageCount() : PageIndex() + 1); i += 3; break;
+      case 'A':
+        out.Visible = continuation;
+        i += 2;
+        break;
+      case 'O':
+        out.Visible = !continuation;
+        i += 2;
+        break;
+      case 'L':
+        out.Alignment = DT_LEFT;
+        i += 2;
+        break;
+      case 'C':
+        out.Alignment = DT_CENTER;
+        i += 2;
+        break;
+      case 'R':
+        out.Alignment = DT_RIGHT;
+        i += 2;
+        break;
+      case 'B':
+        out.Text += std::to_string(d == 'C' ? BarCount() : BarIndex() + 1);
+        i += 3;
+        break;
+      case 'P':
+        out.Text += std::to_string(d == 'C' ? PageCount() : PageIndex() + 1);
+        i += 3;
+        break;
       case 'D':
         if (d == 'T') {
           out.Text += DateTimeToStr(Now());
@@ -101,7 +123,10 @@ TKyRParsedLine TKyAutoPrint::ParseLine(const std::string& line, bool continuatio
           i += 2;
         }
         break;
-      case 'T': out.Text += TimeToStr(Now()); i += 2; break;
+      case 'T':
+        out.Text += TimeToStr(Now());
+        i += 2;
+        break;
       case 'F':
         out.FrameLine = std::string_view("TBLRCSF").find(d) != std::string_view::npos && d ? d : 0;
         i += 3;
@@ -148,8 +173,8 @@ void TKyAutoPrint::DrawFrameLine(TMetafileCanvas& canvas, char side, const TRect
   }
 }
 
-int32_t TKyAutoPrint::PrintLines(const std::vector<std::string>& lines, const TFont& font, bool continuation,
-                                 bool measureOnly) {
+int32_t TKyAutoPrint::PrintLines(const std::vector<std::string>& lines, const TFont& font,
+                                 bool continuation, bool measureOnly) {
   TMetafileCanvas* canvas = Canvas();
   TPageInfo* page = openPage_;
   if (!canvas || !page) return 0;
@@ -169,7 +194,8 @@ int32_t TKyAutoPrint::PrintLines(const std::vector<std::string>& lines, const TF
       if (measureOnly) flags |= DT_CALCRECT;
       TRect box{left, CurrentY() + height, right, CurrentY() + height};
       const std::string text = line.Text.empty() ? std::string(" ") : line.Text;
-      const int32_t h = DrawCellText(*canvas, text, flags, {box.Left, box.Top, box.Right, page->Height()});
+      const int32_t h =
+          DrawCellText(*canvas, text, flags, {box.Left, box.Top, box.Right, page->Height()});
       box.Bottom = box.Top + h;
       if (!measureOnly && line.FrameLine) DrawFrameLine(*canvas, line.FrameLine, box);
       height += h;
@@ -198,14 +224,16 @@ int32_t TKyAutoPrint::PrintLines(const std::vector<std::string>& lines, const TF
   return height;
 }
 
-int32_t TKyAutoPrint::DrawCellText(TMetafileCanvas& canvas, std::string text, uint32_t flags, TRect rect) {
+int32_t TKyAutoPrint::DrawCellText(TMetafileCanvas& canvas, std::string text, uint32_t flags,
+                                   TRect rect) {
   if (highLights_.Count() > 0) {
     if (!exprContext_) {
       if (dataManager_->Datasets().Count() == 0) dataManager_->CollectDatasets(nullptr, Owner());
       exprContext_ = std::make_shared<TKyRExprContext>(dataManager_, KyRReportVariables(*this));
     }
     if (flags & DT_CALCRECT) {
-      if (const TKyRHighLight* h = FindHoldingHighLight(highLights_, *exprContext_)) canvas.SetFont(h->Font());
+      if (const TKyRHighLight* h = FindHoldingHighLight(highLights_, *exprContext_))
+        canvas.SetFont(h->Font());
     } else {
       ApplyHighLights(canvas, rect, highLights_, *exprContext_);
     }

@@ -24,8 +24,18 @@
 namespace hy {
 
 enum TKyRRowStyle : uint8_t {
-  rsNormal, rsPriceList, rsMSMoney, rsBrick, rsDesert, rsEggplant, rsLilac, rsMaple, rsMarine, rsRose,
-  rsSpruce, rsWheat
+  rsNormal,
+  rsPriceList,
+  rsMSMoney,
+  rsBrick,
+  rsDesert,
+  rsEggplant,
+  rsLilac,
+  rsMaple,
+  rsMarine,
+  rsRose,
+  rsSpruce,
+  rsWheat
 };
 constexpr int kKyRRowStyleCount = rsWheat + 1;
 
@@ -61,8 +71,9 @@ private:
 
 // Text, drawing flags and resulting height may be changed; clearing
 // drawDefault leaves the drawing to the handler.
-using TOnDrawTextEvent = std::function<void(TMetafileCanvas& canvas, std::string& text, const TRect& rect,
-                                            uint16_t& flags, int32_t& resultHeight, bool& drawDefault)>;
+using TOnDrawTextEvent =
+    std::function<void(TMetafileCanvas& canvas, std::string& text, const TRect& rect,
+                       uint16_t& flags, int32_t& resultHeight, bool& drawDefault)>;
 
 // The footer a new report gets: "%A%R" + "page #" + "%PN/" + "Sheet" +
 // "%BN" in `language`.
@@ -138,7 +149,7 @@ private:
   TFont headerFont_;
   TFont footerFont_;
   TKyRHighLights highLights_{this};
-  TKyRDataManager* dataManager_;  // owned as a component
+  TKyRDataManager* dataManager_;                  // owned as a component
   std::shared_ptr<TKyRExprContext> exprContext_;  // shared: deletable where the type is incomplete
   TOnDrawTextEvent onDrawText_;
   bool pageStarted_ = false;
@@ -146,7 +157,7 @@ private:
 };
 
 struct TColumnInfo {
-  std::string Caption;    // carried for descendants; the generator does not read them
+  std::string Caption;  // carried for descendants; the generator does not read them
   std::string FieldName;
   TAlignment Alignment = taLeftJustify;
   uint8_t Flags = 0;

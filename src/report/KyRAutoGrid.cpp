@@ -47,7 +47,8 @@ void TKyPrintCustomGrid::BuildColumns() {
       widths += c.Width;
       gaps += 2 * gapHorizontal_;
     }
-    if (widths > 0) scale = std::max(0.0, static_cast<double>(Avail() - gaps) / static_cast<double>(widths));
+    if (widths > 0)
+      scale = std::max(0.0, static_cast<double>(Avail() - gaps) / static_cast<double>(widths));
   }
   int32_t x = 0;
   // Rounded on the running total, so that the roundings do not add up.
@@ -84,9 +85,8 @@ int32_t TKyPrintCustomGrid::TextHeightIn(const TFont& font, const std::string& t
   // One line needs no layout: its height is the font's line height.
   if (text.empty()) return 0;
   if (!(flags & DT_WORDBREAK) && text.find_first_of("\r\n") == std::string::npos) return lineHeight;
-  auto it = std::find_if(fontCache_.begin(), fontCache_.end(), [&](const TFontKey& k) {
-    return k.Font.SameShape(font);
-  });
+  auto it = std::find_if(fontCache_.begin(), fontCache_.end(),
+                         [&](const TFontKey& k) { return k.Font.SameShape(font); });
   std::string key = std::to_string(width) + ':' + std::to_string(flags) + ':' + text;
   auto found = it->Heights.find(key);
   if (found != it->Heights.end()) return found->second;
@@ -132,7 +132,8 @@ int32_t TKyPrintCustomGrid::Measure(bool isWidth, int32_t row, int32_t lastCol, 
 }
 
 int32_t TKyPrintCustomGrid::RowHeight(int32_t row) {
-  if (static_cast<size_t>(row) >= rowHeights_.size()) rowHeights_.resize(static_cast<size_t>(row) + 1, -1);
+  if (static_cast<size_t>(row) >= rowHeights_.size())
+    rowHeights_.resize(static_cast<size_t>(row) + 1, -1);
   int32_t& h = rowHeights_[static_cast<size_t>(row)];
   if (h < 0) h = Measure(false, row, lastCol_, firstCol_);
   return h;
@@ -186,8 +187,9 @@ int32_t TKyPrintCustomGrid::PrintRow(int32_t row, int32_t sheetWidth, int32_t he
   const bool vertLines = DrawVertLines();
   if (vertLines) Line(left + sheetWidth, top, left + sheetWidth, top + height);
 
-  const int32_t firstLeft =
-      firstCol_ < static_cast<int32_t>(columns_.size()) ? columns_[static_cast<size_t>(firstCol_)].Left : 0;
+  const int32_t firstLeft = firstCol_ < static_cast<int32_t>(columns_.size())
+                                ? columns_[static_cast<size_t>(firstCol_)].Left
+                                : 0;
   int32_t fixedEnd = 0;
   std::string text;
   const int32_t lastCol = std::min(lastCol_, static_cast<int32_t>(columns_.size()) - 1);
@@ -202,7 +204,8 @@ int32_t TKyPrintCustomGrid::PrintRow(int32_t row, int32_t sheetWidth, int32_t he
       x = left + info.Left - firstLeft + gapHorizontal_ + (firstCol_ > 0 ? fixedEnd : 0);
     }
     // A column wider than the page is cut at the printable edge.
-    TRect box{x, top + gapVertical_, std::min(x + info.Width, pageRight), top + height - gapVertical_};
+    TRect box{x, top + gapVertical_, std::min(x + info.Width, pageRight),
+              top + height - gapVertical_};
     GetCellText(c, row, text);
     if (!text.empty() && box.Right > box.Left) {
       const TFont& font = GetCellFont(c, row);

@@ -52,7 +52,8 @@ std::string LoadString(int language, int k) {
 }
 
 std::string CreatorCredit() {
-  return LoadString(lnEnglish, kStrCreatorCredit) + " " + LoadString(lnEnglish, kStrCreatorCredit + 1);
+  return LoadString(lnEnglish, kStrCreatorCredit) + " " +
+         LoadString(lnEnglish, kStrCreatorCredit + 1);
 }
 
 TKyRLangID LangIDOfLocale(const QLocale& locale) {

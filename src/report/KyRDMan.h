@@ -30,40 +30,40 @@ constexpr int kKyRLangCount = 8;
 
 // Library string numbers used across the report half. A text is always
 // fetched through LoadString; these only name the numbers.
-constexpr int kStrSysVarFirst = 1030;   // "Date" .. "BandLineNo" (15 names)
+constexpr int kStrSysVarFirst = 1030;  // "Date" .. "BandLineNo" (15 names)
 constexpr int kStrAboutCaption = 1080;
 constexpr int kStrAboutProduct = 1081;
 constexpr int kStrAboutText = 1082;
-constexpr int kStrOK = 1103;            // "&OK"
-constexpr int kStrCancel = 1104;        // "&Cancel"
-constexpr int kStrFile = 1202;          // "File"
+constexpr int kStrOK = 1103;      // "&OK"
+constexpr int kStrCancel = 1104;  // "&Cancel"
+constexpr int kStrFile = 1202;    // "File"
 constexpr int kStrPreviewCaption = 1800;
 constexpr int kStrPreviewHintFirst = 1801;  // 1801..1823
-constexpr int kStrPageNo = 1828;        // "page #"
-constexpr int kStrOf = 1830;            // "of "
-constexpr int kStrSheet = 1831;         // "Sheet"
-constexpr int kStrFindFirst = 1840;     // find dialog: 1840..1849
+constexpr int kStrPageNo = 1828;            // "page #"
+constexpr int kStrOf = 1830;                // "of "
+constexpr int kStrSheet = 1831;             // "Sheet"
+constexpr int kStrFindFirst = 1840;         // find dialog: 1840..1849
 constexpr int kStrOpenReport = 1853;
-constexpr int kStrPaperFirst = 1950;    // paper names: 1950 "Default size" .. 1980
-constexpr int kStrBinFirst = 2000;      // paper sources: 2000 "By Default" .. 2014
-constexpr int kStrPreparingPage = 2051; // "Preparing %d page on the %dst bar..."
-constexpr int kStrPrintingPage = 2052;  // "Printing %d page on the %dst bar (copy #%d)..."
-constexpr int kStrPrinting = 2053;      // "Printing..."
-constexpr int kStrPreparing = 2054;     // "Preparing..."
+constexpr int kStrPaperFirst = 1950;     // paper names: 1950 "Default size" .. 1980
+constexpr int kStrBinFirst = 2000;       // paper sources: 2000 "By Default" .. 2014
+constexpr int kStrPreparingPage = 2051;  // "Preparing %d page on the %dst bar..."
+constexpr int kStrPrintingPage = 2052;   // "Printing %d page on the %dst bar (copy #%d)..."
+constexpr int kStrPrinting = 2053;       // "Printing..."
+constexpr int kStrPreparing = 2054;      // "Preparing..."
 constexpr int kStrSavePage = 2055;
-constexpr int kStrAllFiles = 2056;      // "All files (*.*)|*.*"
-constexpr int kStrProductName = 2064;   // "HyCube"
+constexpr int kStrAllFiles = 2056;        // "All files (*.*)|*.*"
+constexpr int kStrProductName = 2064;     // "HyCube"
 constexpr int kStrProductCaption = 2065;  // "HyCube Report"
 constexpr int kStrFirstPass = 2066;
 constexpr int kStrSecondPass = 2067;
-constexpr int kStrCreatorCredit = 2068; // creator credit of generated files: 2068 + 2069
+constexpr int kStrCreatorCredit = 2068;  // creator credit of generated files: 2068 + 2069
 constexpr int kStrVersion = 2070;
 constexpr int kStrCopyright = 2071;
-constexpr int kStrExporting = 2074;     // "Exporting..."
-constexpr int kStrExportingPage = 2075; // "Exporting %d page on the %dst bar..."
+constexpr int kStrExporting = 2074;      // "Exporting..."
+constexpr int kStrExportingPage = 2075;  // "Exporting %d page on the %dst bar..."
 constexpr int kStrPropertyMissing = 2076;
-constexpr int kStrSetupFirst = 2150;    // setup dialog: 2150..2164
-constexpr int kStrFilterFirst = 2170;   // export filter names / file filters: 2170..2195
+constexpr int kStrSetupFirst = 2150;   // setup dialog: 2150..2164
+constexpr int kStrFilterFirst = 2170;  // export filter names / file filters: 2170..2195
 
 // Text (UTF-8) of library string `k` in `language`: the English text when
 // the language has none, empty when English has none either. Numbers outside

@@ -8,7 +8,8 @@ namespace {
 
 constexpr TKyRStringEntry kEntries[] = {
     {1080, "À propos de HyCube Report"},
-    {1082, "Le moteur de rapports de HyCube pour cubes de décision : aperçu, impression et export."},
+    {1082,
+     "Le moteur de rapports de HyCube pour cubes de décision : aperçu, impression et export."},
 
     {1103, "&OK"},
     {1104, "&Annuler"},
@@ -125,7 +126,8 @@ constexpr TKyRStringEntry kEntries[] = {
     {2158, "paires uniquement"},
     {2159, "impaires uniquement"},
     {2160, "pages"},
-    {2161, "Saisissez des numéros et/ou des plages de pages séparés par des virgules. %sPar exemple : 1,3,5-12."},
+    {2161,
+     "Saisissez des numéros et/ou des plages de pages séparés par des virgules. %sPar exemple : 1,3,5-12."},
     {2162, "Enregistrer sous :"},
     {2163, "chaque page dans un fichier distinct"},
     {2164, "Rapport KyReport préparé"},

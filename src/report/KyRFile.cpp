@@ -34,7 +34,8 @@ void PutString(std::vector<uint8_t>& out, std::string_view utf8) {
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void PutHeader(std::vector<uint8_t>& out, const TKyProperty& prop, int32_t pageCount, int32_t barCount) {
+void PutHeader(std::vector<uint8_t>& out, const TKyProperty& prop, int32_t pageCount,
+               int32_t barCount) {
   PutString(out, kKrpSignature);
   PutString(out, std::string(kReservedLength, ' '));
   PutString(out, prop.Author());
@@ -46,17 +47,18 @@ void PutHeader(std::vector<uint8_t>& out, const TKyProperty& prop, int32_t pageC
 }
 
 void PutPage(std::vector<uint8_t>& out, const TPageInfo& page) {
-  for (int32_t v : {page.PageIndex(), page.BarIndex(), page.Width(), page.Height(), page.LeftMargin(),
-                    page.RightMargin(), page.TopMargin(), page.BottomMargin()})
+  for (int32_t v : {page.PageIndex(), page.BarIndex(), page.Width(), page.Height(),
+                    page.LeftMargin(), page.RightMargin(), page.TopMargin(), page.BottomMargin()})
     PutInt(out, v);
   const std::vector<uint8_t>& picture = page.Picture().Data();
   if (picture.empty())
-    throw EKyROutputError(Format("Page %d of sheet %d has no picture to save", int(page.PageIndex() + 1),
-                                 int(page.BarIndex() + 1)));
+    throw EKyROutputError(Format("Page %d of sheet %d has no picture to save",
+                                 int(page.PageIndex() + 1), int(page.BarIndex() + 1)));
   out.insert(out.end(), picture.begin(), picture.end());
 }
 
-std::vector<uint8_t> FileBytes(const TKyProperty& prop, const std::vector<const TPageInfo*>& pages) {
+std::vector<uint8_t> FileBytes(const TKyProperty& prop,
+                               const std::vector<const TPageInfo*>& pages) {
   std::set<int32_t> rows, bars;
   for (const TPageInfo* p : pages) {
     rows.insert(p->PageIndex());
@@ -72,7 +74,8 @@ std::vector<uint8_t> FileBytes(const TKyProperty& prop, const std::vector<const 
 // left before anything is taken or allocated.
 class TKrpReader {
 public:
-  TKrpReader(const std::vector<uint8_t>& bytes, const std::string& name) : data_(bytes), name_(name) {}
+  TKrpReader(const std::vector<uint8_t>& bytes, const std::string& name)
+      : data_(bytes), name_(name) {}
 
   size_t Left() const { return data_.size() - at_; }
   bool AtEnd() const { return at_ == data_.size(); }
@@ -98,7 +101,8 @@ public:
   }
 
   std::vector<uint8_t> Take(size_t n) {
-    std::vector<uint8_t> out(data_.begin() + std::ptrdiff_t(at_), data_.begin() + std::ptrdiff_t(at_ + n));
+    std::vector<uint8_t> out(data_.begin() + std::ptrdiff_t(at_),
+                             data_.begin() + std::ptrdiff_t(at_ + n));
     at_ += n;
     return out;
   }
@@ -120,7 +124,8 @@ std::unique_ptr<TPageInfo> ReadPage(TKrpReader& in, int ordinal) {
   if (f[2] <= 0 || f[3] <= 0 || f[2] > kMaxPageSide || f[3] > kMaxPageSide)
     in.Fail(Format("page %d has the impossible size %d x %d", ordinal, int(f[2]), int(f[3])));
   for (size_t i = 4; i < kPageFields; ++i)
-    if (f[i] < 0 || f[i] > kMaxPageSide) in.Fail(Format("page %d has the impossible margin %d", ordinal, int(f[i])));
+    if (f[i] < 0 || f[i] > kMaxPageSide)
+      in.Fail(Format("page %d has the impossible margin %d", ordinal, int(f[i])));
 
   if (in.Left() < emf::kHeaderSizeBase) in.Fail("the file ends inside the picture of " + where);
   const uint8_t* h = in.Here();
@@ -128,8 +133,8 @@ std::unique_ptr<TPageInfo> ReadPage(TKrpReader& in, int ordinal) {
     in.Fail(Format("page %d holds no enhanced metafile", ordinal));
   const uint32_t bytes = le::U32(h + 48);
   if (bytes < emf::kHeaderSizeBase || bytes > in.Left())
-    in.Fail(Format("the file ends inside the picture of page %d (%u bytes announced, %zu left)", ordinal,
-                   unsigned(bytes), in.Left()));
+    in.Fail(Format("the file ends inside the picture of page %d (%u bytes announced, %zu left)",
+                   ordinal, unsigned(bytes), in.Left()));
 
   auto page = std::make_unique<TPageInfo>(f[0], f[1]);
   // The sizes go in before the picture, so the picture stays byte for byte.
@@ -188,7 +193,8 @@ TKyReportFile ParseReportFile(const std::vector<uint8_t>& bytes, const std::stri
   file.PageCount = in.Int("the header");
   file.BarCount = in.Int("the header");
   if (file.PageCount < 0 || file.BarCount < 0)
-    in.Fail(Format("the header announces %d pages on %d sheets", int(file.PageCount), int(file.BarCount)));
+    in.Fail(Format("the header announces %d pages on %d sheets", int(file.PageCount),
+                   int(file.BarCount)));
   std::set<std::pair<int32_t, int32_t>> seen;
   while (!in.AtEnd()) {
     const int ordinal = static_cast<int>(file.Pages.size()) + 1;

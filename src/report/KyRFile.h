@@ -58,6 +58,7 @@ void SaveToFile(TKyPrintBaseComponent& report, const std::string& fileName, bool
 // with the file's, and makes the first page of the first bar current. A file
 // that cannot be read leaves the report as it was (EKyRFileError).
 void LoadFromFile(TKyPrintBaseComponent& report, const std::string& fileName);
-void LoadFromStream(TKyPrintBaseComponent& report, std::istream& in, const std::string& name = "the stream");
+void LoadFromStream(TKyPrintBaseComponent& report, std::istream& in,
+                    const std::string& name = "the stream");
 
 }  // namespace hy

@@ -25,7 +25,8 @@ TSetupDialogFunction& SetupDialogSlot() {
 }
 
 std::string Caption(const TKyPrintBaseComponent& report) {
-  return report.KyProperty().Title().empty() ? report.ProductCaption() : report.KyProperty().Title();
+  return report.KyProperty().Title().empty() ? report.ProductCaption()
+                                             : report.KyProperty().Title();
 }
 
 void ShowStatus(TKyPrintBaseComponent& report, int textId, int32_t max) {
@@ -38,8 +39,8 @@ void ShowStatus(TKyPrintBaseComponent& report, int textId, int32_t max) {
 void UpdateStatus(TKyPrintBaseComponent& report, int textId, std::initializer_list<int64_t> numbers,
                   int32_t position) {
   if (!report.AnimatedStatus()) return;
-  report.Process().UpdateProcess(FormatNumbers(LoadString(report.Language().EffectiveLanguage(), textId), numbers),
-                                 position);
+  report.Process().UpdateProcess(
+      FormatNumbers(LoadString(report.Language().EffectiveLanguage(), textId), numbers), position);
 }
 
 // The selected page rows (0-based) that the report has.
@@ -48,7 +49,8 @@ void UpdateStatus(TKyPrintBaseComponent& report, int textId, std::initializer_li
 std::vector<int32_t> SelectedRows(const TKyPrintBaseComponent& report, const TPageList& pages) {
   std::vector<bool> held(static_cast<size_t>(std::max(report.PageCount(), 0)), false);
   for (const auto& page : report.Pages())
-    if (page->PageIndex() >= 0 && static_cast<size_t>(page->PageIndex()) < held.size()) held[page->PageIndex()] = true;
+    if (page->PageIndex() >= 0 && static_cast<size_t>(page->PageIndex()) < held.size())
+      held[page->PageIndex()] = true;
   std::vector<int32_t> rows;
   for (int32_t p = 0; p < report.PageCount(); ++p)
     if (held[p] && PageListHas(pages, p + 1)) rows.push_back(p);
@@ -67,7 +69,9 @@ TPageList AllPages(const TKyPrintBaseComponent& report) {
   return list;
 }
 
-void SetSetupDialogFunction(TSetupDialogFunction function) { SetupDialogSlot() = std::move(function); }
+void SetSetupDialogFunction(TSetupDialogFunction function) {
+  SetupDialogSlot() = std::move(function);
+}
 const TSetupDialogFunction& SetupDialogFunction() { return SetupDialogSlot(); }
 
 TPageList SelectPages(const TKyPrintBaseComponent& report, const TKySetupChoice& choice) {
@@ -77,13 +81,14 @@ TPageList SelectPages(const TKyPrintBaseComponent& report, const TKySetupChoice&
     case prCurrent: list.push_back(std::to_string(report.PageIndex() + 1)); break;
     default:
       for (int32_t i = 1; i <= report.PageCount(); ++i)
-        if (choice.Range == prAll || (choice.Range == prEven) == (i % 2 == 0)) list.push_back(std::to_string(i));
+        if (choice.Range == prAll || (choice.Range == prEven) == (i % 2 == 0))
+          list.push_back(std::to_string(i));
   }
   return list;
 }
 
-std::vector<TKySheet> PrintOrder(const TKyPrintBaseComponent& report, const TPageList& pages, int32_t copies,
-                                 bool collate) {
+std::vector<TKySheet> PrintOrder(const TKyPrintBaseComponent& report, const TPageList& pages,
+                                 int32_t copies, bool collate) {
   std::vector<TKySheet> sheets;
   const std::vector<int32_t> rows = SelectedRows(report, pages);
   auto add = [&](int32_t p, int32_t c) {
@@ -113,7 +118,8 @@ TKyPrintResult Print(TKyPrintBaseComponent& report, const TPageList& pages) {
 
   if (report.OnBeforePrint()) report.OnBeforePrint()(report);
   const int32_t copies = std::max<int32_t>(1, report.PrinterSetting().Copies());
-  const std::vector<TKySheet> sheets = PrintOrder(report, pages, copies, report.PrinterSetting().Collate());
+  const std::vector<TKySheet> sheets =
+      PrintOrder(report, pages, copies, report.PrinterSetting().Collate());
   {
     // Copies come from the loops below, not from the printer.
     const int32_t printerCopies = printer->Copies();
@@ -133,7 +139,8 @@ TKyPrintResult Print(TKyPrintBaseComponent& report, const TPageList& pages) {
       if (!sheets.empty()) {
         printer->BeginDoc(Caption(report));
         for (const TKySheet& s : sheets) {
-          UpdateStatus(report, kStrPrintingPage, {s.Page + 1, s.Bar + 1, s.Copy}, s.Bar + report.BarCount() * s.Page);
+          UpdateStatus(report, kStrPrintingPage, {s.Page + 1, s.Bar + 1, s.Copy},
+                       s.Bar + report.BarCount() * s.Page);
           if (result.Sheets > 0) printer->NewPage();
           const TPrinterCaps caps = printer->Caps();
           PlayMetafile(printer->Canvas(), report.FindPage(s.Page, s.Bar)->Picture(),
@@ -152,7 +159,8 @@ TKyPrintResult Print(TKyPrintBaseComponent& report, const TPageList& pages) {
 
 void Export(TKyPrintBaseComponent& report, const std::string& fileName, bool separateFiles,
             const TKyRExportType& type, const TPageList& pages) {
-  if (!report.Prepared() || report.Pages().empty()) throw EKyROutputError("The report has no prepared pages");
+  if (!report.Prepared() || report.Pages().empty())
+    throw EKyROutputError("The report has no prepared pages");
   const std::vector<int32_t> rows = SelectedRows(report, pages);
   if (rows.empty()) throw EKyROutputError("No page of the report is selected");
 
@@ -169,7 +177,8 @@ void Export(TKyPrintBaseComponent& report, const std::string& fileName, bool sep
   });
   ShowStatus(report, kStrExporting, static_cast<int32_t>(report.Pages().size()));
 
-  const TPageInfo* sizePage = report.CurrentPage() ? report.CurrentPage() : report.Pages().front().get();
+  const TPageInfo* sizePage =
+      report.CurrentPage() ? report.CurrentPage() : report.Pages().front().get();
   const int32_t width = sizePage->Width(), height = sizePage->Height();
   const int32_t bars = report.BarCount();
   exporter->BeginExport();
@@ -186,7 +195,8 @@ void Export(TKyPrintBaseComponent& report, const std::string& fileName, bool sep
       exporter->SetTotalHeight(separateFiles ? height : static_cast<int32_t>(rows.size()) * height);
       // Placed by rank: pages 1 and 3 lie one below the other.
       exporter->SetOffsetX(separateFiles ? 0 : page->Picture().Width() * b);
-      exporter->SetOffsetY(separateFiles ? 0 : page->Picture().Height() * static_cast<int32_t>(rank));
+      exporter->SetOffsetY(separateFiles ? 0
+                                         : page->Picture().Height() * static_cast<int32_t>(rank));
       exporter->StartPage(p, b);
       exporter->ProcessPicture(page->Picture());
       exporter->EndPage(page->Picture());

@@ -58,7 +58,8 @@ struct TKySetupChoice {
 };
 
 // Shows the setup dialog; true when the user pressed OK (`choice` filled).
-using TSetupDialogFunction = std::function<bool(const TKySetupRequest& request, TKySetupChoice& choice)>;
+using TSetupDialogFunction =
+    std::function<bool(const TKySetupRequest& request, TKySetupChoice& choice)>;
 void SetSetupDialogFunction(TSetupDialogFunction function);
 const TSetupDialogFunction& SetupDialogFunction();
 
@@ -76,12 +77,12 @@ struct TKySheet {
 // The sheets a print run produces, in order: with collation whole copies of
 // the selection one after another, otherwise every page's copies together;
 // the bars of a page side by side. Pages the report lacks are left out.
-std::vector<TKySheet> PrintOrder(const TKyPrintBaseComponent& report, const TPageList& pages, int32_t copies,
-                                 bool collate);
+std::vector<TKySheet> PrintOrder(const TKyPrintBaseComponent& report, const TPageList& pages,
+                                 int32_t copies, bool collate);
 
 struct TKyPrintResult {
-  int32_t Sheets = 0;          // sheets sent to the printer
-  std::string PrinterError;    // why the printer ended the job; empty when it did not
+  int32_t Sheets = 0;        // sheets sent to the printer
+  std::string PrinterError;  // why the printer ended the job; empty when it did not
   bool Ok() const { return PrinterError.empty(); }
 };
 

@@ -105,11 +105,11 @@ struct TKyRExprNode {
   TKyRNodeKind Kind = nkConst;
   TKyROperator Operator = roNone;
   std::unique_ptr<TKyRExprNode> Left, Right;
-  std::string Name;  // function name in upper case, or the field's name as written
-  int Function = -1;  // the function's number (see KyRParsFunc)
+  std::string Name;       // function name in upper case, or the field's name as written
+  int Function = -1;      // the function's number (see KyRParsFunc)
   bool CountAll = false;  // COUNT(*)
   std::vector<std::unique_ptr<TKyRExprNode>> Args;  // function arguments, IN list
-  Variant Value;  // constant
+  Variant Value;                                    // constant
   TField* Field = nullptr;
   // Set by the parser: levels of the subtree (1 for a leaf) and its scope.
   int Depth = 1;
@@ -117,7 +117,8 @@ struct TKyRExprNode {
 };
 
 // The tree of `text`; raises EDatabaseError with the parser's messages.
-std::unique_ptr<TKyRExprNode> ParseKyRExpression(std::string_view text, const TKyRExprContext& context);
+std::unique_ptr<TKyRExprNode> ParseKyRExpression(std::string_view text,
+                                                 const TKyRExprContext& context);
 // The value of a parsed tree (reads the fields' current values).
 Variant EvaluateKyRNode(const TKyRExprNode& node);
 // Parse and evaluate in one go; the raw value.
@@ -128,9 +129,10 @@ Variant CalculateKyRExpression(std::string_view text, const TKyRExprContext& con
 // text (Booleans "True" / "False") in the current format settings.
 std::string KyRValueText(const Variant& value, std::string_view numberFormat);
 // Parse, evaluate and convert to text: the result is always a string.
-Variant Evaluate(const TKyRExprContext& context, std::string_view text, std::string_view numberFormat);
-Variant Evaluate(const TKyRDataManager* manager, std::string_view text, std::string_view numberFormat,
-                 TKyRVariableLookup variables);
+Variant Evaluate(const TKyRExprContext& context, std::string_view text,
+                 std::string_view numberFormat);
+Variant Evaluate(const TKyRDataManager* manager, std::string_view text,
+                 std::string_view numberFormat, TKyRVariableLookup variables);
 
 // Whether a value counts as a holding condition: True, a non-zero number,
 // the text "True". Anything else (Null, other texts, dates) does not.

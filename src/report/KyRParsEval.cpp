@@ -57,8 +57,8 @@ Variant KyRArithmetic(char op, const Variant& a, const Variant& b) {
   bool ok = false;
   switch (op) {
     case '+':
-      ok = numbers || (ca == vcString && cb == vcString) || (ca == vcDate && (cb == vcNumber || cb == vcDate)) ||
-           (ca == vcNumber && cb == vcDate);
+      ok = numbers || (ca == vcString && cb == vcString) ||
+           (ca == vcDate && (cb == vcNumber || cb == vcDate)) || (ca == vcNumber && cb == vcDate);
       break;
     case '-': ok = numbers || (ca == vcDate && (cb == vcNumber || cb == vcDate)); break;
     default: ok = numbers; break;
@@ -216,7 +216,8 @@ std::string KyRValueText(const Variant& value, std::string_view numberFormat) {
   return value.AsString();
 }
 
-Variant Evaluate(const TKyRExprContext& context, std::string_view text, std::string_view numberFormat) {
+Variant Evaluate(const TKyRExprContext& context, std::string_view text,
+                 std::string_view numberFormat) {
   const Variant value = CalculateKyRExpression(text, context);
   try {
     return Variant(KyRValueText(value, numberFormat));
@@ -225,8 +226,8 @@ Variant Evaluate(const TKyRExprContext& context, std::string_view text, std::str
   }
 }
 
-Variant Evaluate(const TKyRDataManager* manager, std::string_view text, std::string_view numberFormat,
-                 TKyRVariableLookup variables) {
+Variant Evaluate(const TKyRDataManager* manager, std::string_view text,
+                 std::string_view numberFormat, TKyRVariableLookup variables) {
   return Evaluate(TKyRExprContext(manager, std::move(variables)), text, numberFormat);
 }
 

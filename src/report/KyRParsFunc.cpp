@@ -20,33 +20,72 @@ namespace hy {
 namespace {
 
 enum TFn {
-  fnSum, fnAvg, fnCount, fnMin, fnMax,
-  fnUpper, fnLower, fnSubstring, fnTrim, fnTrimLeft, fnTrimRight,
-  fnIif, fnGetDate, fnDate, fnTime, fnStrToDate,
-  fnYear, fnMonth, fnDay, fnHour, fnMinute, fnSecond,
-  fnSin, fnCos, fnTan, fnArcTan, fnExp, fnLn, fnSqrt, fnArcSin, fnArcCos, fnLog,
-  fnSqr, fnAbs, fnFrac, fnInt, fnRound, fnDiv, fnPower, fnRandom,
-  fnOrd, fnChr, fnStrToInt, fnStrToFloat, fnIntToStr, fnFloatToStr, fnDateToStr,
+  fnSum,
+  fnAvg,
+  fnCount,
+  fnMin,
+  fnMax,
+  fnUpper,
+  fnLower,
+  fnSubstring,
+  fnTrim,
+  fnTrimLeft,
+  fnTrimRight,
+  fnIif,
+  fnGetDate,
+  fnDate,
+  fnTime,
+  fnStrToDate,
+  fnYear,
+  fnMonth,
+  fnDay,
+  fnHour,
+  fnMinute,
+  fnSecond,
+  fnSin,
+  fnCos,
+  fnTan,
+  fnArcTan,
+  fnExp,
+  fnLn,
+  fnSqrt,
+  fnArcSin,
+  fnArcCos,
+  fnLog,
+  fnSqr,
+  fnAbs,
+  fnFrac,
+  fnInt,
+  fnRound,
+  fnDiv,
+  fnPower,
+  fnRandom,
+  fnOrd,
+  fnChr,
+  fnStrToInt,
+  fnStrToFloat,
+  fnIntToStr,
+  fnFloatToStr,
+  fnDateToStr,
   fnCount_
 };
 
 const TKyRFunctionInfo kFunctions[fnCount_] = {
-    {"SUM", 1, -1, true}, {"AVG", 1, -1, true}, {"COUNT", 1, -1, true},
-    {"MIN", 1, -1, true}, {"MAX", 1, -1, true},
-    {"UPPER", 1, 1, false}, {"LOWER", 1, 1, false}, {"SUBSTRING", 3, 3, false},
-    {"TRIM", 1, 1, false}, {"TRIMLEFT", 1, 1, false}, {"TRIMRIGHT", 1, 1, false},
-    {"IIF", 3, 3, false}, {"GETDATE", 0, 0, false}, {"DATE", 1, 1, false},
-    {"TIME", 1, 1, false}, {"STRTODATE", 1, 1, false},
-    {"YEAR", 1, 1, false}, {"MONTH", 1, 1, false}, {"DAY", 1, 1, false},
-    {"HOUR", 1, 1, false}, {"MINUTE", 1, 1, false}, {"SECOND", 1, 1, false},
-    {"SIN", 1, 1, false}, {"COS", 1, 1, false}, {"TAN", 1, 1, false},
-    {"ARCTAN", 1, 1, false}, {"EXP", 1, 1, false}, {"LN", 1, 1, false},
-    {"SQRT", 1, 1, false}, {"ARCSIN", 1, 1, false}, {"ARCCOS", 1, 1, false},
-    {"LOG", 1, 1, false}, {"SQR", 1, 1, false}, {"ABS", 1, 1, false},
-    {"FRAC", 1, 1, false}, {"INT", 1, 1, false}, {"ROUND", 1, 1, false},
-    {"DIV", 2, 2, false}, {"POWER", 2, 2, false}, {"RANDOM", 1, 1, false},
-    {"ORD", 1, 1, false}, {"CHR", 1, 1, false}, {"STRTOINT", 1, 1, false},
-    {"STRTOFLOAT", 1, 1, false}, {"INTTOSTR", 1, 1, false},
+    {"SUM", 1, -1, true},        {"AVG", 1, -1, true},        {"COUNT", 1, -1, true},
+    {"MIN", 1, -1, true},        {"MAX", 1, -1, true},        {"UPPER", 1, 1, false},
+    {"LOWER", 1, 1, false},      {"SUBSTRING", 3, 3, false},  {"TRIM", 1, 1, false},
+    {"TRIMLEFT", 1, 1, false},   {"TRIMRIGHT", 1, 1, false},  {"IIF", 3, 3, false},
+    {"GETDATE", 0, 0, false},    {"DATE", 1, 1, false},       {"TIME", 1, 1, false},
+    {"STRTODATE", 1, 1, false},  {"YEAR", 1, 1, false},       {"MONTH", 1, 1, false},
+    {"DAY", 1, 1, false},        {"HOUR", 1, 1, false},       {"MINUTE", 1, 1, false},
+    {"SECOND", 1, 1, false},     {"SIN", 1, 1, false},        {"COS", 1, 1, false},
+    {"TAN", 1, 1, false},        {"ARCTAN", 1, 1, false},     {"EXP", 1, 1, false},
+    {"LN", 1, 1, false},         {"SQRT", 1, 1, false},       {"ARCSIN", 1, 1, false},
+    {"ARCCOS", 1, 1, false},     {"LOG", 1, 1, false},        {"SQR", 1, 1, false},
+    {"ABS", 1, 1, false},        {"FRAC", 1, 1, false},       {"INT", 1, 1, false},
+    {"ROUND", 1, 1, false},      {"DIV", 2, 2, false},        {"POWER", 2, 2, false},
+    {"RANDOM", 1, 1, false},     {"ORD", 1, 1, false},        {"CHR", 1, 1, false},
+    {"STRTOINT", 1, 1, false},   {"STRTOFLOAT", 1, 1, false}, {"INTTOSTR", 1, 1, false},
     {"FLOATTOSTR", 1, 1, false}, {"DATETOSTR", 1, 1, false},
 };
 
@@ -185,10 +224,16 @@ Variant Plain(TFn fn, const char* name, const std::vector<Variant>& a) {
     case fnStrToDate: {
       TDateTime d;
       const std::string text = a[0].AsString();
-      if (!TryStrToDate(text, d)) throw EDatabaseError(Format("'%s' is not a valid date", text.c_str()));
+      if (!TryStrToDate(text, d))
+        throw EDatabaseError(Format("'%s' is not a valid date", text.c_str()));
       return Variant::Date(d);
     }
-    case fnYear: case fnMonth: case fnDay: case fnHour: case fnMinute: case fnSecond: {
+    case fnYear:
+    case fnMonth:
+    case fnDay:
+    case fnHour:
+    case fnMinute:
+    case fnSecond: {
       int y, mo, d, h, mi, s, ms;
       DecodeDateTime(DateValue(a[0]), y, mo, d, h, mi, s, ms);
       const int parts[] = {y, mo, d, h, mi, s};
@@ -240,11 +285,14 @@ Variant CallKyRFunction(const TKyRExprNode& call, TKyRNodeEvaluator eval) {
   const TFn fn = static_cast<TFn>(call.Function);
   switch (fn) {
     case fnSum: return Sum(call, eval);
-    case fnAvg: return KyRArithmetic('/', Sum(call, eval), Variant(static_cast<int32_t>(call.Args.size())));
-    case fnCount: return Variant(call.CountAll ? int32_t{1} : static_cast<int32_t>(call.Args.size()));
+    case fnAvg:
+      return KyRArithmetic('/', Sum(call, eval), Variant(static_cast<int32_t>(call.Args.size())));
+    case fnCount:
+      return Variant(call.CountAll ? int32_t{1} : static_cast<int32_t>(call.Args.size()));
     case fnMin: return Extremum(call, eval, false);
     case fnMax: return Extremum(call, eval, true);
-    case fnIif: return KyRToBoolean(eval(*call.Args[0])) ? eval(*call.Args[1]) : eval(*call.Args[2]);
+    case fnIif:
+      return KyRToBoolean(eval(*call.Args[0])) ? eval(*call.Args[1]) : eval(*call.Args[2]);
     case fnGetDate: return Variant::Date(Now());
     default: break;
   }

@@ -12,14 +12,24 @@ enum TKyRTokenKind : uint8_t {
   ktName,    // plain or bracketed name; keywords are names too
   ktString,  // Text holds the value, quotes removed
   ktNumber,
-  ktEQ, ktNE, ktGE, ktLE, ktGT, ktLT,
-  ktPlus, ktMinus, ktStar, ktSlash,
-  ktComma, ktLParen, ktRParen,
+  ktEQ,
+  ktNE,
+  ktGE,
+  ktLE,
+  ktGT,
+  ktLT,
+  ktPlus,
+  ktMinus,
+  ktStar,
+  ktSlash,
+  ktComma,
+  ktLParen,
+  ktRParen,
 };
 
 struct TKyRToken {
   TKyRTokenKind Kind = ktEnd;
-  std::string Text;       // the value of a name or string literal; the source of anything else
+  std::string Text;         // the value of a name or string literal; the source of anything else
   std::string_view Source;  // as written
   bool Bracketed = false;
 

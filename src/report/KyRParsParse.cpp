@@ -21,7 +21,8 @@ bool IsDateField(const TKyRExprNode& n) {
 
 // A text compared with a date field stands for a date.
 void CoerceDateConstant(const TKyRExprNode& field, TKyRExprNode& constant) {
-  if (!IsDateField(field) || constant.Kind != nkConst || constant.Value.VarType() != varString) return;
+  if (!IsDateField(field) || constant.Kind != nkConst || constant.Value.VarType() != varString)
+    return;
   const std::string text = constant.Value.ToText();
   TDateTime d;
   if (!TryISOStrToDateTime(text, d) && !TryStrToDate(text, d))
@@ -58,7 +59,8 @@ private:
   };
 
   [[noreturn]] static void TooDeep() {
-    throw EDatabaseError(Format("Expression is nested too deeply (more than %d levels)", kKyRMaxExprDepth));
+    throw EDatabaseError(
+        Format("Expression is nested too deeply (more than %d levels)", kKyRMaxExprDepth));
   }
 
   void Advance() { token_ = lexer_.Next(); }
@@ -122,7 +124,9 @@ private:
   }
 
   static TKyROperator OrOperator(const TKyRToken& t) { return t.IsKeyword("OR") ? roOr : roNone; }
-  static TKyROperator AndOperator(const TKyRToken& t) { return t.IsKeyword("AND") ? roAnd : roNone; }
+  static TKyROperator AndOperator(const TKyRToken& t) {
+    return t.IsKeyword("AND") ? roAnd : roNone;
+  }
   static TKyROperator AddOperator(const TKyRToken& t) {
     return t.Kind == ktPlus ? roAdd : t.Kind == ktMinus ? roSub : roNone;
   }
@@ -273,14 +277,16 @@ private:
     }
     double d = 0;
     const auto [end, ec] = std::from_chars(first, last, d);
-    if (ec != std::errc() || end != last || !std::isfinite(d)) throw EDatabaseError("Constant out of range");
+    if (ec != std::errc() || end != last || !std::isfinite(d))
+      throw EDatabaseError("Constant out of range");
     return Variant(d);
   }
 
   TNode ParseName() {
     if (!token_.Bracketed) {
       if (token_.IsKeyword("NULL") || token_.IsKeyword("TRUE") || token_.IsKeyword("FALSE")) {
-        TNode node = Constant(token_.IsKeyword("NULL") ? Variant::Null() : Variant(token_.IsKeyword("TRUE")));
+        TNode node = Constant(token_.IsKeyword("NULL") ? Variant::Null()
+                                                       : Variant(token_.IsKeyword("TRUE")));
         Advance();
         return node;
       }
@@ -327,8 +333,8 @@ private:
     const int count = static_cast<int>(node->Args.size());
     if (count < info.MinArgs || (info.MaxArgs >= 0 && count > info.MaxArgs)) {
       if (info.MinArgs == info.MaxArgs)
-        throw EDatabaseError(Format("Function %s needs %d argument%s, not %d", info.Name, info.MinArgs,
-                                    info.MinArgs == 1 ? "" : "s", count));
+        throw EDatabaseError(Format("Function %s needs %d argument%s, not %d", info.Name,
+                                    info.MinArgs, info.MinArgs == 1 ? "" : "s", count));
       throw EDatabaseError(Format("Function %s needs at least %d argument%s, not %d", info.Name,
                                   info.MinArgs, info.MinArgs == 1 ? "" : "s", count));
     }
@@ -364,8 +370,10 @@ private:
     TFieldType type = ftUnknown;
     Variant value;
     if (context_.Variables && context_.Variables(name, type, value)) {
-      const bool date = type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
-      if (date && (value.IsNumeric() || value.VarType() == varDate)) value = Variant::Date(value.AsDouble());
+      const bool date =
+          type == ftDate || type == ftTime || type == ftDateTime || type == ftTimeStamp;
+      if (date && (value.IsNumeric() || value.VarType() == varDate))
+        value = Variant::Date(value.AsDouble());
       return Constant(std::move(value));
     }
     throw EDatabaseError(Format("Field '%s' not found", name.c_str()));
@@ -379,7 +387,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TKyRExprNode> ParseKyRExpression(std::string_view text, const TKyRExprContext& context) {
+std::unique_ptr<TKyRExprNode> ParseKyRExpression(std::string_view text,
+                                                 const TKyRExprContext& context) {
   try {
     return TParser(text, context).Run();
   } catch (const EDatabaseError&) {

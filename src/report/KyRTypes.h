@@ -52,7 +52,8 @@ public:
   int Count() const { return static_cast<int>(items_.size()); }
   // Raises EListError for an index out of range.
   Item* Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (index < 0 || index >= Count())
+      throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return items_[static_cast<size_t>(index)].get();
   }
   Item* Add() {
@@ -182,7 +183,8 @@ public:
 // The highlight check: the first highlight whose expression holds, or none.
 // An expression that fails (unknown field, bad syntax, mismatching types)
 // counts as not holding; nothing is reported and the next one is tried.
-const TKyRHighLight* FindHoldingHighLight(const TKyRHighLights& highLights, const TKyRExprContext& context);
+const TKyRHighLight* FindHoldingHighLight(const TKyRHighLights& highLights,
+                                          const TKyRExprContext& context);
 
 // Applies the holding highlight to a cell being drawn: the canvas takes its
 // font, and unless its colour is white the cell is filled with the colour

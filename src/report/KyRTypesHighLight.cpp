@@ -4,11 +4,13 @@
 
 namespace hy {
 
-const TKyRHighLight* FindHoldingHighLight(const TKyRHighLights& highLights, const TKyRExprContext& context) {
+const TKyRHighLight* FindHoldingHighLight(const TKyRHighLights& highLights,
+                                          const TKyRExprContext& context) {
   for (int i = 0; i < highLights.Count(); ++i) {
     const TKyRHighLight* highLight = highLights.Items(i);
     try {
-      if (KyRConditionHolds(CalculateKyRExpression(highLight->Expression(), context))) return highLight;
+      if (KyRConditionHolds(CalculateKyRExpression(highLight->Expression(), context)))
+        return highLight;
     } catch (const std::exception&) {
       // A condition that cannot be evaluated does not hold.
     }

@@ -30,7 +30,8 @@ std::string FormatNumbers(std::string_view format, std::initializer_list<int64_t
   std::string out;
   auto next = numbers.begin();
   for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next != numbers.end()) {
+    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' &&
+        next != numbers.end()) {
       out += std::to_string(*next++);
       ++i;
     } else {
@@ -54,7 +55,9 @@ void TKyPrintBaseComponent::SetPrinter(TPlatformPrinter* printer) {
   savedPrinterSetting_.SetPrinter(printer);
 }
 
-TKyProcess& TKyPrintBaseComponent::Process() const { return process_ ? *process_ : *silentProcess_; }
+TKyProcess& TKyPrintBaseComponent::Process() const {
+  return process_ ? *process_ : *silentProcess_;
+}
 
 int32_t TKyPrintBaseComponent::BarCount() const {
   if (InPass2()) return passBarCount_;
@@ -110,15 +113,16 @@ void TKyPrintBaseComponent::NewPage(bool newBar) {
     std::string prefix;
     if (twoPass_) prefix = LoadString(lang, InPass2() ? kStrSecondPass : kStrFirstPass);
     const int32_t position = InPass2() ? PageCount() * barIndex_ + pageIndex_ : 0;
-    Process().UpdateProcess(
-        prefix + FormatNumbers(LoadString(lang, kStrPreparingPage), {pageIndex_ + 1, barIndex_ + 1}), position);
+    Process().UpdateProcess(prefix + FormatNumbers(LoadString(lang, kStrPreparingPage),
+                                                   {pageIndex_ + 1, barIndex_ + 1}),
+                            position);
   }
 
   auto page = std::make_unique<TPageInfo>(pageIndex_, barIndex_);
   page->SetWidth(printerSetting_.PaperSizeWidth());
   page->SetHeight(printerSetting_.PaperSizeHeight());
-  page->SetMargins(printerSetting_.LeftMargin(), printerSetting_.RightMargin(), printerSetting_.TopMargin(),
-                   printerSetting_.BottomMargin());
+  page->SetMargins(printerSetting_.LeftMargin(), printerSetting_.RightMargin(),
+                   printerSetting_.TopMargin(), printerSetting_.BottomMargin());
   TPageInfo& info = *page;
   pages_.push_back(std::move(page));
 
@@ -154,8 +158,8 @@ Variant TKyPrintBaseComponent::SystemVariable(int index, bool& assigned) {
   }
 }
 
-void TKyPrintBaseComponent::GetVariable(const std::string& variableName, bool& accept, TFieldType& variableType,
-                                        Variant& value) {
+void TKyPrintBaseComponent::GetVariable(const std::string& variableName, bool& accept,
+                                        TFieldType& variableType, Variant& value) {
   const std::string name = UpperCase(Trim(variableName));
   bool found = false;
   for (int i = 0; i < kSystemVariableCount && !found; ++i) {
@@ -208,10 +212,8 @@ void TKyPrintBaseComponent::Prepare() {
   printerSetting_.ApplyToPrinter();
   applied = true;
 
-  if (animatedStatus_)
-    process.RunInProcess([this] { BuildReport(); });
-  else
-    BuildReport();
+  if (animatedStatus_) process.RunInProcess([this] { BuildReport(); });
+  else BuildReport();
 
   // A cancelled first pass ends the work: the user asked to stop.
   if (twoPass_ && !process.ProcessCancelled()) {
@@ -236,10 +238,8 @@ void TKyPrintBaseComponent::ShowPreview(bool doPrepare, QWidget* parentControl) 
   if (doPrepare) Prepare();
   if (!prepared_) return;
   if (onBeforePreview_) onBeforePreview_(*this);
-  if (onPreview_)
-    onPreview_(*this);
-  else if (PreviewFunction())
-    PreviewFunction()(*this, parentControl);
+  if (onPreview_) onPreview_(*this);
+  else if (PreviewFunction()) PreviewFunction()(*this, parentControl);
   if (onAfterPreview_) onAfterPreview_(*this);
 }
 

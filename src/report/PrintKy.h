@@ -162,8 +162,9 @@ class TKyPrintBaseComponent;
 
 using TKyNotifyEvent = std::function<void(TKyPrintBaseComponent& sender)>;
 using TPageEvent = std::function<void(TKyPrintBaseComponent& sender, int32_t page, int32_t bar)>;
-using TGetVariableEvent = std::function<void(TKyPrintBaseComponent& sender, const std::string& variableName,
-                                             bool& accept, TFieldType& variableType, Variant& value)>;
+using TGetVariableEvent =
+    std::function<void(TKyPrintBaseComponent& sender, const std::string& variableName, bool& accept,
+                       TFieldType& variableType, Variant& value)>;
 
 // What Preview / ShowPreview open: the program installs its preview window
 // at start (a parent control embeds it, none shows it modally). Until one is
@@ -320,8 +321,8 @@ private:
   int32_t passPageCount_ = 0;
   int32_t passBarCount_ = 0;
 
-  TKyNotifyEvent onBeginDoc_, onEndDoc_, onBeforePreview_, onPreview_, onAfterPreview_, onBeforePrint_,
-      onAfterPrint_;
+  TKyNotifyEvent onBeginDoc_, onEndDoc_, onBeforePreview_, onPreview_, onAfterPreview_,
+      onBeforePrint_, onAfterPrint_;
   TPageEvent onBeginPage_, onEndPage_;
   TGetVariableEvent onGetVariable_;
 };

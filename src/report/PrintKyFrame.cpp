@@ -41,12 +41,8 @@ std::vector<TKyPicturePlacement> TKyRFrame::PicturePlacements(const TRect& r) co
   const int32_t across = static_cast<int32_t>(std::lrint(double(w) / pw));
   const int32_t down = static_cast<int32_t>(std::lrint(double(h) / ph));
   switch (picType_) {
-    case btCenter:
-      stretch(r.Left + (w - pw) / 2, r.Top + (h - ph) / 2, pw, ph);
-      break;
-    case btStretch:
-      stretch(r.Left, r.Top, w, h);
-      break;
+    case btCenter: stretch(r.Left + (w - pw) / 2, r.Top + (h - ph) / 2, pw, ph); break;
+    case btStretch: stretch(r.Left, r.Top, w, h); break;
     case btTile:
       for (int32_t i = 0; i <= across; ++i)
         for (int32_t j = 0; j <= down; ++j) tile(i * pw, j * ph);
@@ -67,8 +63,7 @@ std::vector<TKyPicturePlacement> TKyRFrame::PicturePlacements(const TRect& r) co
       stretch(r.Left, r.Bottom - ph, pw, ph);
       stretch(r.Right - pw, r.Bottom - ph, pw, ph);
       break;
-    case btNone:
-      break;
+    case btNone: break;
   }
   return out;
 }
@@ -84,10 +79,8 @@ void TKyRFrame::Draw(TMetafileCanvas& canvas, const TRect& r) const {
     canvas.FillRect(r);
   }
   for (const TKyPicturePlacement& p : PicturePlacements(r)) {
-    if (p.Stretch)
-      canvas.StretchDraw(p.Dest, picture_);
-    else
-      canvas.CopyRect(p.Dest, picture_, p.Source);
+    if (p.Stretch) canvas.StretchDraw(p.Dest, picture_);
+    else canvas.CopyRect(p.Dest, picture_, p.Source);
   }
   auto line = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     canvas.MoveTo(x1, y1);

@@ -156,8 +156,9 @@ int TDrillThroughWindow::LoadedRows() const { return model_->rowCount(QModelInde
 
 void TDrillThroughWindow::UpdateCount() {
   const QLocale locale;
-  QString text = model_->Total() == 1 ? QString("1 row")
-                                      : QString("%1 rows").arg(locale.toString(qlonglong(model_->Total())));
+  QString text = model_->Total() == 1
+                     ? QString("1 row")
+                     : QString("%1 rows").arg(locale.toString(qlonglong(model_->Total())));
   if (model_->More()) text += QString(", %1 read so far").arg(locale.toString(LoadedRows()));
   if (!model_->Error().isEmpty()) text += " - " + model_->Error();
   count_->setText(text);
@@ -168,10 +169,12 @@ QString TDrillThroughWindow::CopyText() const {
   QStringList lines;
   QStringList header;
   const int columns = proxy_->columnCount();
-  for (int c = 0; c < columns; ++c) header << clean(proxy_->headerData(c, Qt::Horizontal).toString());
+  for (int c = 0; c < columns; ++c)
+    header << clean(proxy_->headerData(c, Qt::Horizontal).toString());
   lines << header.join('\t');
   std::vector<int> rows;
-  for (const QModelIndex& index : view_->selectionModel()->selectedRows()) rows.push_back(index.row());
+  for (const QModelIndex& index : view_->selectionModel()->selectedRows())
+    rows.push_back(index.row());
   std::sort(rows.begin(), rows.end());
   if (rows.empty())
     for (int r = 0; r < proxy_->rowCount(); ++r) rows.push_back(r);
@@ -183,13 +186,17 @@ QString TDrillThroughWindow::CopyText() const {
   return lines.join('\n') + '\n';
 }
 
-void TDrillThroughWindow::CopyToClipboard() const { QApplication::clipboard()->setText(CopyText()); }
+void TDrillThroughWindow::CopyToClipboard() const {
+  QApplication::clipboard()->setText(CopyText());
+}
 
-TDrillThroughWindow* ShowDrillThrough(QWidget* parent, const THySource& source, int32_t x, int32_t y) {
+TDrillThroughWindow* ShowDrillThrough(QWidget* parent, const THySource& source, int32_t x,
+                                      int32_t y) {
   try {
     const TDrillFilter filter = DrillFilterForCell(source, x, y);
     std::unique_ptr<TDrillRows> rows = OpenDrillRows(source, filter);
-    auto* window = new TDrillThroughWindow(parent, std::move(rows), QString::fromStdString(filter.Describe()));
+    auto* window =
+        new TDrillThroughWindow(parent, std::move(rows), QString::fromStdString(filter.Describe()));
     window->show();
     return window;
   } catch (const std::exception& e) {

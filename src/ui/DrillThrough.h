@@ -51,6 +51,7 @@ private:
 // coordinates (x, y) of the source's pivot (the cross-tab grid's X and Y).
 // The window shows itself and frees itself when closed; a cell that cannot
 // be drilled into gets a message box instead (and nullptr comes back).
-TDrillThroughWindow* ShowDrillThrough(QWidget* parent, const THySource& source, int32_t x, int32_t y);
+TDrillThroughWindow* ShowDrillThrough(QWidget* parent, const THySource& source, int32_t x,
+                                      int32_t y);
 
 }  // namespace hy

@@ -45,7 +45,9 @@ uint64_t SatMul(uint64_t a, uint64_t b) {
   return a * b;
 }
 
-QString Thousands(uint64_t n) { return QLocale(QLocale::English).toString(static_cast<qulonglong>(n)); }
+QString Thousands(uint64_t n) {
+  return QLocale(QLocale::English).toString(static_cast<qulonglong>(n));
+}
 
 }  // namespace
 
@@ -102,7 +104,8 @@ THyCubeEditor::THyCubeEditor(const THyCustomStore& cube, QWidget* parent)
   layout->addWidget(buttons);
 
   const THyMap& map = scratch_->DimensionMap();
-  for (int i = 0; i < map.Count(); ++i) fields_->addItem(QString::fromStdString(map.Items(i)->DisplayName()));
+  for (int i = 0; i < map.Count(); ++i)
+    fields_->addItem(QString::fromStdString(map.Items(i)->DisplayName()));
   connect(fields_, &QListWidget::currentRowChanged, this, [this](int row) { ShowItem(row); });
   if (map.Count() > 0) fields_->setCurrentRow(0);
   else ShowItem(-1);

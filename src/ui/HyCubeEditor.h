@@ -29,9 +29,9 @@ class THyMap;
 struct TCubeEstimate {
   int32_t dimensions = 0;
   int32_t summaries = 0;
-  uint64_t cells = 1;         // dimension value combinations
+  uint64_t cells = 1;        // dimension value combinations
   uint64_t memoryBytes = 0;  // one 8-byte value per summary and combination
-  int32_t leftOut = 0;        // items the limits leave inactive
+  int32_t leftOut = 0;       // items the limits leave inactive
 };
 TCubeEstimate EstimateCube(const THyMap& map, int32_t maxDimensions, int32_t maxSummaries,
                            uint64_t maxCells);

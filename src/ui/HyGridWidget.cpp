@@ -149,11 +149,8 @@ void THyGrid::mousePressEvent(QMouseEvent* event) {
       case TMenuPlace::CellCorner:
         model_->QuickMenu().PopupAt(viewport(), r.left(), r.bottom() + 1);
         break;
-      case TMenuPlace::Mouse:
-        model_->QuickMenu().PopupAt(viewport(), p.x(), p.y());
-        break;
-      case TMenuPlace::None:
-        break;
+      case TMenuPlace::Mouse: model_->QuickMenu().PopupAt(viewport(), p.x(), p.y()); break;
+      case TMenuPlace::None: break;
     }
   }
 }

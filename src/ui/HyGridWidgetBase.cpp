@@ -2,8 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -61,9 +61,13 @@ void TPlainGridGeometry::SetRowCount(int32_t count) {
   fixedRows_ = std::min(fixedRows_, count - 1);
 }
 
-void TPlainGridGeometry::SetFixedCols(int32_t count) { fixedCols_ = std::clamp(count, 0, ColCount() - 1); }
+void TPlainGridGeometry::SetFixedCols(int32_t count) {
+  fixedCols_ = std::clamp(count, 0, ColCount() - 1);
+}
 
-void TPlainGridGeometry::SetFixedRows(int32_t count) { fixedRows_ = std::clamp(count, 0, RowCount() - 1); }
+void TPlainGridGeometry::SetFixedRows(int32_t count) {
+  fixedRows_ = std::clamp(count, 0, RowCount() - 1);
+}
 
 void TPlainGridGeometry::SetDefaultColWidth(int32_t width) {
   defaultColWidth_ = std::max(width, 0);
@@ -202,8 +206,7 @@ int32_t TDrawGridBase::FixedExtent(bool cols) const {
 // The first scrolling index from which the rest of the axis fits on screen.
 int32_t TDrawGridBase::MaxTopLeft(bool cols) const {
   const int32_t fixed = Fixed(cols);
-  const int32_t avail =
-      (cols ? viewport()->width() : viewport()->height()) - FixedExtent(cols);
+  const int32_t avail = (cols ? viewport()->width() : viewport()->height()) - FixedExtent(cols);
   int32_t used = 0;
   int32_t i = Count(cols) - 1;
   for (; i >= fixed; --i) {
@@ -374,13 +377,15 @@ void TDrawGridBase::Paint(QPainter& painter, int32_t leftCol, int32_t topRow, co
       if (c.size <= 0 || !anyVert) continue;
       const bool fixed = c.index < FixedCols();
       if (!(options_ & (fixed ? goFixedVertLine : goVertLine))) continue;
-      painter.fillRect(QRect(c.start + c.size, 0, gridLineWidth_, bottom + gridLineWidth_), lineColor_);
+      painter.fillRect(QRect(c.start + c.size, 0, gridLineWidth_, bottom + gridLineWidth_),
+                       lineColor_);
     }
     for (const Span& r : rows) {
       if (r.size <= 0 || !anyHorz) continue;
       const bool fixed = r.index < FixedRows();
       if (!(options_ & (fixed ? goFixedHorzLine : goHorzLine))) continue;
-      painter.fillRect(QRect(0, r.start + r.size, right + gridLineWidth_, gridLineWidth_), lineColor_);
+      painter.fillRect(QRect(0, r.start + r.size, right + gridLineWidth_, gridLineWidth_),
+                       lineColor_);
     }
   }
   PaintAfterCells(painter, QRect(0, 0, right, bottom));
@@ -391,8 +396,8 @@ int32_t TDrawGridBase::SizingIndexAt(QPoint point, bool cols) const {
   // Columns are sized from the fixed rows, rows from the fixed columns.
   if ((cols ? point.y() : point.x()) >= FixedExtent(!cols)) return -1;
   std::vector<Span> spans;
-  VisibleSpans(cols, cols ? leftCol_ : topRow_,
-               cols ? viewport()->width() : viewport()->height(), spans);
+  VisibleSpans(cols, cols ? leftCol_ : topRow_, cols ? viewport()->width() : viewport()->height(),
+               spans);
   const int32_t p = cols ? point.x() : point.y();
   int32_t found = -1;
   for (const Span& s : spans) {

@@ -23,7 +23,8 @@ constexpr int kGlyph = TCustomHyGrid::kGlyphSize;
 // down its left side, ...), snapped to whole device pixels. Under a
 // fractional scale a plain rectangle would cover one or two device pixels by
 // where it falls; snapped, every line of a thickness has one width.
-void FillLine(QPainter& painter, const QRect& r, Qt::Edge edge, int thickness, const QColor& color) {
+void FillLine(QPainter& painter, const QRect& r, Qt::Edge edge, int thickness,
+              const QColor& color) {
   const QTransform t = painter.deviceTransform();
   if (t.isRotating() || t.m11() <= 0 || t.m22() <= 0) {
     painter.fillRect(r, color);  // no pixel grid to snap to
@@ -32,7 +33,8 @@ void FillLine(QPainter& painter, const QRect& r, Qt::Edge edge, int thickness, c
   const auto snap = [](double v) { return std::floor(v + 0.5); };
   double left = snap(t.m11() * r.left() + t.dx()), right = snap(t.m11() * (r.right() + 1) + t.dx());
   double top = snap(t.m22() * r.top() + t.dy()), bottom = snap(t.m22() * (r.bottom() + 1) + t.dy());
-  const double across = std::max(1.0, snap(thickness * (edge == Qt::LeftEdge || edge == Qt::RightEdge ? t.m11() : t.m22())));
+  const double across = std::max(
+      1.0, snap(thickness * (edge == Qt::LeftEdge || edge == Qt::RightEdge ? t.m11() : t.m22())));
   switch (edge) {
     case Qt::LeftEdge: right = left + across; break;
     case Qt::RightEdge: left = right - across; break;
@@ -131,8 +133,7 @@ QPixmap MakeGlyph(TGridGlyph glyph) {
       if (glyph == glDOpen) p.fillRect(QRect(7, 4, 1, 7), ink);
       break;
     }
-    default:
-      break;
+    default: break;
   }
   p.end();
   return QPixmap::fromImage(image);
@@ -194,7 +195,8 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
     painter.fillRect(box, ToQColor(model_->CaptionColor()));
     DrawRaisedEdge(painter, face);
     DrawRaisedEdge(painter, box);
-    if (p.RightGlyph != glNone) painter.drawPixmap(GlyphRect(box, true).translated(-1, 0), Glyph(p.RightGlyph));
+    if (p.RightGlyph != glNone)
+      painter.drawPixmap(GlyphRect(box, true).translated(-1, 0), Glyph(p.RightGlyph));
   } else {
     painter.fillRect(r, ToQColor(p.Color));
   }
@@ -218,8 +220,10 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
   if (p.Raised && !p.PlusBox) DrawRaisedEdge(painter, r);
 
   if (!p.PlusBox) {
-    if (p.RightGlyph != glNone) painter.drawPixmap(GlyphRect(r, true).translated(-1, 0), Glyph(p.RightGlyph));
-    if (p.LeftGlyph != glNone) painter.drawPixmap(GlyphRect(r, false).translated(1, 0), Glyph(p.LeftGlyph));
+    if (p.RightGlyph != glNone)
+      painter.drawPixmap(GlyphRect(r, true).translated(-1, 0), Glyph(p.RightGlyph));
+    if (p.LeftGlyph != glNone)
+      painter.drawPixmap(GlyphRect(r, false).translated(1, 0), Glyph(p.LeftGlyph));
   }
 
   // Only left and top lines fall inside the cell; the right and bottom ones
@@ -253,11 +257,8 @@ void THyGrid::DrawCell(QPainter& painter, int32_t col, int32_t row, const QRect&
       painter.drawPixmap(glyph.topLeft(), Glyph(glPivot));
       break;
     }
-    case TDropMark::InsertTop:
-      FillLine(painter, rect, Qt::TopEdge, 2, red);
-      break;
-    case TDropMark::None:
-      break;
+    case TDropMark::InsertTop: FillLine(painter, rect, Qt::TopEdge, 2, red); break;
+    case TDropMark::None: break;
   }
 }
 
@@ -278,7 +279,8 @@ void THyGrid::PaintAfterCells(QPainter& painter, const QRect& cellArea) {
 int64_t THyGrid::RenderExtent(bool cols) const {
   int64_t extent = Extent(cols);
   // The closing right and bottom lines.
-  if (model_ && model_->Populated() && model_->HasOption(cgGridLines)) extent += model_->GridLineWidth();
+  if (model_ && model_->Populated() && model_->HasOption(cgGridLines))
+    extent += model_->GridLineWidth();
   return std::max<int64_t>(extent, 1);
 }
 

@@ -3,15 +3,15 @@
 #include <QApplication>
 #include <QImage>
 
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/StrUtils.h"
 #include "platform/gdi/GdiTypes.h"
@@ -112,10 +112,11 @@ void TGridPngFile::CheckSize(TCustomHyGrid& model, int64_t maxPixels) const {
   const THyGrid grid(model, nullptr);
   const int64_t width = grid.RenderExtent(true), height = grid.RenderExtent(false);
   if (width > kGridPngMaxSide || height > kGridPngMaxSide || width * height > maxPixels)
-    throw Exception(Format("The picture of the grid would be %lld x %lld pixels, more than the "
-                           "limit of %lld pixels in all and %d on a side",
-                           static_cast<long long>(width), static_cast<long long>(height),
-                           static_cast<long long>(maxPixels), kGridPngMaxSide));
+    throw Exception(
+        Format("The picture of the grid would be %lld x %lld pixels, more than the "
+               "limit of %lld pixels in all and %d on a side",
+               static_cast<long long>(width), static_cast<long long>(height),
+               static_cast<long long>(maxPixels), kGridPngMaxSide));
 }
 
 void TGridPngFile::Write(TCustomHyGrid& model) {
@@ -125,7 +126,8 @@ void TGridPngFile::Write(TCustomHyGrid& model) {
     THyGrid grid(model, nullptr);
     image = grid.RenderImage();
   }
-  if (!image.save(QString::fromStdString(temp_), "PNG")) CannotWrite(fileName_, "the PNG writer failed");
+  if (!image.save(QString::fromStdString(temp_), "PNG"))
+    CannotWrite(fileName_, "the PNG writer failed");
   std::error_code ec;
   std::filesystem::rename(temp_, fileName_, ec);
   if (ec) CannotWrite(fileName_, ec.message());

@@ -207,8 +207,8 @@ void THyProgressDialog::SetStatus(const std::string& text) {
 // The status grows with its text from the left margin, up to the counter
 // when that is shown and up to the right margin otherwise.
 void THyProgressDialog::FitStatus() {
-  const int room = labCount_->isVisibleTo(this) ? kCountLeft - kMargin - kMargin
-                                                : kClientWidth - 2 * kMargin;
+  const int room =
+      labCount_->isVisibleTo(this) ? kCountLeft - kMargin - kMargin : kClientWidth - 2 * kMargin;
   const QFontMetrics metrics(labStatus_->font());
   const QString shown = metrics.elidedText(statusText_, Qt::ElideRight, room);
   const int width = std::clamp(metrics.horizontalAdvance(shown) + 2, kStatusMinWidth, room);

@@ -21,7 +21,8 @@ double TKyNumberEdit::Value() const {
   if (t.empty()) return 0;
   if (integerOnly_) {
     int64_t v = 0;
-    if (!TryStrToInt64(t, v)) throw EConvertError(Format("'%s' is not a valid integer value", t.c_str()));
+    if (!TryStrToInt64(t, v))
+      throw EConvertError(Format("'%s' is not a valid integer value", t.c_str()));
     return double(v);
   }
   return StrToFloat(t);
@@ -41,16 +42,14 @@ void TKyNumberEdit::CheckRange() const {
   const double v = Value();
   if (v < minValue_ || v > maxValue_) {
     auto n = [](double x) { return FloatToStrF(x, ffNumber, 15, 2); };
-    throw EKyNumberRange(
-        Format("Value %s out of range %s..%s", n(v).c_str(), n(minValue_).c_str(), n(maxValue_).c_str()));
+    throw EKyNumberRange(Format("Value %s out of range %s..%s", n(v).c_str(), n(minValue_).c_str(),
+                                n(maxValue_).c_str()));
   }
 }
 
 void TKyNumberEdit::Refuse() {
-  if (onBeep_)
-    onBeep_();
-  else
-    QApplication::beep();
+  if (onBeep_) onBeep_();
+  else QApplication::beep();
 }
 
 void TKyNumberEdit::keyPressEvent(QKeyEvent* event) {
@@ -61,7 +60,8 @@ void TKyNumberEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   // Editing keys, shortcuts and keys without a character go to the edit.
-  if (typed.size() != 1 || typed[0].unicode() < 0x20 || (event->modifiers() & Qt::ControlModifier)) {
+  if (typed.size() != 1 || typed[0].unicode() < 0x20 ||
+      (event->modifiers() & Qt::ControlModifier)) {
     QLineEdit::keyPressEvent(event);
     return;
   }
@@ -102,7 +102,8 @@ void TKyNumberEdit::focusInEvent(QFocusEvent* event) {
 void TKyNumberEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
   // Losing the focus to another window (a message box) is not leaving.
-  if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
+  if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+    return;
   ValidateOnLeave();
 }
 
@@ -112,10 +113,10 @@ bool TKyNumberEdit::ValidateOnLeave() {
     return true;
   } catch (const Exception& e) {
     QTimer::singleShot(0, this, [this] { setFocus(); });
-    if (onRangeError_)
-      onRangeError_(e.what());
+    if (onRangeError_) onRangeError_(e.what());
     else
-      QMessageBox::warning(window(), QApplication::applicationName(), QString::fromStdString(e.what()));
+      QMessageBox::warning(window(), QApplication::applicationName(),
+                           QString::fromStdString(e.what()));
     return false;
   }
 }

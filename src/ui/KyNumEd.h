@@ -45,7 +45,9 @@ public:
   void SetOnBeep(std::function<void()> handler) { onBeep_ = std::move(handler); }
   // What leaving with a bad value does (a message box by default); the
   // focus then comes back to the edit.
-  void SetOnRangeError(std::function<void(const std::string&)> handler) { onRangeError_ = std::move(handler); }
+  void SetOnRangeError(std::function<void(const std::string&)> handler) {
+    onRangeError_ = std::move(handler);
+  }
 
 protected:
   void keyPressEvent(QKeyEvent* event) override;

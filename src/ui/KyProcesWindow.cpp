@@ -57,7 +57,8 @@ void DrawSheet(QPainter& p, const QPointF& centre, double angle) {
 
 TKyRAnimate::TKyRAnimate(QWidget* parent) : QWidget(parent) {
   timer_.setInterval(kFrameMs);
-  QObject::connect(&timer_, &QTimer::timeout, this, [this] { SetFrame((frame_ + 1) % kFrameCount); });
+  QObject::connect(&timer_, &QTimer::timeout, this,
+                   [this] { SetFrame((frame_ + 1) % kFrameCount); });
 }
 
 void TKyRAnimate::Play() { timer_.start(); }
@@ -85,8 +86,8 @@ void TKyRAnimate::paintEvent(QPaintEvent*) {
 }
 
 TfrmKyRProcess::TfrmKyRProcess(std::function<void()> onCancel)
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint),
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint),
       onCancel_(std::move(onCancel)) {
   setObjectName("frmKyRProcess");
   setFont(ToQFont(TFont()));

@@ -28,11 +28,12 @@ struct TMatcher {
     if (text.isEmpty() || needle.isEmpty()) return false;
     switch (mode) {
       case fmBeginning:
-        return text.size() >= needle.size() && QStringView(text).left(needle.size()).compare(needle, cs) == 0;
-      case fmExact:
-        return text.compare(needle, cs) == 0;
+        return text.size() >= needle.size() &&
+               QStringView(text).left(needle.size()).compare(needle, cs) == 0;
+      case fmExact: return text.compare(needle, cs) == 0;
       case fmAnywhere:
-        return cs == Qt::CaseSensitive ? text.contains(needle) : text.toUpper().contains(upperNeedle);
+        return cs == Qt::CaseSensitive ? text.contains(needle)
+                                       : text.toUpper().contains(upperNeedle);
     }
     return false;
   }
@@ -43,7 +44,8 @@ struct TMatcher {
   Qt::CaseSensitivity cs;
 };
 
-void FindWith(const TMatcher& matcher, const TMetafile& picture, const std::function<void(const TRect&)>& found) {
+void FindWith(const TMatcher& matcher, const TMetafile& picture,
+              const std::function<void(const TRect&)>& found) {
   try {
     EnumerateMetafile(picture, [&](const TEmfRecord& r) {
       if (r.Type != emf::EMR_EXTTEXTOUTW && r.Type != emf::EMR_EXTTEXTOUTA) return;
@@ -72,17 +74,20 @@ std::vector<TRect> FindOnPage(const TMetafile& picture, const TKyRFindOptions& o
   return rects;
 }
 
-std::vector<TKyRFindHit> FindInReport(const TKyPrintBaseComponent& report, const TKyRFindOptions& options) {
+std::vector<TKyRFindHit> FindInReport(const TKyPrintBaseComponent& report,
+                                      const TKyRFindOptions& options) {
   std::vector<const TPageInfo*> pages;
   for (const auto& page : report.Pages()) pages.push_back(page.get());
   std::stable_sort(pages.begin(), pages.end(), [](const TPageInfo* a, const TPageInfo* b) {
-    return a->BarIndex() != b->BarIndex() ? a->BarIndex() < b->BarIndex() : a->PageIndex() < b->PageIndex();
+    return a->BarIndex() != b->BarIndex() ? a->BarIndex() < b->BarIndex()
+                                          : a->PageIndex() < b->PageIndex();
   });
   const TMatcher matcher(options);
   std::vector<TKyRFindHit> hits;
   for (const TPageInfo* page : pages)
-    FindWith(matcher, page->Picture(),
-             [&](const TRect& r) { hits.push_back(TKyRFindHit{page->PageIndex(), page->BarIndex(), r}); });
+    FindWith(matcher, page->Picture(), [&](const TRect& r) {
+      hits.push_back(TKyRFindHit{page->PageIndex(), page->BarIndex(), r});
+    });
   return hits;
 }
 

@@ -42,6 +42,7 @@ struct TKyRFindHit {
 };
 
 // Every match of the report, sheet by sheet, page by page.
-std::vector<TKyRFindHit> FindInReport(const TKyPrintBaseComponent& report, const TKyRFindOptions& options);
+std::vector<TKyRFindHit> FindInReport(const TKyPrintBaseComponent& report,
+                                      const TKyRFindOptions& options);
 
 }  // namespace hy

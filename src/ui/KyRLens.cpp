@@ -14,7 +14,7 @@ namespace hy {
 
 namespace {
 
-constexpr int kStrScale = 1805;      // "Scale: "
+constexpr int kStrScale = 1805;        // "Scale: "
 constexpr int kStrLensCaption = 1818;  // "Lens form"
 
 class TLensBox : public QWidget {

@@ -36,7 +36,9 @@ public:
   QRectF Source() const { return source_; }
 
   // Called when the window is shown (true) or hidden (false).
-  void SetOnVisibleChange(std::function<void(bool)> handler) { onVisibleChange_ = std::move(handler); }
+  void SetOnVisibleChange(std::function<void(bool)> handler) {
+    onVisibleChange_ = std::move(handler);
+  }
 
 protected:
   void showEvent(QShowEvent* event) override;

@@ -54,15 +54,16 @@ public:
   TGlyphItemDelegate(int itemHeight, int glyphX, int glyphY, QObject* parent)
       : QStyledItemDelegate(parent), height_(itemHeight), glyphX_(glyphX), glyphY_(glyphY) {}
 
-  void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  void paint(QPainter* p, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
     const bool selected = option.state & QStyle::State_Selected;
     const bool enabled = index.flags() & Qt::ItemIsEnabled;
     p->fillRect(option.rect, option.palette.brush(selected ? QPalette::Highlight : QPalette::Base));
     const QIcon icon = qvariant_cast<QIcon>(index.data(Qt::DecorationRole));
     if (!icon.isNull()) {
       const QSize size = option.decorationSize.isValid() ? option.decorationSize : QSize(16, 16);
-      icon.paint(p, QRect(option.rect.topLeft() + QPoint(glyphX_, glyphY_), size), Qt::AlignLeft | Qt::AlignTop,
-                 enabled ? QIcon::Normal : QIcon::Disabled);
+      icon.paint(p, QRect(option.rect.topLeft() + QPoint(glyphX_, glyphY_), size),
+                 Qt::AlignLeft | Qt::AlignTop, enabled ? QIcon::Normal : QIcon::Disabled);
     }
     p->setPen(option.palette.color(enabled ? QPalette::Normal : QPalette::Disabled,
                                    selected ? QPalette::HighlightedText : QPalette::Text));
@@ -155,9 +156,8 @@ std::string ChangeFileExt(const std::string& name, const std::string& extension)
 TfrmPrintSetup::TfrmPrintSetup(TPlatformPrinter* printer, QWidget* parent)
     : QDialog(parent), printer_(printer) {
   printerSetup_ = RunQtPrinterSetup;
-  saveDialog_ = [this](const std::string& t, const std::string& f, const std::string& e, const std::string& n) {
-    return RunSaveDialog(this, t, f, e, n);
-  };
+  saveDialog_ = [this](const std::string& t, const std::string& f, const std::string& e,
+                       const std::string& n) { return RunSaveDialog(this, t, f, e, n); };
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kClientWidth, kClientHeight);
   setFont(ToQFont(TFont("MS Sans Serif", -11)));
@@ -231,17 +231,18 @@ void TfrmPrintSetup::BuildControls() {
   connect(btnCancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnPrinter_, &QPushButton::clicked, this, [this] { PrinterProperties(); });
   connect(pnlFileName_, &QToolButton::clicked, this, [this] { ChooseFileName(); });
-  connect(cbExportType_, qOverload<int>(&QComboBox::activated), this, [this](int) { ExportTypeChanged(); });
+  connect(cbExportType_, qOverload<int>(&QComboBox::activated), this,
+          [this](int) { ExportTypeChanged(); });
   connect(rbRange_, &QRadioButton::clicked, this, [this] { edPages_->setFocus(); });
   edPages_->installEventFilter(this);
 }
 
 void TfrmPrintSetup::SetTabOrder() {
   // The page range first, then Cancel, OK, the export and the printer panel.
-  QWidget* chain[] = {rbAll_,         rbCurrent_,    rbEven_,         rbOdd_,      rbRange_,
-                      edPages_,       btnCancel_,    btnOk_,          cbExportType_, edFileName_,
-                      pnlFileName_,   cbSeparateFile_, cbPrinterName_, edCopy_,   btnPrinter_,
-                      cbCollate_};
+  QWidget* chain[] = {rbAll_,         rbCurrent_,  rbEven_,      rbOdd_,
+                      rbRange_,       edPages_,    btnCancel_,   btnOk_,
+                      cbExportType_,  edFileName_, pnlFileName_, cbSeparateFile_,
+                      cbPrinterName_, edCopy_,     btnPrinter_,  cbCollate_};
   for (size_t i = 0; i + 1 < std::size(chain); ++i) setTabOrder(chain[i], chain[i + 1]);
 }
 
@@ -275,8 +276,7 @@ void TfrmPrintSetup::SelectPrinter(const std::string& name, int32_t index) {
   int entry = -1;
   if (!name.empty())
     entry = cbPrinterName_->findText(QString::fromStdString(name), Qt::MatchExactly);
-  else if (index >= 0 && index < cbPrinterName_->count())
-    entry = index;
+  else if (index >= 0 && index < cbPrinterName_->count()) entry = index;
   if (entry < 0 && printer_) entry = printer_->IndexOf(printer_->DeviceName());
   cbPrinterName_->setCurrentIndex(entry);
 }
@@ -318,8 +318,10 @@ void TfrmPrintSetup::ExportTypeChanged() {
   cbSeparateFile_->setEnabled(true);
   const int i = cbExportType_->currentIndex();
   const auto& types = KyRExportTypes();
-  const std::string ext = i >= 1 && i - 1 < int(types.size()) ? types[size_t(i - 1)].Extension : "KRP";
-  edFileName_->setText(QString::fromStdString(ChangeFileExt(edFileName_->text().toStdString(), ext)));
+  const std::string ext =
+      i >= 1 && i - 1 < int(types.size()) ? types[size_t(i - 1)].Extension : "KRP";
+  edFileName_->setText(
+      QString::fromStdString(ChangeFileExt(edFileName_->text().toStdString(), ext)));
 }
 
 std::string TfrmPrintSetup::SaveDialogFilter() const {

@@ -36,8 +36,9 @@ public:
   using TPrinterSetupFunction = std::function<bool(TPlatformPrinter& printer, QWidget* parent)>;
   // The file-save dialog: title, filter ("Text|*.TXT|All files (*.*)|*.*"),
   // default extension and proposed name; the chosen name or "" for Cancel.
-  using TSaveDialogFunction = std::function<std::string(const std::string& title, const std::string& filter,
-                                                        const std::string& defaultExt, const std::string& name)>;
+  using TSaveDialogFunction =
+      std::function<std::string(const std::string& title, const std::string& filter,
+                                const std::string& defaultExt, const std::string& name)>;
 
   // Remembers `printer`'s current printer and lists every printer (none:
   // an empty list).

@@ -25,8 +25,8 @@
 #include "ui/KyNumEd.h"
 #include "ui/KyRFind.h"
 #include "ui/KyRLens.h"
-#include "ui/KyRPreviewGlyphs.h"
 #include "ui/KyRPESet.h"
+#include "ui/KyRPreviewGlyphs.h"
 #include "ui/KyRPreviewOutput.h"
 #include "ui/KyRView.h"
 
@@ -53,7 +53,7 @@ constexpr int kStrClose = 1816;
 constexpr int kStrHelp = 1817;
 constexpr int kStrPrinterSetup = 1819;
 constexpr int kStrFirstPage = 1820;
-constexpr int kStrReportFiles = 2164;   // "KyReport generated"
+constexpr int kStrReportFiles = 2164;  // "KyReport generated"
 
 constexpr int kToolBarHeight = 31;
 constexpr int kStatusBarHeight = 23;
@@ -166,10 +166,12 @@ TfrmKyPreview::TfrmKyPreview(TKyPrintBaseComponent* report, QWidget* parentContr
   preview_->SetZoomChangeEvent([this] { ZoomChanged(); });
   preview_->SetPageNumberChangeEvent([this] { PageChanged(); });
   preview_->SetBarNumberChangeEvent([this] { BarChanged(); });
-  preview_->SetOnMouseMove([this](Qt::MouseButton, Qt::MouseButtons, QPoint pos) { LensMouseMove(pos); });
+  preview_->SetOnMouseMove(
+      [this](Qt::MouseButton, Qt::MouseButtons, QPoint pos) { LensMouseMove(pos); });
   preview_->SetOnFindDone([this](int32_t hits) {
-    lblStatus_->setText(QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrFindFirst)) +
-                        ": " + QString::number(hits));
+    lblStatus_->setText(
+        QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrFindFirst)) +
+        ": " + QString::number(hits));
   });
   connect(tsSheets_, &QTabBar::currentChanged, this, [this](int tab) {
     if (syncingTabs_ || tab < 0 || !report_) return;
@@ -190,8 +192,9 @@ TfrmKyPreview::TfrmKyPreview(TKyPrintBaseComponent* report, QWidget* parentContr
   Button("btnPrinterSetup")->setEnabled(report_ && dynamic_cast<TQtPrinter*>(report_->Printer()));
 
   if (parentControl) Embed(parentControl);
-  else setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                      Qt::WindowCloseButtonHint);
+  else
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   Localize();
   qApp->installEventFilter(this);
 }
@@ -228,9 +231,10 @@ void TfrmKyPreview::CreateToolBar(QWidget* bar) {
     }
     QToolButton* button = MakeButton(def, bar);
     row->addWidget(button);
-    if (def.group != 0) connect(button, &QToolButton::toggled, this, [this, button, g = def.group](bool down) {
-      if (down) GroupToggled(button, g);
-    });
+    if (def.group != 0)
+      connect(button, &QToolButton::toggled, this, [this, button, g = def.group](bool down) {
+        if (down) GroupToggled(button, g);
+      });
   }
   row->addStretch();
 
@@ -241,14 +245,25 @@ void TfrmKyPreview::CreateToolBar(QWidget* bar) {
   connect(Button("btnOpenFromFile"), &QToolButton::clicked, this, [this] { OpenFromFile(); });
   connect(Button("btnSaveToFile"), &QToolButton::clicked, this, [this] { SaveToFile(); });
   connect(Button("btnFindText"), &QToolButton::clicked, this, [this] { FindText(); });
-  connect(Button("btnOnePage"), &QToolButton::clicked, this, [this] { preview_->SetZoom(preview_->FitToHeight()); ZoomChanged(); });
-  connect(Button("btnZoomTo100"), &QToolButton::clicked, this, [this] { preview_->SetZoom(100); ZoomChanged(); });
-  connect(Button("btnZoomToWidth"), &QToolButton::clicked, this, [this] { preview_->SetZoom(preview_->FitToWidth()); ZoomChanged(); });
+  connect(Button("btnOnePage"), &QToolButton::clicked, this, [this] {
+    preview_->SetZoom(preview_->FitToHeight());
+    ZoomChanged();
+  });
+  connect(Button("btnZoomTo100"), &QToolButton::clicked, this, [this] {
+    preview_->SetZoom(100);
+    ZoomChanged();
+  });
+  connect(Button("btnZoomToWidth"), &QToolButton::clicked, this, [this] {
+    preview_->SetZoom(preview_->FitToWidth());
+    ZoomChanged();
+  });
   connect(Button("btnZoomIn"), &QToolButton::clicked, this, [this] { ZoomByClickChanged(); });
   connect(Button("btnZoomOut"), &QToolButton::clicked, this, [this] { ZoomByClickChanged(); });
   connect(Button("btnLens"), &QToolButton::clicked, this, [this](bool down) { ShowLens(down); });
-  connect(Button("btnRuler"), &QToolButton::toggled, this, [this](bool down) { preview_->SetShowMargins(down); });
-  connect(Button("btnGrid"), &QToolButton::toggled, this, [this](bool down) { preview_->SetShowGrid(down); });
+  connect(Button("btnRuler"), &QToolButton::toggled, this,
+          [this](bool down) { preview_->SetShowMargins(down); });
+  connect(Button("btnGrid"), &QToolButton::toggled, this,
+          [this](bool down) { preview_->SetShowGrid(down); });
   connect(Button("btnAbout"), &QToolButton::clicked, this, [this] { About(); });
   connect(Button("btnClose"), &QToolButton::clicked, this, [this] { close(); });
   connect(Button("btnHelp"), &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -320,7 +335,9 @@ void TfrmKyPreview::Localize() {
   cbScale_->setItemText(kScaleFitPage, str(kStrFitPage));
   cbScale_->setItemText(kScaleCustom, str(kStrCustom));
   if (cbScale_->toolTip().isEmpty()) cbScale_->setToolTip(str(kStrChangeScale));
-  for (auto [name, entry] : {std::pair{"btnOnePage", kScaleFitPage}, {"btnZoomTo100", 4}, {"btnZoomToWidth", kScaleFitWidth}}) {
+  for (auto [name, entry] : {std::pair{"btnOnePage", kScaleFitPage},
+                             {"btnZoomTo100", 4},
+                             {"btnZoomToWidth", kScaleFitWidth}}) {
     Button(name)->setToolTip(cbScale_->itemText(entry));
     Button(name)->setWhatsThis(cbScale_->itemText(entry));
   }
@@ -336,14 +353,16 @@ void TfrmKyPreview::SetUpPages() {
   preview_->SetZoom(preview_->FitToWidth());
   preview_->SetPageNumber(1);
   preview_->SetBarNumber(1);
-  lblNumPages_->setText(QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrOf)) +
-                        QString::number(report_->PageCount()));
+  lblNumPages_->setText(
+      QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrOf)) +
+      QString::number(report_->PageCount()));
   {
     syncingTabs_ = true;
     while (tsSheets_->count() > 0) tsSheets_->removeTab(0);
     const int bars = report_->BarCount();
     if (bars >= 2) {
-      const QString sheet = QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrSheet));
+      const QString sheet =
+          QString::fromStdString(LoadString(report_->Language().EffectiveLanguage(), kStrSheet));
       for (int i = 1; i <= bars; ++i) tsSheets_->addTab(sheet + " " + QString::number(i));
       tsSheets_->setCurrentIndex(0);
     }
@@ -384,7 +403,8 @@ void TfrmKyPreview::SelectScale(int index) {
 void TfrmKyPreview::ZoomChanged() {
   const int zoom = preview_->Zoom();
   const int lang = report_ ? report_->Language().EffectiveLanguage() : 0;
-  cbScale_->setToolTip(QString::fromStdString(LoadString(lang, kStrScale)) + QString::number(zoom) + "%");
+  cbScale_->setToolTip(QString::fromStdString(LoadString(lang, kStrScale)) + QString::number(zoom) +
+                       "%");
   QToolButton* to100 = Button("btnZoomTo100");
   QToolButton* toWidth = Button("btnZoomToWidth");
   QToolButton* onePage = Button("btnOnePage");
@@ -423,8 +443,12 @@ void TfrmKyPreview::GoTo(int tag) {
   const int n = report_->PageCount();
   switch (tag) {
     case 1: p = 0; break;
-    case 2: if (p > 0) --p; break;
-    case 3: if (p < n - 1) ++p; break;
+    case 2:
+      if (p > 0) --p;
+      break;
+    case 3:
+      if (p < n - 1) ++p;
+      break;
     case 4: p = n - 1; break;
   }
   preview_->SetPageNumber(p + 1);
@@ -474,12 +498,19 @@ bool TfrmKyPreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TfrmKyPreview::HandleKey(QKeyEvent* event) {
-  const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+  const Qt::KeyboardModifiers mods =
+      event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
   if (mods == Qt::ControlModifier) {
     switch (event->key()) {
-      case Qt::Key_P: if (Button("btnPrint")->isEnabled()) PrintReport(); return true;
-      case Qt::Key_O: if (Button("btnOpenFromFile")->isEnabled()) OpenFromFile(); return true;
-      case Qt::Key_S: if (Button("btnSaveToFile")->isEnabled()) SaveToFile(); return true;
+      case Qt::Key_P:
+        if (Button("btnPrint")->isEnabled()) PrintReport();
+        return true;
+      case Qt::Key_O:
+        if (Button("btnOpenFromFile")->isEnabled()) OpenFromFile();
+        return true;
+      case Qt::Key_S:
+        if (Button("btnSaveToFile")->isEnabled()) SaveToFile();
+        return true;
       case Qt::Key_A: About(); return true;
       case Qt::Key_F: FindText(); return true;
       default: return false;
@@ -551,8 +582,10 @@ void TfrmKyPreview::OpenFromFile() {
   const TKyRPreviewOutput& output = PreviewOutput();
   if (!report_ || !output.LoadFromFile) return;
   const int lang = report_->Language().EffectiveLanguage();
-  const QString filter = DialogFilter(LoadString(lang, kStrReportFiles) + " (*.krp)|*.krp|" + LoadString(lang, kStrAllFiles));
-  QFileDialog dialog(this, QString::fromStdString(LoadString(lang, kStrOpenReport)), QString::fromStdString(fileName_), filter);
+  const QString filter = DialogFilter(LoadString(lang, kStrReportFiles) + " (*.krp)|*.krp|" +
+                                      LoadString(lang, kStrAllFiles));
+  QFileDialog dialog(this, QString::fromStdString(LoadString(lang, kStrOpenReport)),
+                     QString::fromStdString(fileName_), filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix("krp");
@@ -599,7 +632,8 @@ void TfrmKyPreview::About() {
   QMessageBox box(this);
   box.setWindowTitle(str(kStrAboutCaption));
   box.setIconPixmap(PreviewGlyph(TKyRGlyph::WindowIcon).pixmap(48, 48));
-  box.setText("<b>" + str(kStrAboutProduct).toHtmlEscaped() + "</b> " + str(kStrVersion).toHtmlEscaped());
+  box.setText("<b>" + str(kStrAboutProduct).toHtmlEscaped() + "</b> " +
+              str(kStrVersion).toHtmlEscaped());
   box.setInformativeText(str(kStrAboutText) + "\n\n" + str(kStrCopyright));
   box.exec();
 }

@@ -51,7 +51,8 @@ void Sheet(QPainter& p, const QRectF& r) {
 
 void TextLines(QPainter& p, double left, double right, double top, int count, double step = 2.0) {
   p.setPen(Ink(1.0, QColor(120, 120, 120)));
-  for (int i = 0; i < count; ++i) p.drawLine(QPointF(left, top + i * step), QPointF(right, top + i * step));
+  for (int i = 0; i < count; ++i)
+    p.drawLine(QPointF(left, top + i * step), QPointF(right, top + i * step));
 }
 
 void Magnifier(QPainter& p, QPointF centre, double radius, const QColor& glass) {
@@ -134,9 +135,7 @@ void DrawGlyph(QPainter& p, TKyRGlyph glyph) {
       Printer(p);
       Gear(p, QPointF(11.8, 11.8), 3.9);
       break;
-    case TKyRGlyph::Print:
-      Printer(p);
-      break;
+    case TKyRGlyph::Print: Printer(p); break;
     case TKyRGlyph::Open: {
       p.setPen(Ink(1.0));
       p.setBrush(QColor(214, 164, 40));
@@ -259,12 +258,8 @@ void DrawGlyph(QPainter& p, TKyRGlyph glyph) {
       p.drawRect(QRectF(3, 3, 2, 10));
       Triangle(p, 6, true);
       break;
-    case TKyRGlyph::PrevPage:
-      Triangle(p, 5, true);
-      break;
-    case TKyRGlyph::NextPage:
-      Triangle(p, 11, false);
-      break;
+    case TKyRGlyph::PrevPage: Triangle(p, 5, true); break;
+    case TKyRGlyph::NextPage: Triangle(p, 11, false); break;
     case TKyRGlyph::LastPage:
       Triangle(p, 10, false);
       p.setPen(Qt::NoPen);
@@ -294,7 +289,8 @@ public:
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, true);
     const double side = std::min(rect.width(), rect.height());
-    painter->translate(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0);
+    painter->translate(rect.x() + (rect.width() - side) / 2.0,
+                       rect.y() + (rect.height() - side) / 2.0);
     painter->scale(side / kGrid, side / kGrid);
     if (mode == QIcon::Disabled) painter->setOpacity(0.35);
     DrawGlyph(*painter, glyph_);
@@ -305,7 +301,8 @@ public:
     return scaledPixmap(size, mode, state, 1.0);
   }
 
-  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+  QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                       qreal scale) override {
     QPixmap pm(size * scale);
     pm.fill(Qt::transparent);
     {
@@ -327,7 +324,8 @@ private:
 QIcon PreviewGlyph(TKyRGlyph glyph) { return QIcon(new TGlyphEngine(glyph)); }
 
 QCursor ZoomCursor(bool zoomIn) {
-  const double dpr = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio() : 1.0;
+  const double dpr =
+      QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->devicePixelRatio() : 1.0;
   QPixmap pm(QSize(32, 32) * dpr);
   pm.fill(Qt::transparent);
   {

@@ -18,11 +18,11 @@ namespace hy {
 
 namespace {
 
-constexpr int kShadow = 3;        // the black strips along the right and bottom edge
-constexpr int kSideGap = 25;      // room the centring leaves for the scroll bars
-constexpr int kEdge = 10;         // gap before a page larger than the client
+constexpr int kShadow = 3;    // the black strips along the right and bottom edge
+constexpr int kSideGap = 25;  // room the centring leaves for the scroll bars
+constexpr int kEdge = 10;     // gap before a page larger than the client
 constexpr int32_t kPageUnitsPerInch = 96;
-constexpr TColor kHitColor = 0x00FFFF;      // yellow
+constexpr TColor kHitColor = 0x00FFFF;         // yellow
 constexpr TColor kCurrentHitColor = 0x00A5FF;  // orange: the hit F3 went to
 // A page image larger than this (about 100 MB) is not kept: such a page is
 // played into the exposed part of the screen only.
@@ -87,7 +87,9 @@ TKyRPreview::TKyRPreview(QWidget* parent) : QScrollArea(parent) {
 
 TKyRPreview::~TKyRPreview() = default;
 
-TPageInfo* TKyRPreview::CurrentPage() const { return report_ ? report_->FindPage(pageIndex_, barIndex_) : nullptr; }
+TPageInfo* TKyRPreview::CurrentPage() const {
+  return report_ ? report_->FindPage(pageIndex_, barIndex_) : nullptr;
+}
 
 QWidget* TKyRPreview::PagePanel() const { return panel_; }
 QWidget* TKyRPreview::PaintBox() const { return paintBox_; }
@@ -195,8 +197,11 @@ void TKyRPreview::LayoutPage() {
   const int panelHeight = static_cast<int>(int64_t(zoom_) * page->Height() / 100);
   const int panelWidth = static_cast<int>(int64_t(zoom_) * page->Width() / 100);
   const QSize client = contentsRect().size();
-  const int top = client.height() > panelHeight + kSideGap ? (client.height() - panelHeight - kSideGap) / 2 : kEdge;
-  const int left = client.width() > panelWidth + kSideGap ? (client.width() - panelWidth - kSideGap) / 2 : kEdge;
+  const int top = client.height() > panelHeight + kSideGap
+                      ? (client.height() - panelHeight - kSideGap) / 2
+                      : kEdge;
+  const int left =
+      client.width() > panelWidth + kSideGap ? (client.width() - panelWidth - kSideGap) / 2 : kEdge;
 
   // The scrolled area holds the page and its gap; a scroll bar only when needed.
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
@@ -204,13 +209,15 @@ void TKyRPreview::LayoutPage() {
   bool vertical = need.height() > client.height();
   const bool horizontal = need.width() > client.width() - (vertical ? bar : 0);
   vertical = need.height() > client.height() - (horizontal ? bar : 0);
-  const QSize avail(client.width() - (vertical ? bar : 0), client.height() - (horizontal ? bar : 0));
+  const QSize avail(client.width() - (vertical ? bar : 0),
+                    client.height() - (horizontal ? bar : 0));
   canvas_->resize(std::max(need.width(), avail.width()), std::max(need.height(), avail.height()));
 
   panel_->setGeometry(left, top, panelWidth, panelHeight);
   shadowRight_->setGeometry(panelWidth - kShadow, kShadow, kShadow, panelHeight - kShadow);
   shadowBottom_->setGeometry(kShadow, panelHeight - kShadow, panelWidth - kShadow, kShadow);
-  paintBox_->setGeometry(0, 0, std::max(0, panelWidth - kShadow), std::max(0, panelHeight - kShadow));
+  paintBox_->setGeometry(0, 0, std::max(0, panelWidth - kShadow),
+                         std::max(0, panelHeight - kShadow));
   panel_->show();
 }
 
@@ -222,12 +229,14 @@ void TKyRPreview::RepaintPage() {
 namespace {
 
 // Marks, then the page, mapped from page units by `pageToDevice`.
-void DrawContent(QPainter& painter, const TPageInfo& page, const std::vector<TKyRPrevHighlightRect>& highlights,
+void DrawContent(QPainter& painter, const TPageInfo& page,
+                 const std::vector<TKyRPrevHighlightRect>& highlights,
                  const QTransform& pageToDevice) {
   painter.save();
   painter.setTransform(pageToDevice, true);
   for (const TKyRPrevHighlightRect& h : highlights)
-    painter.fillRect(QRectF(h.Rect.Left, h.Rect.Top, h.Rect.Width(), h.Rect.Height()), ToQColor(h.Color));
+    painter.fillRect(QRectF(h.Rect.Left, h.Rect.Top, h.Rect.Width(), h.Rect.Height()),
+                     ToQColor(h.Color));
   try {
     PlayMetafile(painter, page.Picture(), QRectF(0, 0, page.Width(), page.Height()));
   } catch (const Exception&) {
@@ -237,7 +246,8 @@ void DrawContent(QPainter& painter, const TPageInfo& page, const std::vector<TKy
 }
 
 QTransform PageScale(const TPageInfo& page, QSizeF size) {
-  return QTransform::fromScale(size.width() / std::max(1, page.Width()), size.height() / std::max(1, page.Height()));
+  return QTransform::fromScale(size.width() / std::max(1, page.Width()),
+                               size.height() / std::max(1, page.Height()));
 }
 
 }  // namespace
@@ -274,7 +284,8 @@ void TKyRPreview::PaintPage(QPainter& painter, const QRect& rect) {
     pageImage_ = QImage();
     imageValid_ = false;
     painter.fillRect(rect, Qt::white);
-    DrawContent(painter, *page, highlights_, PageScale(*page, rect.size()) * QTransform::fromTranslate(rect.x(), rect.y()));
+    DrawContent(painter, *page, highlights_,
+                PageScale(*page, rect.size()) * QTransform::fromTranslate(rect.x(), rect.y()));
   }
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(Qt::NoBrush);
@@ -326,20 +337,23 @@ void TKyRPreview::MouseDown(QMouseEvent* event) {
     SetZoom(zoom_ * 150 / 100);
   else if ((left && zoomByClick_ == zcDec) || (right && zoomByClick_ == zcInc))
     SetZoom(zoom_ * 100 / 150);
-  else
-    return;
+  else return;
   // The clicked point comes to the middle.
-  horizontalScrollBar()->setValue(panel_->x() + int(std::lround(panel_->width() * fx)) - viewport()->width() / 2);
-  verticalScrollBar()->setValue(panel_->y() + int(std::lround(panel_->height() * fy)) - viewport()->height() / 2);
+  horizontalScrollBar()->setValue(panel_->x() + int(std::lround(panel_->width() * fx)) -
+                                  viewport()->width() / 2);
+  verticalScrollBar()->setValue(panel_->y() + int(std::lround(panel_->height() * fy)) -
+                                viewport()->height() / 2);
 }
 
 void TKyRPreview::MouseMove(QMouseEvent* event) {
   if (onMouseMove_)
-    onMouseMove_(event->button(), event->buttons(), paintBox_->mapTo(this, event->position().toPoint()));
+    onMouseMove_(event->button(), event->buttons(),
+                 paintBox_->mapTo(this, event->position().toPoint()));
 }
 
 void TKyRPreview::MouseUp(QMouseEvent* event) {
-  if (onMouseUp_) onMouseUp_(event->button(), event->buttons(), event->position().toPoint() + paintBox_->pos());
+  if (onMouseUp_)
+    onMouseUp_(event->button(), event->buttons(), event->position().toPoint() + paintBox_->pos());
 }
 
 // ---- finding ----
@@ -359,7 +373,8 @@ void TKyRPreview::Find(const TKyRFindOptions& options, bool global) {
   if (report_ && global) {
     hits_ = FindInReport(*report_, options);
   } else if (const TPageInfo* page = CurrentPage()) {
-    for (const TRect& r : FindOnPage(page->Picture(), options)) hits_.push_back(TKyRFindHit{pageIndex_, barIndex_, r});
+    for (const TRect& r : FindOnPage(page->Picture(), options))
+      hits_.push_back(TKyRFindHit{pageIndex_, barIndex_, r});
   }
   highlights_.clear();
   ShowHitHighlights();
@@ -385,7 +400,8 @@ bool TKyRPreview::FindNext(bool backwards) {
   ShowHitHighlights();
   if (const TPageInfo* page = CurrentPage()) {
     const QPointF centre = PageScale(*page, paintBox_->size())
-                               .map(QPointF((hit.Rect.Left + hit.Rect.Right) / 2.0, (hit.Rect.Top + hit.Rect.Bottom) / 2.0));
+                               .map(QPointF((hit.Rect.Left + hit.Rect.Right) / 2.0,
+                                            (hit.Rect.Top + hit.Rect.Bottom) / 2.0));
     ensureVisible(panel_->x() + int(centre.x()), panel_->y() + int(centre.y()), 80, 80);
   }
   return true;
@@ -396,7 +412,8 @@ void TKyRPreview::ShowHitHighlights() {
   highlights_.clear();
   for (size_t i = 0; i < hits_.size(); ++i)
     if (hits_[i].Page == pageIndex_ && hits_[i].Bar == barIndex_)
-      highlights_.push_back({hits_[i].Rect, int32_t(i) == hitIndex_ ? kCurrentHitColor : kHitColor});
+      highlights_.push_back(
+          {hits_[i].Rect, int32_t(i) == hitIndex_ ? kCurrentHitColor : kHitColor});
   RepaintPage();
 }
 

@@ -34,7 +34,8 @@ struct TKyRPrevHighlightRect {
 
 using TKyRPreviewEvent = std::function<void()>;
 // A mouse event on the page: buttons, and the position (see the setters).
-using TKyRPreviewMouseEvent = std::function<void(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint pos)>;
+using TKyRPreviewMouseEvent =
+    std::function<void(Qt::MouseButton button, Qt::MouseButtons buttons, QPoint pos)>;
 
 class TKyRPreview : public QScrollArea {
 public:
@@ -132,8 +133,8 @@ private:
   std::vector<TKyRFindHit> hits_;
   int32_t hitIndex_ = -1;
 
-  QWidget* canvas_;          // the scrolled area
-  QWidget* panel_;           // the page with its shadow
+  QWidget* canvas_;  // the scrolled area
+  QWidget* panel_;   // the page with its shadow
   QWidget* shadowRight_;
   QWidget* shadowBottom_;
   TKyRPreviewPage* paintBox_;

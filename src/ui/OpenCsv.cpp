@@ -32,8 +32,8 @@ const struct {
   char value;
 } kQuotes[] = {{"Double quote \"", '"'}, {"Single quote '", '\''}, {"None", 0}};
 
-const TCsvType kTypes[] = {TCsvType::Integer, TCsvType::Float, TCsvType::Currency,
-                           TCsvType::Date, TCsvType::DateTime, TCsvType::Text};
+const TCsvType kTypes[] = {TCsvType::Integer, TCsvType::Float,    TCsvType::Currency,
+                           TCsvType::Date,    TCsvType::DateTime, TCsvType::Text};
 
 QString DateOrderText(TCsvDateOrder order) {
   switch (order) {
@@ -126,8 +126,8 @@ TOpenCsvDialog::TOpenCsvDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void TOpenCsvDialog::Browse() {
-  const QString file = QFileDialog::getOpenFileName(this, "Open CSV", fileEdit_->text(),
-                                                    "CSV and TSV files (*.csv *.tsv *.txt);;All files (*)");
+  const QString file = QFileDialog::getOpenFileName(
+      this, "Open CSV", fileEdit_->text(), "CSV and TSV files (*.csv *.tsv *.txt);;All files (*)");
   if (!file.isEmpty()) SetFile(file);
 }
 
@@ -210,7 +210,8 @@ void TOpenCsvDialog::Redetect() {
   okButton_->setEnabled(!s.columns.empty());
 }
 
-void TOpenCsvDialog::ShowColumns(const TCsvSettings& s, const std::vector<std::vector<std::string>>& rows) {
+void TOpenCsvDialog::ShowColumns(const TCsvSettings& s,
+                                 const std::vector<std::vector<std::string>>& rows) {
   shown_ = s;
   const int count = static_cast<int>(s.columns.size());
   columns_->setRowCount(count);
@@ -224,7 +225,8 @@ void TOpenCsvDialog::ShowColumns(const TCsvSettings& s, const std::vector<std::v
     box->setCurrentIndex(static_cast<int>(column.type));
     columns_->setCellWidget(c, 1, box);
     const bool dated = column.type == TCsvType::Date || column.type == TCsvType::DateTime;
-    columns_->setItem(c, 2, new QTableWidgetItem(dated ? DateOrderText(column.dateOrder) : QString()));
+    columns_->setItem(c, 2,
+                      new QTableWidgetItem(dated ? DateOrderText(column.dateOrder) : QString()));
   }
   columns_->resizeColumnToContents(1);
   columns_->resizeColumnToContents(2);

@@ -62,8 +62,9 @@ TOpenTableDialog::TOpenTableDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void TOpenTableDialog::Browse() {
-  const QString file = QFileDialog::getOpenFileName(this, "Open Table", fileEdit_->text(),
-                                                    "SQLite databases (*.db *.sqlite *.sqlite3);;All files (*)");
+  const QString file =
+      QFileDialog::getOpenFileName(this, "Open Table", fileEdit_->text(),
+                                   "SQLite databases (*.db *.sqlite *.sqlite3);;All files (*)");
   if (!file.isEmpty()) SetFile(file);
 }
 
@@ -80,7 +81,8 @@ void TOpenTableDialog::SetFile(const QString& fileName) {
       const TTableEntry& e = entries[i];
       tables_->setItem(i, 0, new QTableWidgetItem(QString::fromStdString(e.name)));
       tables_->setItem(i, 1, new QTableWidgetItem(e.isView ? "view" : "table"));
-      auto* rows = new QTableWidgetItem(e.rowCount < 0 ? QString("?") : locale.toString(qlonglong(e.rowCount)));
+      auto* rows = new QTableWidgetItem(e.rowCount < 0 ? QString("?")
+                                                       : locale.toString(qlonglong(e.rowCount)));
       rows->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       tables_->setItem(i, 2, rows);
     }
@@ -121,9 +123,10 @@ void TOpenTableDialog::accept() {
     table->Open();
     THyMap map(nullptr);
     if (!ProposeDimensionMap(*table, map)) {
-      ShowMessage(QString("Table '%1' has no field a cube can use: it needs a text, Boolean or date "
-                          "field for the dimensions.")
-                      .arg(QString::fromStdString(choice.tableName)));
+      ShowMessage(
+          QString("Table '%1' has no field a cube can use: it needs a text, Boolean or date "
+                  "field for the dimensions.")
+              .arg(QString::fromStdString(choice.tableName)));
       return;
     }
   } catch (const std::exception& e) {

@@ -50,6 +50,7 @@ private:
 };
 
 // Runs the dialog; the chosen file and table, or nothing after Cancel.
-std::optional<TSourceChoice> ChooseSqliteTable(QWidget* parent, const QString& startFile = QString());
+std::optional<TSourceChoice> ChooseSqliteTable(QWidget* parent,
+                                               const QString& startFile = QString());
 
 }  // namespace hy

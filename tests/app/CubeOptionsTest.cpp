@@ -28,14 +28,14 @@ TEST(CubeOptions, ItemsKeepCommasWhereTheyBelong) {
 
 TEST(CubeOptions, MalformedFlagsAreRefused) {
   const Args bad[] = {
-      {"--dim"},                          // no value
-      {"--dim", "NoField"},               // no "="
-      {"--dim", "=Field"},                // no name
-      {"--sum", "S=F,bin=month"},         // grouping only for dimensions
+      {"--dim"},                   // no value
+      {"--dim", "NoField"},        // no "="
+      {"--dim", "=Field"},         // no name
+      {"--sum", "S=F,bin=month"},  // grouping only for dimensions
       {"--dim", "D=F,values=-1"},
       {"--max-cells", "many"},
-      {"--db", "x.db"},                   // no table
-      {"--table", "orders"},              // no database
+      {"--db", "x.db"},       // no table
+      {"--table", "orders"},  // no database
       {"--db", "x.db", "--alias", "A", "--table", "t"},
       // Limits are plain decimal counts.
       {"--max-dims", "-1"},

@@ -1,8 +1,8 @@
 // `hycube pivot` as a user runs it, checked against the demo table itself.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,7 +82,8 @@ TEST_F(HyGridCli, PrintsTheDemoCrossTabWithTheTablesGrandTotal) {
 
   EXPECT_EQ(csv.back().back(), Money(SqlValue(DemoFile(), "SELECT SUM(ItemsTotal) FROM orders")));
   // One customer's column total against the table.
-  EXPECT_EQ(csv.back()[3], Money(SqlValue(DemoFile(), "SELECT SUM(ItemsTotal) FROM orders WHERE CustNo = 1221")));
+  EXPECT_EQ(csv.back()[3],
+            Money(SqlValue(DemoFile(), "SELECT SUM(ItemsTotal) FROM orders WHERE CustNo = 1221")));
   // Every data row adds up to its total column.
   for (size_t r = 2; r < csv.size(); ++r) {
     double sum = 0;
@@ -97,9 +98,10 @@ TEST_F(HyGridCli, PrintsTheDemoCrossTabWithTheTablesGrandTotal) {
 }
 
 TEST_F(HyGridCli, LayoutSummaryAndTotalsFlags) {
-  const CliResult run = Hycube("pivot " + Demo() +
-                         "--layout \"(0 -1 0 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 2 0 1 0 -1 'Payment')\""
-                         " --no-totals");
+  const CliResult run =
+      Hycube("pivot " + Demo() +
+             "--layout \"(0 -1 0 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 2 0 1 0 -1 'Payment')\""
+             " --no-totals");
   ASSERT_EQ(run.status, 0) << run.err;
   const Csv csv = ParseCsv(run.out);
   ASSERT_GE(csv.size(), 3u);
@@ -121,7 +123,10 @@ TEST_F(HyGridCli, LayoutSummaryAndTotalsFlags) {
 
 TEST_F(HyGridCli, DrawsTheGridIntoAPngOfItsFullSize) {
   const std::string png = folder_->Folder() + "/pivot.png";
-  const CliResult run = Hycube("pivot " + Demo() + "--layout \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 -1 2 1 -1 'Payment')\" --png " + png);
+  const CliResult run = Hycube(
+      "pivot " + Demo() +
+      "--layout \"(2 0 1 0 -1 'Customer' 1 0 1 0 -1 'SaleDate' 1 -1 2 1 -1 'Payment')\" --png " +
+      png);
   ASSERT_EQ(run.status, 0) << run.err;
   const Csv csv = ParseCsv(run.out);
   QImageReader reader(QString::fromStdString(png));
@@ -132,7 +137,8 @@ TEST_F(HyGridCli, DrawsTheGridIntoAPngOfItsFullSize) {
   EXPECT_FALSE(std::filesystem::exists(png + ".tmp"));
 
   // A file that cannot be written fails cleanly, before the CSV is printed.
-  const CliResult fail = Hycube("pivot " + Demo() + "--png " + folder_->Folder() + "/missing/dir/p.png");
+  const CliResult fail =
+      Hycube("pivot " + Demo() + "--png " + folder_->Folder() + "/missing/dir/p.png");
   EXPECT_EQ(fail.status, 2);
   EXPECT_NE(fail.err.find("Cannot write the image file"), std::string::npos) << fail.err;
   EXPECT_EQ(fail.out, "");
@@ -164,7 +170,8 @@ TEST_F(HyGridCli, RefusesAPictureAboveThePixelLimitBeforePrinting) {
   EXPECT_EQ(TempFiles(dir), std::vector<std::string>{});
 
   for (const char* bad : {"0", "-5", "0x100", " 100", "600000000"}) {
-    const CliResult refused = Hycube("pivot " + Demo() + "--png " + png + " --png-max '" + bad + "'");
+    const CliResult refused =
+        Hycube("pivot " + Demo() + "--png " + png + " --png-max '" + bad + "'");
     EXPECT_EQ(refused.status, 2) << bad;
     EXPECT_NE(refused.err.find("is not a pixel count"), std::string::npos) << refused.err;
   }
@@ -194,7 +201,8 @@ TEST_F(HyGridCli, PicturesWrittenAtOnceAndInterruptedLeaveNoTemporaryFile) {
   std::filesystem::create_directories(dir);
   const std::string png = (dir / "same.png").string();
   // Two runs into one target: both pictures are whole, the last one stays.
-  const std::string command = std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null";
+  const std::string command =
+      std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null";
   FILE* a = popen(command.c_str(), "r");
   FILE* b = popen(command.c_str(), "r");
   ASSERT_TRUE(a && b);
@@ -212,7 +220,8 @@ TEST_F(HyGridCli, PicturesWrittenAtOnceAndInterruptedLeaveNoTemporaryFile) {
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    const std::string run = std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null 2>&1";
+    const std::string run =
+        std::string(HYCUBE_PATH) + " pivot " + Demo() + "--png " + png + " >/dev/null 2>&1";
     execl("/bin/sh", "sh", "-c", ("exec " + run).c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -33,7 +33,9 @@ protected:
   static void TearDownTestSuite() { delete folder_; }
 
   static std::string Source() { return "--db " + folder_->File() + " --table sales "; }
-  static std::string Demo() { return "--db " + folder_->Folder() + "/demo/orders.db --table orders "; }
+  static std::string Demo() {
+    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
+  }
 
   static test::TestDatabase* folder_;
 };
@@ -50,16 +52,18 @@ TEST_F(HycubeCli, DemoMapOverTheDemoTable) {
             "Total\tSum(ItemsTotal)\tactive\n");
   // The same through the alias, as the program names its table.
   const CliResult alias = Hycube("map --alias DBDEMOS --table orders.db");
-  if (std::filesystem::exists(std::filesystem::path(HYCUBE_PATH).parent_path() / "dbdemos/orders.db")) {
+  if (std::filesystem::exists(std::filesystem::path(HYCUBE_PATH).parent_path() /
+                              "dbdemos/orders.db")) {
     EXPECT_EQ(alias.out, run.out) << alias.err;
   }
 }
 
 TEST_F(HycubeCli, ItemsFromFlags) {
-  const CliResult run = Hycube("map " + Source() +
-                         "--dim Area=Region,values=2 --dim Month=Sold,bin=month,start=2004-04-01 "
-                         "--dim Ghost=Nothing --avg Mean=Amount,format=#,##0.00,caption=Avg "
-                         "--count N=Amount,flag=inactive");
+  const CliResult run =
+      Hycube("map " + Source() +
+             "--dim Area=Region,values=2 --dim Month=Sold,bin=month,start=2004-04-01 "
+             "--dim Ghost=Nothing --avg Mean=Amount,format=#,##0.00,caption=Avg "
+             "--count N=Amount,flag=inactive");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "Area\tRegion\tactive\n"
@@ -80,7 +84,8 @@ TEST_F(HycubeCli, EveryMapMessageReachesTheUser) {
       {dim, "No summaries are defined. "},
       {"--dim Area=Region,values=200,flag=active --sum Total=Amount,flag=active --max-cells 100",
        "Not enough room available to load a summary. "},
-      {"--dim Area=Region,flag=inactive " + sum, "Not enough space available to load a dimension. "},
+      {"--dim Area=Region,flag=inactive " + sum,
+       "Not enough space available to load a dimension. "},
       {dim + "--dim Month=Sold " + sum + "--max-dims 1",
        "The maximum allowed dimensions of 1 has been exceeded."},
       {dim + sum + "--max Top=Amount --max-sums 1",
@@ -105,7 +110,8 @@ TEST_F(HycubeCli, EveryMapMessageReachesTheUser) {
 }
 
 TEST_F(HycubeCli, CubePrintsEverySlotWithTotals) {
-  const std::string map = "--dim Area=Region --dim Month=Sold,bin=month --sum Total=Amount --count N=Amount";
+  const std::string map =
+      "--dim Area=Region --dim Month=Sold,bin=month --sum Total=Amount --count N=Amount";
   const CliResult run = Hycube("cube " + Source() + map);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -136,25 +142,27 @@ TEST_F(HycubeCli, CubePrintsEverySlotWithTotals) {
 }
 
 TEST_F(HycubeCli, DerivedSummariesStandBesideThePlainOnes) {
-  const CliResult run =
-      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Twice=Total * 2\"");
+  const CliResult run = Hycube(
+      "cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Twice=Total * 2\"");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "Area\tTotal\tTwice\n"
             "*\t30.50\t61\n"
             "North\t10.50\t21\n"
             "South\t20.00\t40\n");
-  const CliResult bad = Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Bad=Total +\"");
+  const CliResult bad =
+      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"Bad=Total +\"");
   EXPECT_EQ(bad.status, 2);
   EXPECT_EQ(bad.err.rfind("[Error] Bad[", 0), 0u) << bad.err;
 }
 
 TEST_F(HycubeCli, LookupCubesFinishAndPrintEverything) {
   test::TestDatabase db("lk.db");
-  db.Exec("CREATE TABLE t (C INTEGER, A REAL);"
-          "INSERT INTO t VALUES (1, 10), (2, 20), (1, 5);"
-          "CREATE TABLE lk (Code INTEGER, Name VARCHAR(10));"
-          "INSERT INTO lk VALUES (1, 'One'), (2, 'Two');");
+  db.Exec(
+      "CREATE TABLE t (C INTEGER, A REAL);"
+      "INSERT INTO t VALUES (1, 10), (2, 20), (1, 5);"
+      "CREATE TABLE lk (Code INTEGER, Name VARCHAR(10));"
+      "INSERT INTO lk VALUES (1, 'One'), (2, 'Two');");
   const std::string args =
       "--db " + db.File() + " --table t --dim X=C,lookup=lk:Code:Name --sum S=A";
   const CliResult run = Hycube("cube " + args);
@@ -169,7 +177,8 @@ TEST_F(HycubeCli, LookupCubesFinishAndPrintEverything) {
 }
 
 TEST_F(HycubeCli, MisspelledFieldsAreReportedNotSilentlyDropped) {
-  const CliResult run = Hycube("cube " + Source() + "--dim Area=Region --dim Month=Sld --sum Total=Amount");
+  const CliResult run =
+      Hycube("cube " + Source() + "--dim Area=Region --dim Month=Sld --sum Total=Amount");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "Area\tTotal");
   EXPECT_EQ(run.err, "hycube: warning: Month: there is no field 'Sld', the item is left out\n");
@@ -179,14 +188,14 @@ TEST_F(HycubeCli, MisspelledFieldsAreReportedNotSilentlyDropped) {
 
 TEST_F(HycubeCli, DeepAndLongExpressionsNeitherCrashNorHang) {
   const std::string deep = std::string(16000, '(') + "Total" + std::string(16000, ')');
-  const CliResult nested =
-      Hycube("map " + Source() + "--dim Area=Region --sum Total=Amount --derived \"D=" + deep + "\"");
+  const CliResult nested = Hycube(
+      "map " + Source() + "--dim Area=Region --sum Total=Amount --derived \"D=" + deep + "\"");
   EXPECT_EQ(nested.status, 2);
   EXPECT_EQ(nested.err, "[Error] D[0]: Expression nested deeper than 256 levels\n");
   std::string chain = "Total";
   for (int i = 1; i < 40000; ++i) chain += "+1";
-  const CliResult longChain =
-      Hycube("cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"L=" + chain + "\"");
+  const CliResult longChain = Hycube(
+      "cube " + Source() + "--dim Area=Region --sum Total=Amount --derived \"L=" + chain + "\"");
   ASSERT_EQ(longChain.status, 0) << longChain.err;
   EXPECT_NE(longChain.out.find("North\t10.50\t40009.5\n"), std::string::npos) << longChain.out;
 }
@@ -205,7 +214,8 @@ TEST_F(HycubeCli, BadInvocationsExplainThemselves) {
   EXPECT_EQ(missingFile.status, 2);
   EXPECT_FALSE(missingFile.err.empty());
   EXPECT_FALSE(std::filesystem::exists("/nonexistent/x.db"));
-  const CliResult badCount = Hycube("map " + Source() + "--dim A=Region,values=lots --sum S=Amount");
+  const CliResult badCount =
+      Hycube("map " + Source() + "--dim A=Region,values=lots --sum S=Amount");
   EXPECT_EQ(badCount.status, 2);
   EXPECT_NE(badCount.err.find("'lots' is not a whole number"), std::string::npos);
   const CliResult stray = Hycube("map " + Source() + "extra");

@@ -44,10 +44,12 @@ protected:
 TEST_F(HycubeCsv, EveryCommandTakesACsvFileWithAProposedMap) {
   test::CliResult map = test::Hycube("map --csv " + file);
   ASSERT_EQ(map.status, 0) << map.err;
-  EXPECT_EQ(map.out, "Region\tRegion\tactive\nSold\tSold\tactive\nSum of Amount\tSum(Amount)\tactive\n"
-                     "Note\tNote\tactive\n");
+  EXPECT_EQ(map.out,
+            "Region\tRegion\tactive\nSold\tSold\tactive\nSum of Amount\tSum(Amount)\tactive\n"
+            "Note\tNote\tactive\n");
 
-  test::CliResult pivot = test::Hycube("pivot --csv " + file + " " + Layout() + " --sum Total=Amount"
+  test::CliResult pivot = test::Hycube("pivot --csv " + file + " " + Layout() +
+                                       " --sum Total=Amount"
                                        " --dim Region=Region --dim Sold=Sold,bin=month");
   ASSERT_EQ(pivot.status, 0) << pivot.err;
   const std::vector<std::string> lines = Lines(pivot.out);
@@ -58,7 +60,8 @@ TEST_F(HycubeCsv, EveryCommandTakesACsvFileWithAProposedMap) {
   ASSERT_EQ(eval.status, 0) << eval.err;
   EXPECT_EQ(eval.out, "21\n");
 
-  test::CliResult cube = test::Hycube("cube --csv " + file + " --dim Region=Region --sum Total=Amount");
+  test::CliResult cube =
+      test::Hycube("cube --csv " + file + " --dim Region=Region --sum Total=Amount");
   ASSERT_EQ(cube.status, 0) << cube.err;
   EXPECT_NE(cube.out.find("North\t18.75"), std::string::npos) << cube.out;
 }
@@ -94,7 +97,8 @@ TEST_F(HycubeCsv, BadInputIsRefusedWithAClearMessage) {
   std::ofstream(bad) << "a,b\n1,2\n3\n";
   test::CliResult r = test::Hycube("map --csv " + bad);
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("bad.csv: line 3: 1 fields where 2 are expected"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("bad.csv: line 3: 1 fields where 2 are expected"), std::string::npos)
+      << r.err;
 
   r = test::Hycube("map --csv " + file + " --db x.db --table t");
   EXPECT_EQ(r.status, 2);
@@ -119,7 +123,8 @@ TEST(HycubeDrill, ASubtotalOfAnSqliteTableMatchesSqlitesOwnCount) {
   std::string sql = "CREATE TABLE t (Kind TEXT, Day DATE, Qty INTEGER);BEGIN;";
   for (int i = 0; i < 200; ++i)
     sql += "INSERT INTO t VALUES ('" + std::string(i % 3 ? "a" : "b") + "', '2004-" +
-           (i % 4 < 2 ? "03" : "04") + "-1" + std::to_string(i % 10) + "', " + std::to_string(i) + ");";
+           (i % 4 < 2 ? "03" : "04") + "-1" + std::to_string(i % 10) + "', " + std::to_string(i) +
+           ");";
   db.Exec(sql + "COMMIT;");
   const std::string base = "drill --db " + db.File() +
                            " --table t --dim Kind=Kind --dim Day=Day,bin=quarter --sum Qty=Qty"
@@ -131,14 +136,16 @@ TEST(HycubeDrill, ASubtotalOfAnSqliteTableMatchesSqlitesOwnCount) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "Kind,Day,Qty");
   sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(db.Handle(), "SELECT COUNT(*), SUM(Qty) FROM t WHERE Day < '2004-04-01'", -1, &stmt, nullptr);
+  sqlite3_prepare_v2(db.Handle(), "SELECT COUNT(*), SUM(Qty) FROM t WHERE Day < '2004-04-01'", -1,
+                     &stmt, nullptr);
   sqlite3_step(stmt);
   const int64_t count = sqlite3_column_int64(stmt, 0);
   const int64_t sum = sqlite3_column_int64(stmt, 1);
   sqlite3_finalize(stmt);
   ASSERT_EQ(static_cast<int64_t>(lines.size()) - 1, count);
   int64_t listed = 0;
-  for (size_t i = 1; i < lines.size(); ++i) listed += std::stoll(lines[i].substr(lines[i].rfind(',') + 1));
+  for (size_t i = 1; i < lines.size(); ++i)
+    listed += std::stoll(lines[i].substr(lines[i].rfind(',') + 1));
   EXPECT_EQ(listed, sum);
 }
 

@@ -22,7 +22,9 @@ protected:
         "CREATE TABLE empty (Region VARCHAR(10));");
   }
   static void TearDownTestSuite() { delete db_; }
-  static std::string Table(const std::string& name) { return " --db " + db_->File() + " --table " + name; }
+  static std::string Table(const std::string& name) {
+    return " --db " + db_->File() + " --table " + name;
+  }
 
   static test::TestDatabase* db_;
 };
@@ -94,7 +96,8 @@ TEST_F(HycubeEval, ErrorsGoToStderrWithStatusTwo) {
     EXPECT_EQ(run.out, "") << c.args;
     EXPECT_EQ(run.err, c.err) << c.args;
   }
-  for (const char* usage : {"eval", "eval 1 2", "eval 1 --var X", "eval 1 --frob", "eval 1 --dim A=B"}) {
+  for (const char* usage :
+       {"eval", "eval 1 2", "eval 1 --var X", "eval 1 --frob", "eval 1 --dim A=B"}) {
     const CliResult run = Hycube(usage);
     EXPECT_EQ(run.status, 2) << usage;
     EXPECT_EQ(run.out, "") << usage;

@@ -25,7 +25,8 @@ bool Have(const std::string& program) {
 // Standard output of a shell command line (its errors appended when asked).
 std::string Output(const std::string& commandLine, int* status = nullptr, bool withErrors = false) {
   const std::string file = std::filesystem::temp_directory_path() / "hy_export_cli_output.txt";
-  int rc = std::system((commandLine + " >" + file + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str());
+  int rc =
+      std::system((commandLine + " >" + file + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str());
   if (status) *status = rc;
   std::ifstream in(file);
   std::stringstream s;
@@ -56,7 +57,8 @@ TEST_F(HycubeExportPicture, ThePdfHoldsEveryTextOfTheSelectedPagesAndIsSound) {
   const std::string pdf = Dir() + "/demo.pdf";
   const CliResult run = Hycube(Report() + "--export pdf --out " + pdf);
   ASSERT_EQ(run.status, 0) << run.err;
-  if (!Have("qpdf") || !Have("pdftotext")) GTEST_SKIP() << "qpdf or pdftotext (Debian qpdf, poppler-utils) is missing";
+  if (!Have("qpdf") || !Have("pdftotext"))
+    GTEST_SKIP() << "qpdf or pdftotext (Debian qpdf, poppler-utils) is missing";
   int status = 0;
   const std::string check = Output("qpdf --check " + pdf, &status, true);
   EXPECT_EQ(status, 0) << check;
@@ -87,14 +89,17 @@ TEST_F(HycubeExportPicture, PicturesHaveTheSizeOfTheSheetsSideBySide) {
   const CliResult info = Hycube(Report() + "--info");
   ASSERT_EQ(info.status, 0) << info.err;
   int pages = 0, bars = 0, p = 0, b = 0, w = 0, h = 0;
-  ASSERT_EQ(std::sscanf(info.out.c_str(), "pages %d bars %d\n%d %d %dx%d", &pages, &bars, &p, &b, &w, &h), 6);
+  ASSERT_EQ(
+      std::sscanf(info.out.c_str(), "pages %d bars %d\n%d %d %dx%d", &pages, &bars, &p, &b, &w, &h),
+      6);
   for (const char* type : {"emf", "wmf", "bmp", "tiff"}) {
     const std::string file = Dir() + "/demo." + type;
     const CliResult run = Hycube(Report() + "--export " + type + " --out " + file);
     ASSERT_EQ(run.status, 0) << type << ": " << run.err;
     ASSERT_TRUE(std::filesystem::file_size(file) > 1000) << type;
   }
-  if (!Have("identify") || !Have("tiffinfo")) GTEST_SKIP() << "identify or tiffinfo (Debian imagemagick, libtiff-tools) is missing";
+  if (!Have("identify") || !Have("tiffinfo"))
+    GTEST_SKIP() << "identify or tiffinfo (Debian imagemagick, libtiff-tools) is missing";
   const std::string size = std::to_string(bars * w) + " x " + std::to_string(h);
   for (const char* type : {"bmp", "tiff"})
     EXPECT_EQ(Output("identify -ping -format '%w x %h' " + Dir() + "/demo." + type), size) << type;
@@ -117,8 +122,10 @@ TEST_F(HycubeExportPicture, PicturesHaveTheSizeOfTheSheetsSideBySide) {
 
 TEST_F(HycubeExportPicture, ASurfaceTooLargeIsRefusedWithItsLimit) {
   // pages wider than the old form's 16 bits
-  const CliResult run = Hycube("report --db " + Dir() + "/demo/orders.db --table orders --paper 33000x300"
-                               " --export wmf --out " + Dir() + "/all.wmf");
+  const CliResult run = Hycube("report --db " + Dir() +
+                               "/demo/orders.db --table orders --paper 33000x300"
+                               " --export wmf --out " +
+                               Dir() + "/all.wmf");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("at most 32767 units a side"), std::string::npos) << run.err;
   EXPECT_FALSE(std::filesystem::exists(Dir() + "/all.wmf"));

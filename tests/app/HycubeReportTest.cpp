@@ -47,7 +47,8 @@ std::vector<Page> ParseText(const std::string& out) {
     const size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
     EXPECT_NE(t2, std::string::npos) << line;
     if (t2 == std::string::npos) continue;
-    pages.back().texts.push_back({std::stoi(line.substr(0, t1)), std::stoi(line.substr(t1 + 1, t2 - t1 - 1)),
+    pages.back().texts.push_back({std::stoi(line.substr(0, t1)),
+                                  std::stoi(line.substr(t1 + 1, t2 - t1 - 1)),
                                   line.substr(t2 + 1)});
   }
   return pages;
@@ -84,7 +85,8 @@ std::vector<std::string> NonEmpty(const std::vector<std::string>& cells, size_t 
 // of the row on every sheet, the fixed rows at the top of every page. Which
 // columns a sheet holds is read from its column-label row (the last fixed
 // row labels every column); the sheets must then hold them in order.
-void ExpectReportIsTheGrid(const std::string& source, size_t fixedCols, size_t fixedRows, int minBars) {
+void ExpectReportIsTheGrid(const std::string& source, size_t fixedCols, size_t fixedRows,
+                           int minBars) {
   const CliResult pivot = Hycube("pivot " + source);
   ASSERT_EQ(pivot.status, 0) << pivot.err;
   const CliResult report = Hycube("report --text " + source);
@@ -106,7 +108,8 @@ void ExpectReportIsTheGrid(const std::string& source, size_t fixedCols, size_t f
     // The sheet's columns: as many as its label row shows beyond the fixed ones.
     size_t count = 0;
     for (const auto& row : first)
-      if (row.size() > labelFixed && row[labelFixed] == labels[firstCol]) count = row.size() - labelFixed;
+      if (row.size() > labelFixed && row[labelFixed] == labels[firstCol])
+        count = row.size() - labelFixed;
     ASSERT_GT(count, 0u) << "sheet " << bar << " has no label row starting at column " << firstCol;
     const size_t lastCol = firstCol + count;
     Rows titles, body;
@@ -120,9 +123,11 @@ void ExpectReportIsTheGrid(const std::string& source, size_t fixedCols, size_t f
     for (size_t p = 0; p < sheetPages.size(); ++p) {
       const Rows& rows = sheetPages[p];
       ASSERT_GE(rows.size(), titles.size()) << "page " << p << " sheet " << bar;
-      EXPECT_EQ(Rows(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(titles.size())), titles)
+      EXPECT_EQ(Rows(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(titles.size())),
+                titles)
           << "page " << p << " sheet " << bar;
-      printedBody.insert(printedBody.end(), rows.begin() + static_cast<std::ptrdiff_t>(titles.size()), rows.end());
+      printedBody.insert(printedBody.end(),
+                         rows.begin() + static_cast<std::ptrdiff_t>(titles.size()), rows.end());
     }
     EXPECT_EQ(printedBody, body) << "sheet " << bar;
     firstCol = lastCol;
@@ -147,7 +152,9 @@ protected:
   }
   static void TearDownTestSuite() { delete folder_; }
 
-  static std::string Demo() { return "--db " + folder_->Folder() + "/demo/orders.db --table orders "; }
+  static std::string Demo() {
+    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
+  }
   static std::string Random() {
     return "--db " + folder_->File() +
            " --table sales --dim Region=Region --dim Kind=Kind --dim Yr=Yr --sum Amount=Amount"
@@ -162,7 +169,9 @@ test::TestDatabase* HycubeReport::folder_ = nullptr;
 
 // Both pivots: two row dimensions and the outliner make three fixed
 // columns; one column dimension and its caption row two fixed rows.
-TEST_F(HycubeReport, TheDemoPagesHoldTheGridsCellsOncePerSheet) { ExpectReportIsTheGrid(Demo(), 3, 2, 10); }
+TEST_F(HycubeReport, TheDemoPagesHoldTheGridsCellsOncePerSheet) {
+  ExpectReportIsTheGrid(Demo(), 3, 2, 10);
+}
 
 TEST_F(HycubeReport, ARandomTablesPagesHoldTheGridsCellsOncePerSheet) {
   ExpectReportIsTheGrid(Random(), 3, 2, 2);
@@ -211,8 +220,10 @@ TEST_F(HycubeReport, PaperOrientationMarginsAndLinesAreTheUsers) {
   CliResult run = Hycube("report --info --paper a4 --landscape " + Demo());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("\n0 0 1123x794\n"), std::string::npos) << run.out.substr(0, 100);
-  run = Hycube("report --text --paper 500x400 --margins 50,60,70,80 --header \"%Atop %PN\" --header once"
-               " --footer \"%A%Cend\" " + Random());
+  run = Hycube(
+      "report --text --paper 500x400 --margins 50,60,70,80 --header \"%Atop %PN\" --header once"
+      " --footer \"%A%Cend\" " +
+      Random());
   ASSERT_EQ(run.status, 0) << run.err;
   const std::vector<Page> pages = ParseText(run.out);
   ASSERT_GE(pages.size(), 2u);
@@ -237,10 +248,12 @@ TEST_F(HycubeReport, SubtotalsOffLanguageAndTwoPasses) {
 
   run = Hycube("report --text --language de " + Demo());
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::string footer = LoadString(lnGerman, kStrPageNo) + "1/" + LoadString(lnGerman, kStrSheet) + "1";
+  const std::string footer =
+      LoadString(lnGerman, kStrPageNo) + "1/" + LoadString(lnGerman, kStrSheet) + "1";
   EXPECT_EQ(ParseText(run.out)[0].texts[1].text, footer);
 
-  run = Hycube("report --text --two-pass --footer \"%A%Rpage %PN of %PC, sheet %BN of %BC\" " + Random());
+  run = Hycube("report --text --two-pass --footer \"%A%Rpage %PN of %PC, sheet %BN of %BC\" " +
+               Random());
   ASSERT_EQ(run.status, 0) << run.err;
   const std::vector<Page> pages = ParseText(run.out);
   int32_t pageCount = 0, barCount = 0;
@@ -254,8 +267,8 @@ TEST_F(HycubeReport, SubtotalsOffLanguageAndTwoPasses) {
 
 TEST_F(HycubeReport, PagesRenderToPngAndEmfFiles) {
   const std::string png = Dir("png"), emf = Dir("emf");
-  const CliResult run =
-      Hycube("report --png-dir " + png + " --emf-dir " + emf + " --highlight \"PageNo = 1|yellow|bold\" " + Random());
+  const CliResult run = Hycube("report --png-dir " + png + " --emf-dir " + emf +
+                               " --highlight \"PageNo = 1|yellow|bold\" " + Random());
   ASSERT_EQ(run.status, 0) << run.err;
   QImageReader reader(QString::fromStdString(png + "/page0_0.png"));
   EXPECT_EQ(reader.size(), QSize(793, 1122));

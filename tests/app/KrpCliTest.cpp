@@ -22,7 +22,8 @@ using test::Hycube;
 class KrpCli : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    dir_ = new std::string((fs::temp_directory_path() / ("hy-krp-cli-" + std::to_string(getpid()))).string());
+    dir_ = new std::string(
+        (fs::temp_directory_path() / ("hy-krp-cli-" + std::to_string(getpid()))).string());
     fs::remove_all(*dir_);
     fs::create_directories(*dir_);
     test::TOutputTestReport report;
@@ -62,7 +63,8 @@ TEST_F(KrpCli, ExportsTheChosenPagesAsTextOrAsASmallerPreparedReport) {
   EXPECT_NE(text.find("page 3 sheet 2"), std::string::npos);
   EXPECT_EQ(text.find("page 2"), std::string::npos);
 
-  run = Hycube("krp export " + File() + " --type krp --separate --pages 2 --out " + Dir() + "/one.krp");
+  run = Hycube("krp export " + File() + " --type krp --separate --pages 2 --out " + Dir() +
+               "/one.krp");
   ASSERT_EQ(run.status, 0) << run.err;
   const CliResult info = Hycube("krp info " + Dir() + "/one1_1.krp");
   ASSERT_EQ(info.status, 0) << info.err;
@@ -83,14 +85,16 @@ TEST_F(KrpCli, RendersPagesAsImages) {
 
 TEST_F(KrpCli, PrintsCollatedCopiesOnTheRecordingPrinter) {
   const std::string out = Dir() + "/sheets";
-  const CliResult run = Hycube("krp print " + File() + " --printer record:" + out + " --copies 2 --collate --pages 2-3");
+  const CliResult run = Hycube("krp print " + File() + " --printer record:" + out +
+                               " --copies 2 --collate --pages 2-3");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "recorded 8 sheets in " + out + "\n");
   std::vector<std::pair<int32_t, int32_t>> order;
   for (int n = 1; n <= 8; ++n) {
     QImage sheet(QString::fromStdString(out + "/sheet" + std::to_string(n) + ".png"));
     ASSERT_FALSE(sheet.isNull()) << n;
-    order.push_back(test::PageOfColor(sheet.pixel(sheet.width() / 2, sheet.height() / 2) & 0xFFFFFF));
+    order.push_back(
+        test::PageOfColor(sheet.pixel(sheet.width() / 2, sheet.height() / 2) & 0xFFFFFF));
   }
   const std::vector<std::pair<int32_t, int32_t>> copy = {{1, 0}, {1, 1}, {2, 0}, {2, 1}};
   std::vector<std::pair<int32_t, int32_t>> twice = copy;
@@ -108,7 +112,8 @@ TEST_F(KrpCli, RefusesForeignFilesUnknownTypesAndMissingPrinters) {
 
   run = Hycube("krp export " + File() + " --type doc --out " + Dir() + "/x.doc");
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("Unknown export type \"doc\" (known: krp, txt, csv"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Unknown export type \"doc\" (known: krp, txt, csv"), std::string::npos)
+      << run.err;
   EXPECT_FALSE(fs::exists(Dir() + "/x.doc"));
 
   run = Hycube("krp export " + File() + " --type txt --out " + Dir() + "/none.txt --pages 7");

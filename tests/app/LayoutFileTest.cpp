@@ -119,7 +119,7 @@ TEST(LayoutFile, TextRoundTripKeepsEveryValueAndAwkwardText) {
   ExpectSame(ReadLayoutText("# saved elsewhere\r\n\r\n" + crlf, "b.cvl"), layout);
   // A comment may follow a statement; a '#' in a text is text.
   std::string commented = text;
-  commented.insert(commented.find("\nend") , "  # the last line");
+  commented.insert(commented.find("\nend"), "  # the last line");
   ExpectSame(ReadLayoutText(commented, "c.cvl"), layout);
 }
 
@@ -178,14 +178,15 @@ TEST(LayoutFile, BrokenAndForeignFilesNameTheLineAndTheFault) {
             "Layout file 'x.cvl', line 7: '70' is not a whole number from 1 to 16");
   EXPECT_NE(error(replace("quarter", "decade")).find("'decade' is not one of the words"),
             std::string::npos);
-  EXPECT_NE(error(replace("wrapped\"\n", "wrapped\n")).find("not closed"),
-            std::string::npos);
+  EXPECT_NE(error(replace("wrapped\"\n", "wrapped\n")).find("not closed"), std::string::npos);
   EXPECT_NE(error(replace("'Sold')", "'Sold'")).find("the pivot state cannot be read"),
             std::string::npos);
-  EXPECT_NE(error(replace("\"Amount\" \"Amount\"", "\"Sold\" \"Amount\"")).find("two map items are named 'Sold'"),
+  EXPECT_NE(error(replace("\"Amount\" \"Amount\"", "\"Sold\" \"Amount\""))
+                .find("two map items are named 'Sold'"),
             std::string::npos);
-  EXPECT_NE(error(replace("margins 10 0 0 40", "margins 600 0 600 40")).find("margins leave no room"),
-            std::string::npos);
+  EXPECT_NE(
+      error(replace("margins 10 0 0 40", "margins 600 0 600 40")).find("margins leave no room"),
+      std::string::npos);
   EXPECT_NE(error(replace("paper", "paper 1 2\npaper")).find("'paper' appears twice"),
             std::string::npos);
   EXPECT_NE(error(replace("derived", "derive")), "no error");
@@ -196,8 +197,9 @@ TEST(LayoutFile, BrokenAndForeignFilesNameTheLineAndTheFault) {
 // layout error; nothing else escapes and nothing hangs.
 TEST(LayoutFile, FuzzedLayoutsAreReadOrRefused) {
   const std::string good = WriteLayoutText(SampleLayout());
-  const std::string pieces[] = {"\"", "\\", "\n", " ", "-1", "99999999999999999999", "end\n",
-                                "item", "(", ")", "'", "1e308", "nan", std::string(1, '\0'), "\xff"};
+  const std::string pieces[] = {
+      "\"", "\\", "\n", " ",     "-1",  "99999999999999999999", "end\n", "item",
+      "(",  ")",  "'",  "1e308", "nan", std::string(1, '\0'),   "\xff"};
   std::mt19937 rng(20261208);
   int accepted = 0;
   for (int round = 0; round < 5000; ++round) {
@@ -206,9 +208,13 @@ TEST(LayoutFile, FuzzedLayoutsAreReadOrRefused) {
     for (int e = 0; e < edits; ++e) {
       const size_t at = rng() % (text.size() + 1);
       switch (rng() % 4) {
-        case 0: if (at < text.size()) text.erase(at, 1 + rng() % 8); break;
+        case 0:
+          if (at < text.size()) text.erase(at, 1 + rng() % 8);
+          break;
         case 1: text.insert(at, pieces[rng() % std::size(pieces)]); break;
-        case 2: if (at < text.size()) text[at] = static_cast<char>(rng() % 256); break;
+        case 2:
+          if (at < text.size()) text[at] = static_cast<char>(rng() % 256);
+          break;
         case 3: text.resize(at); break;
       }
     }

@@ -68,7 +68,8 @@ bool SavePicture(QWidget& w, const std::string& name) {
   const std::string dir = PREVIEW_PNG_DIR;
   std::filesystem::create_directories(dir);
   const int scale = int(w.devicePixelRatioF() + 0.5);
-  const std::string file = dir + "/" + name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
+  const std::string file =
+      dir + "/" + name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
   return w.grab().save(QString::fromStdString(file));
 }
 
@@ -116,7 +117,8 @@ TEST_F(MainWindowPreview, TheReportButtonOpensThePreviewOfTheGrid) {
   });
   EXPECT_EQ(process.Runs, 1);
   // The next click prepares the grid as it is then.
-  WithPreview(window, [&](TfrmKyPreview& preview) { EXPECT_EQ(preview.KyRPreview()->PageNumber(), 1); });
+  WithPreview(window,
+              [&](TfrmKyPreview& preview) { EXPECT_EQ(preview.KyRPreview()->PageNumber(), 1); });
   EXPECT_EQ(process.Runs, 2);
 }
 

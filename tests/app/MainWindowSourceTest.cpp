@@ -6,12 +6,12 @@
 #include <QAbstractItemModel>
 #include <QComboBox>
 #include <QLabel>
-#include <QTabWidget>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -22,13 +22,13 @@
 #include <functional>
 
 #include "app/MainWindow.h"
+#include "common/StrUtils.h"
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
 #include "platform/db/Aliases.h"
 #include "platform/db/DemoDatabase.h"
 #include "report/KyRAHyDC.h"
-#include "common/StrUtils.h"
 #include "support/QtApp.h"
 #include "support/TestDatabase.h"
 #include "ui/DrillThrough.h"
@@ -74,7 +74,8 @@ protected:
     test::App();
     WriteDemoDatabase(demo.Folder() + "/demo");
     SetAlias(kDemoAlias, demo.Folder() + "/demo");
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(demo.Folder()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(demo.Folder()));
     db.Exec("CREATE TABLE sales (region TEXT, product TEXT, sold DATE, amount REAL)");
     db.Exec("CREATE TABLE blobs (data BLOB)");
     const char* regions[] = {"North", "South", "East"};
@@ -87,7 +88,8 @@ protected:
       const double amount = 10.25 * (i % 17) + i;
       db.Exec(Format("INSERT INTO sales VALUES ('%s', '%s', '%s', %.2f)", regions[i % 3],
                      products[(i / 3) % 4], date, amount));
-      csv += Format("%s,\"%s, fresh\",%s,%.2f\n", regions[i % 3], products[(i / 3) % 4], date, amount);
+      csv +=
+          Format("%s,\"%s, fresh\",%s,%.2f\n", regions[i % 3], products[(i / 3) % 4], date, amount);
     }
     db.Exec("COMMIT");
     csvFile = db.Folder() + "/sales.csv";
@@ -125,8 +127,8 @@ TEST_F(MainWindowSource, OpensATableThroughTheMenuAndItsDialog) {
   const THyMap& map = window.HyCube1()->DimensionMap();
   ASSERT_NE(map.FindItem("sold"), nullptr);
   EXPECT_EQ(map.FindItem("sold")->BinType(), binMonth);
-  EXPECT_NEAR(GrandTotal(*window.HySource1()), SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales"),
-              1e-6);
+  EXPECT_NEAR(GrandTotal(*window.HySource1()),
+              SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales"), 1e-6);
   EXPECT_TRUE(window.HyGrid1Model()->Populated());
   EXPECT_EQ(window.RecentEntries().value(0).toStdString(), "table\t" + db.File() + "\tsales");
   Shot(window, "main-window-sales");
@@ -143,11 +145,12 @@ TEST_F(MainWindowSource, OpensACsvFileThroughTheMenuAndItsDialog) {
   ASSERT_EQ(window.Source().kind, TSourceChoice::scCsv);
   EXPECT_EQ(window.Source().fileName, csvFile);
   ASSERT_TRUE(window.HyCube1()->Active());
-  EXPECT_NEAR(GrandTotal(*window.HySource1()), SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales"),
-              1e-6);
+  EXPECT_NEAR(GrandTotal(*window.HySource1()),
+              SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales"), 1e-6);
   ASSERT_NE(window.HyCube1()->DimensionMap().FindItem("product"), nullptr);
   // The products kept their embedded separators.
-  const int32_t dim = window.HyCube1()->DimensionMap().IndexOf(window.HyCube1()->DimensionMap().FindItem("product"));
+  const int32_t dim = window.HyCube1()->DimensionMap().IndexOf(
+      window.HyCube1()->DimensionMap().FindItem("product"));
   EXPECT_EQ(window.HySource1()->GetValueText(dim, 0), "Cocoa, fresh");
 
   // The recent list opens it again.
@@ -192,14 +195,16 @@ TEST_F(MainWindowSource, TheCubeEditorRegroupsADimensionAndKeepsThePivot) {
   const THyMap& before = window.HyCube1()->DimensionMap();
   const int sold = before.IndexOf(before.FindItem("sold"));
   // Pivot first: "sold" alone on the columns.
-  source.MoveDimension(source.DimInfo(sold).Axis, TDimAxis::Cols, false, 0, source.DimInfo(sold).Position);
+  source.MoveDimension(source.DimInfo(sold).Axis, TDimAxis::Cols, false, 0,
+                       source.DimInfo(sold).Position);
   const std::string pivot = source.DimensionInfo();
   EXPECT_EQ(source.DimInfo(sold).Axis, TDimAxis::Cols);
 
   // The quick menu offers the editor once ShowCubeEditor is set.
   window.HyGrid1Model()->SetShowCubeEditor(true);
   ASSERT_EQ(window.HyGrid1Model()->PrepareGeneralMenu(), TMenuPlace::Mouse);
-  const TQuickMenuItem* entry = window.HyGrid1Model()->QuickMenu().FindEntry("Decision Cube Editor..");
+  const TQuickMenuItem* entry =
+      window.HyGrid1Model()->QuickMenu().FindEntry("Decision Cube Editor..");
   ASSERT_NE(entry, nullptr);
   bool shown = false;
   WhenModal<THyCubeEditor>([&](THyCubeEditor* editor) {
@@ -276,7 +281,8 @@ TEST_F(MainWindowSource, ALayoutSavesAndRestoresSourceMapPivotAndReport) {
   // Named on the command line, the broken layout is reported, not raised.
   other.OpenFileGuarded(db.Folder() + "/broken.cvl");
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].find("broken.cvl', line 2: 'source' takes 3 values, not 2"), std::string::npos)
+  EXPECT_NE(errors[0].find("broken.cvl', line 2: 'source' takes 3 values, not 2"),
+            std::string::npos)
       << errors[0];
   EXPECT_EQ(other.HyCube1(), cube);
   EXPECT_EQ(other.HySource1()->DimensionInfo(), pivot);
@@ -319,16 +325,20 @@ TEST_F(MainWindowSource, DoubleClickOnASubtotalDrillsThroughToItsRows) {
   ASSERT_EQ(windows.size(), 1);
   TDrillThroughWindow& drill = *windows[0];
   QAbstractItemModel& rows = *drill.View()->model();
-  const double count = SqlNumber(db.Handle(), "SELECT COUNT(*) FROM sales WHERE region = '" + regionName + "'");
+  const double count =
+      SqlNumber(db.Handle(), "SELECT COUNT(*) FROM sales WHERE region = '" + regionName + "'");
   ASSERT_EQ(rows.rowCount(), static_cast<int>(count));
   int amountColumn = -1;
   for (int c = 0; c < rows.columnCount(); ++c)
     if (rows.headerData(c, Qt::Horizontal).toString() == "amount") amountColumn = c;
   ASSERT_GE(amountColumn, 0);
   double sum = 0;
-  for (int r = 0; r < rows.rowCount(); ++r) sum += rows.data(rows.index(r, amountColumn)).toDouble();
-  EXPECT_NEAR(sum, SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales WHERE region = '" + regionName + "'"),
-              1e-6);
+  for (int r = 0; r < rows.rowCount(); ++r)
+    sum += rows.data(rows.index(r, amountColumn)).toDouble();
+  EXPECT_NEAR(
+      sum,
+      SqlNumber(db.Handle(), "SELECT SUM(amount) FROM sales WHERE region = '" + regionName + "'"),
+      1e-6);
   EXPECT_NEAR(sum, source.GetCellValue(y, 0).AsDouble(), 1e-6);
   Shot(drill, "drill-through");
   drill.close();
@@ -339,7 +349,8 @@ TEST_F(MainWindowSource, TheGridFillsTheWindowAtEverySize) {
   window.show();
   EXPECT_GE(window.minimumWidth(), 400);
   EXPECT_GE(window.minimumHeight(), 200);
-  for (QSize size : {QSize(688, 446), QSize(420, 240), QSize(1400, 900), QSize(300, 150), QSize(700, 420)}) {
+  for (QSize size :
+       {QSize(688, 446), QSize(420, 240), QSize(1400, 900), QSize(300, 150), QSize(700, 420)}) {
     window.resize(size);
     QApplication::processEvents();
     const QSize actual = window.size();
@@ -347,7 +358,8 @@ TEST_F(MainWindowSource, TheGridFillsTheWindowAtEverySize) {
     const QRect grid = window.HyGrid1()->geometry();
     const QRect bar = window.ToolBar()->geometry();
     const QRect menu = window.MenuBar()->geometry();
-    const QRect button(window.btnExport()->mapTo(&window, QPoint(0, 0)), window.btnExport()->size());
+    const QRect button(window.btnExport()->mapTo(&window, QPoint(0, 0)),
+                       window.btnExport()->size());
     SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
     EXPECT_EQ(menu.top(), 0);
     EXPECT_GT(menu.height(), 0);

@@ -2,25 +2,24 @@
 
 #include <QApplication>
 
-#include "support/QtApp.h"
 #include <QPushButton>
-
+#include "support/QtApp.h"
 
 #include <cstdio>
 #include <filesystem>
 
+#include "app/DemoLayout.h"
 #include "app/MainWindow.h"
 #include "cube/HyProgress.h"
-#include "app/DemoLayout.h"
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
-#include "ui/HyGridWidget.h"
-#include "ui/HyPBar.h"
 #include "platform/db/Aliases.h"
 #include "platform/db/DemoDatabase.h"
 #include "platform/db/Table.h"
 #include "support/TestDatabase.h"
+#include "ui/HyGridWidget.h"
+#include "ui/HyPBar.h"
 
 namespace hy {
 namespace {
@@ -106,7 +105,8 @@ TEST_F(MainWindowTest, TheGridShowsTheDemoPivot) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((folder.Folder() + "/demo/orders.db").c_str(), &db), SQLITE_OK);
   sqlite3_stmt* stmt = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT SUM(ItemsTotal) FROM orders", -1, &stmt, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT SUM(ItemsTotal) FROM orders", -1, &stmt, nullptr),
+            SQLITE_OK);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
   char expected[64];
   std::snprintf(expected, sizeof expected, "%.2f", sqlite3_column_double(stmt, 0));

@@ -25,7 +25,9 @@ protected:
     ASSERT_EQ(demo.status, 0) << demo.err;
   }
   static void TearDownTestSuite() { delete folder_; }
-  static std::string Demo() { return "--db " + folder_->Folder() + "/demo/orders.db --table orders "; }
+  static std::string Demo() {
+    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
+  }
   static std::string Dir(const std::string& name) { return folder_->Folder() + "/" + name; }
 
   static test::TestDatabase* folder_;
@@ -35,9 +37,9 @@ test::TestDatabase* ReportOutputCli::folder_ = nullptr;
 
 TEST_F(ReportOutputCli, EveryDemoPageComesBackFromThePreparedReportFileByteForByte) {
   const std::string krp = Dir("demo.krp"), emf = Dir("demo-emf");
-  const CliResult run = Hycube("report " + Demo() + "--title \"Orders by customer\" --author \"Sales desk\" " +
-                               "--subject Demo --keywords \"orders, customers\" --info --emf-dir " + emf +
-                               " --krp " + krp);
+  const CliResult run = Hycube(
+      "report " + Demo() + "--title \"Orders by customer\" --author \"Sales desk\" " +
+      "--subject Demo --keywords \"orders, customers\" --info --emf-dir " + emf + " --krp " + krp);
   ASSERT_EQ(run.status, 0) << run.err;
   TKyReportFile file = ReadReportFile(krp);
   EXPECT_EQ(file.Title, "Orders by customer");
@@ -55,7 +57,8 @@ TEST_F(ReportOutputCli, EveryDemoPageComesBackFromThePreparedReportFileByteForBy
   size_t emfFiles = 0;
   for (const auto& e : fs::directory_iterator(emf)) emfFiles += e.path().extension() == ".emf";
   EXPECT_EQ(file.Pages.size(), emfFiles);
-  EXPECT_NE(run.out.find("pages " + std::to_string(file.Pages.size()) + " bars "), std::string::npos);
+  EXPECT_NE(run.out.find("pages " + std::to_string(file.Pages.size()) + " bars "),
+            std::string::npos);
 
   // Loaded into a report: the properties, the counts and the first page.
   TKyPrintComponent report;
@@ -68,20 +71,23 @@ TEST_F(ReportOutputCli, EveryDemoPageComesBackFromThePreparedReportFileByteForBy
 }
 
 TEST_F(ReportOutputCli, ExportsPrintsAndSavesTheChosenPages) {
-  CliResult run = Hycube("report " + Demo() + "--export csv --separate --pages 1 --out " + Dir("sheets.csv"));
+  CliResult run =
+      Hycube("report " + Demo() + "--export csv --separate --pages 1 --out " + Dir("sheets.csv"));
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::exists(Dir("sheets0_0.csv")));
   EXPECT_TRUE(fs::exists(Dir("sheets0_1.csv")));
   EXPECT_FALSE(fs::exists(Dir("sheets1_0.csv")));
   EXPECT_FALSE(fs::exists(Dir("sheets.csv")));
 
-  run = Hycube("report " + Demo() + "--print --printer record:" + Dir("printed") + " --copies 2 --pages 2");
+  run = Hycube("report " + Demo() + "--print --printer record:" + Dir("printed") +
+               " --copies 2 --pages 2");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::exists(Dir("printed/sheet1.png")));
   const CliResult info = Hycube("report " + Demo() + "--info");
   int pages = 0, bars = 0;
   ASSERT_EQ(std::sscanf(info.out.c_str(), "pages %d bars %d", &pages, &bars), 2);
-  EXPECT_EQ(run.out, "recorded " + std::to_string(2 * bars) + " sheets in " + Dir("printed") + "\n");
+  EXPECT_EQ(run.out,
+            "recorded " + std::to_string(2 * bars) + " sheets in " + Dir("printed") + "\n");
 
   // a page the report lacks prints nothing, and says so, as export does
   run = Hycube("report " + Demo() + "--print --printer record:" + Dir("none") + " --pages 999");

@@ -117,7 +117,8 @@ TEST(Component, SiblingReferencesDuringOwnerFree) {
   z->SetRef(y);
   y->SetRef(x);
   delete owner;
-  EXPECT_EQ(log, (Log{"free owner", "y told z", "x told z", "free z", "x told y", "free y", "free x"}));
+  EXPECT_EQ(log,
+            (Log{"free owner", "y told z", "x told z", "free z", "x told y", "free y", "free x"}));
 }
 
 TEST(Component, FinishLoadingInCreationOrder) {
@@ -164,14 +165,16 @@ TEST(Component, NamesAreUniqueAmongSiblings) {
   EXPECT_NO_THROW(b->SetName("Source"));
   Probe loose1(nullptr, log, "Same"), loose2(nullptr, log, "Same");  // no owner, no clash
   EXPECT_EQ(loose2.Name(), "Same");
-  EXPECT_EQ([&] {
-    try {
-      owner.Components(2);
-    } catch (const EListError& e) {
-      return e.Message();
-    }
-    return std::string();
-  }(), "List index out of bounds (2)");
+  EXPECT_EQ(
+      [&] {
+        try {
+          owner.Components(2);
+        } catch (const EListError& e) {
+          return e.Message();
+        }
+        return std::string();
+      }(),
+      "List index out of bounds (2)");
   EXPECT_THROW(owner.Components(-1), EListError);
 }
 

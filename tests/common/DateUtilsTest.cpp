@@ -159,20 +159,19 @@ TEST(DateUtils, DaysOfWeek) {
   EXPECT_EQ(DayOfTheWeek(thu), 4);  // Monday = 1
   EXPECT_EQ(DayOfWeek(0), 7);       // 30 December 1899: Saturday
   EXPECT_EQ(DayOfTheWeek(0), 6);
-  EXPECT_EQ(DayOfWeek(-1.25), 6);   // Friday
+  EXPECT_EQ(DayOfWeek(-1.25), 6);  // Friday
   EXPECT_EQ(DayOfTheWeek(-1.75), 5);
   EXPECT_EQ(DayOfTheWeek(EncodeDate(1, 1, 1)), 1);  // a Monday, proleptically
-  for (int k = 0; k < 14; ++k)
-    EXPECT_EQ(DayOfTheWeek(thu + k), (DayOfWeek(thu + k) + 5) % 7 + 1);
+  for (int k = 0; k < 14; ++k) EXPECT_EQ(DayOfTheWeek(thu + k), (DayOfWeek(thu + k) + 5) % 7 + 1);
 }
 
 TEST(DateUtils, IsoWeeksAroundYearBoundaries) {
   struct Case {
     int y, m, d, wy, w, wd;
   } cases[] = {
-      {2004, 12, 31, 2004, 53, 5}, {2005, 1, 1, 2004, 53, 6},  {2005, 1, 2, 2004, 53, 7},
-      {2005, 1, 3, 2005, 1, 1},    {2008, 12, 29, 2009, 1, 1}, {2010, 1, 3, 2009, 53, 7},
-      {2010, 1, 4, 2010, 1, 1},    {2004, 1, 1, 2004, 1, 4},   {2003, 12, 29, 2004, 1, 1},
+      {2004, 12, 31, 2004, 53, 5}, {2005, 1, 1, 2004, 53, 6},   {2005, 1, 2, 2004, 53, 7},
+      {2005, 1, 3, 2005, 1, 1},    {2008, 12, 29, 2009, 1, 1},  {2010, 1, 3, 2009, 53, 7},
+      {2010, 1, 4, 2010, 1, 1},    {2004, 1, 1, 2004, 1, 4},    {2003, 12, 29, 2004, 1, 1},
       {2016, 1, 1, 2015, 53, 5},   {2020, 12, 31, 2020, 53, 4},
   };
   for (const Case& c : cases) {

@@ -13,7 +13,9 @@ protected:
   TFormatSettings fs = TFormatSettings::EnglishUS();
   // Friday, 5 March 2004, 14:07:09.045
   TDateTime when = EncodeDate(2004, 3, 5) + EncodeTime(14, 7, 9, 45);
-  std::string F(std::string_view format, TDateTime value) { return FormatDateTime(format, value, fs); }
+  std::string F(std::string_view format, TDateTime value) {
+    return FormatDateTime(format, value, fs);
+  }
 };
 
 TEST_F(FormatDateTimeTest, CubeBinFormats) {
@@ -32,9 +34,9 @@ TEST_F(FormatDateTimeTest, MonthOrMinute) {
   EXPECT_EQ(F("hh:nn", when), "14:07");
   EXPECT_EQ(F("hh:mm", when), "14:07");
   EXPECT_EQ(F("h:m", when), "14:7");
-  EXPECT_EQ(F("hh'h'mm", when), "14h07");        // literal between: still minutes
+  EXPECT_EQ(F("hh'h'mm", when), "14h07");  // literal between: still minutes
   EXPECT_EQ(F("hh \"at\" mm", when), "14 at 07");
-  EXPECT_EQ(F("hh dd mm", when), "14 05 03");     // a day in between: month again
+  EXPECT_EQ(F("hh dd mm", when), "14 05 03");  // a day in between: month again
   EXPECT_EQ(F("mm/dd hh:mm", when), "03/05 14:07");
   EXPECT_EQ(F("m/d/yyyy", when), "3/5/2004");
   EXPECT_EQ(F("mmmm", when), "March");
@@ -68,7 +70,7 @@ TEST_F(FormatDateTimeTest, TwelveHourClock) {
   EXPECT_EQ(F("h ampm", EncodeTime(12, 0, 0, 0)), "12 PM");
   EXPECT_EQ(F("hh ampm", EncodeTime(23, 0, 0, 0)), "11 PM");
   EXPECT_EQ(F("hh:nn", EncodeTime(0, 30, 0, 0)), "00:30");  // no mark: 24-hour clock
-  EXPECT_EQ(F("\"am/pm\" h", when), "am/pm 14");             // quoted marks do not count
+  EXPECT_EQ(F("\"am/pm\" h", when), "am/pm 14");            // quoted marks do not count
   fs.TimeAMString = "vorm.";
   fs.TimePMString = "nachm.";
   EXPECT_EQ(F("h ampm", when), "2 nachm.");

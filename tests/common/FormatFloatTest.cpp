@@ -70,9 +70,9 @@ TEST_F(FormatFloatTest, Sections) {
   EXPECT_EQ(F("0;(0);\"zero\"", 0.4), "zero");
   EXPECT_EQ(F("0;(0);\"zero\"", 3), "3");
   EXPECT_EQ(F("0;(0);\"zero\"", -3), "(3)");
-  EXPECT_EQ(F("0.00;;\"z\"", -1), "-1.00");    // empty negative section: first, with "-"
-  EXPECT_EQ(F("0.00;(0.00);", 0), "0.00");      // empty zero section: first
-  EXPECT_EQ(F("\"a;b\"0", 5), "a;b5");          // ";" inside quotes is text
+  EXPECT_EQ(F("0.00;;\"z\"", -1), "-1.00");  // empty negative section: first, with "-"
+  EXPECT_EQ(F("0.00;(0.00);", 0), "0.00");   // empty zero section: first
+  EXPECT_EQ(F("\"a;b\"0", 5), "a;b5");       // ";" inside quotes is text
   EXPECT_EQ(F("0;-0;0;junk", -2), "-2");
   EXPECT_EQ(F("#,##0.00;(#,##0.00)", -1234.567), "(1,234.57)");
 }
@@ -181,8 +181,8 @@ TEST(FloatToStrF, CurrencyPatterns) {
     fs.CurrencyFormat = k;
     EXPECT_EQ(FloatToStrF(1, ffCurrency, 15, 2, fs), positive[k]);
   }
-  const char* negative[16] = {"($1.00)", "-$1.00",  "$-1.00",  "$1.00-",  "(1.00$)", "-1.00$",
-                              "1.00-$",  "1.00$-",  "-1.00 $", "-$ 1.00", "1.00 $-", "$ 1.00-",
+  const char* negative[16] = {"($1.00)", "-$1.00",  "$-1.00",   "$1.00-",  "(1.00$)", "-1.00$",
+                              "1.00-$",  "1.00$-",  "-1.00 $",  "-$ 1.00", "1.00 $-", "$ 1.00-",
                               "$ -1.00", "1.00- $", "($ 1.00)", "(1.00 $)"};
   for (int k = 0; k < 16; ++k) {
     fs.NegCurrFormat = k;

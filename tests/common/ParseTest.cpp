@@ -14,7 +14,8 @@ TEST(Parse, Floats) {
   EXPECT_EQ(StrToFloat("7.", fs), 7);
   EXPECT_EQ(StrToFloat("1E-2", fs), 0.01);
   double v;
-  for (const char* bad : {"", ".", "1e", "1e+", "1,5", "abc", "1.2.3", "0x10", "inf", "nan", "1e999", "- 1"})
+  for (const char* bad :
+       {"", ".", "1e", "1e+", "1,5", "abc", "1.2.3", "0x10", "inf", "nan", "1e999", "- 1"})
     EXPECT_FALSE(TryStrToFloat(bad, v, fs)) << bad;
   try {
     StrToFloat("abc", fs);
@@ -89,8 +90,8 @@ TEST(Parse, LocaleDates) {
   DecodeDate(dt, y, m, d);
   DecodeDate(Today(), cy, m, d);
   EXPECT_EQ(y, cy);
-  for (const char* bad : {"13/5/2004", "2/30/2004", "3/5/2004 13:00 PM", "3/5/2004 x", "3",
-                          "3-5-2004", ""})
+  for (const char* bad :
+       {"13/5/2004", "2/30/2004", "3/5/2004 13:00 PM", "3/5/2004 x", "3", "3-5-2004", ""})
     EXPECT_FALSE(TryStrToDate(bad, dt, fs)) << bad;
 
   fs.ShortDateFormat = "dd.mm.yyyy";

@@ -17,7 +17,9 @@ struct Boom : std::runtime_error {
 
 TEST(ScopeExit, RunsOnEveryExitUnlessDismissed) {
   int runs = 0;
-  { auto guard = ScopeExit([&] { ++runs; }); }
+  {
+    auto guard = ScopeExit([&] { ++runs; });
+  }
   EXPECT_EQ(runs, 1);
   try {
     auto guard = ScopeExit([&] { ++runs; });

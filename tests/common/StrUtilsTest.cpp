@@ -27,9 +27,9 @@ TEST(StrUtils, CaseAndTrimAndSplit) {
 }
 
 TEST(StrUtils, AnsiCompareStrOrdersWordsThenCase) {
-  EXPECT_LT(AnsiCompareStr("a", "B"), 0);      // letters alphabetically first
+  EXPECT_LT(AnsiCompareStr("a", "B"), 0);  // letters alphabetically first
   EXPECT_GT(AnsiCompareStr("B", "a"), 0);
-  EXPECT_LT(AnsiCompareStr("a", "A"), 0);      // equal words: lower before upper
+  EXPECT_LT(AnsiCompareStr("a", "A"), 0);  // equal words: lower before upper
   EXPECT_LT(AnsiCompareStr("apple", "Apple"), 0);
   EXPECT_LT(AnsiCompareStr("ab", "AC"), 0);
   EXPECT_LT(AnsiCompareStr("Ab", "ac"), 0);
@@ -47,11 +47,13 @@ TEST(StrUtils, AnsiCompareStrOrdersWordsThenCase) {
   std::vector<std::string> words{"beta", "Alpha", "alpha", "Beta", "ALPHA", "al", "b"};
   std::sort(words.begin(), words.end(),
             [](const std::string& x, const std::string& y) { return AnsiCompareStr(x, y) < 0; });
-  EXPECT_EQ(words, (std::vector<std::string>{"al", "alpha", "Alpha", "ALPHA", "b", "beta", "Beta"}));
+  EXPECT_EQ(words,
+            (std::vector<std::string>{"al", "alpha", "Alpha", "ALPHA", "b", "beta", "Beta"}));
 }
 
 TEST(StrUtils, AnsiCompareStrIsAntisymmetric) {
-  const char* samples[] = {"", "a", "A", "ab", "aB", "Ab", "AB", "b", "_", "1", "10", "\xC3\xA9", "\xC3\x89", "z"};
+  const char* samples[] = {"",  "a", "A", "ab", "aB",       "Ab",       "AB",
+                           "b", "_", "1", "10", "\xC3\xA9", "\xC3\x89", "z"};
   for (const char* x : samples)
     for (const char* y : samples) {
       int c1 = AnsiCompareStr(x, y), c2 = AnsiCompareStr(y, x);

@@ -89,7 +89,8 @@ TEST(Variant, ArithmeticResultTypes) {
       {Variant(), Variant("x"), varString},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(VarAdd(c.a, c.b).VarType(), c.add) << VarTypeName(c.a.VarType()) << "+" << VarTypeName(c.b.VarType());
+    EXPECT_EQ(VarAdd(c.a, c.b).VarType(), c.add)
+        << VarTypeName(c.a.VarType()) << "+" << VarTypeName(c.b.VarType());
 
   EXPECT_EQ(VarAdd(I(INT32_MAX), I(1)).AsInt64(), int64_t{INT32_MAX} + 1);
   EXPECT_EQ(VarMul(I(100000), I(100000)).AsInt64(), 10000000000);
@@ -117,7 +118,9 @@ TEST(Variant, NullPropagatesAndStringsFail) {
   EXPECT_EQ(MessageOf<EConvertError>([] { VarAdd(Variant("abc"), I(3)); }),
             "'abc' is not a valid floating point value");
   EXPECT_THROW(VarSub(Variant("a"), Variant("b")), EConvertError);
-  EXPECT_EQ(MessageOf<EVariantError>([] { VarAdd(Variant(TProcValue{1, nullptr}), I(1)); }),
+  EXPECT_EQ(MessageOf<EVariantError>([] {
+              VarAdd(Variant(TProcValue{1, nullptr}), I(1));
+            }),
             "Invalid variant operation");
 }
 
@@ -278,8 +281,8 @@ TEST(Variant, Comparison) {
 }
 
 TEST(Variant, SortOrderIsTotal) {
-  std::vector<Variant> values{I(3), Variant::Null(), Variant("b"), Variant(), D(1.5),
-                              Variant("a"), Variant::Null(), C(2), D(NAN), L(-4)};
+  std::vector<Variant> values{I(3),         Variant::Null(), Variant("b"), Variant(), D(1.5),
+                              Variant("a"), Variant::Null(), C(2),         D(NAN),    L(-4)};
   std::stable_sort(values.begin(), values.end(),
                    [](const Variant& x, const Variant& y) { return VarCompareOrder(x, y) < 0; });
   std::vector<std::string> texts;

@@ -10,8 +10,8 @@
 
 #include "cube/HyBin.h"
 #include "cube/HyProgress.h"
-#include "cube/ScriptedProgress.h"
 #include "cube/HyStore.h"
+#include "cube/ScriptedProgress.h"
 #include "platform/db/MemDataSet.h"
 
 namespace hy::test {
@@ -90,7 +90,9 @@ private:
   class Forward : public TCubeProgress {
   public:
     explicit Forward(TCubeProgress& target) : target_(target) {}
-    void ProgressStage(const std::string& text, int32_t max) override { target_.ProgressStage(text, max); }
+    void ProgressStage(const std::string& text, int32_t max) override {
+      target_.ProgressStage(text, max);
+    }
     void ProgressStatus(const std::string& text) override { target_.ProgressStatus(text); }
     void ProgressCount(int64_t n) override { target_.ProgressCount(n); }
     void ProgressStep() override { target_.ProgressStep(); }

@@ -280,8 +280,8 @@ void CheckVariantRoundTrip(const std::vector<Variant>& ascendingValues, TVarType
     for (size_t i = 0; i < ascendingValues.size(); ++i) {
       int32_t index = -1;
       EXPECT_TRUE(a.Find(ascendingValues[i], index)) << a.ClassName();
-      const int32_t expected = order == saAscending ? static_cast<int32_t>(i)
-                                                    : a.Count() - 1 - static_cast<int32_t>(i);
+      const int32_t expected =
+          order == saAscending ? static_cast<int32_t>(i) : a.Count() - 1 - static_cast<int32_t>(i);
       EXPECT_EQ(index, expected) << a.ClassName();
       const Variant back = a.AsVariant(index);
       EXPECT_EQ(back.VarType(), outType) << a.ClassName();
@@ -291,15 +291,19 @@ void CheckVariantRoundTrip(const std::vector<Variant>& ascendingValues, TVarType
 }
 
 TEST(HyArrays, FindOnEveryElementType) {
-  CheckVariantRoundTrip<TSmallIntArray>({Variant(-32768), Variant(-1), Variant(32767)}, varSmallint);
+  CheckVariantRoundTrip<TSmallIntArray>({Variant(-32768), Variant(-1), Variant(32767)},
+                                        varSmallint);
   CheckVariantRoundTrip<TWordArray>({Variant(0), Variant(1), Variant(65535)}, varInteger);
-  CheckVariantRoundTrip<TIntArray>({Variant(INT32_MIN), Variant(0), Variant(INT32_MAX)}, varInteger);
+  CheckVariantRoundTrip<TIntArray>({Variant(INT32_MIN), Variant(0), Variant(INT32_MAX)},
+                                   varInteger);
   CheckVariantRoundTrip<TInt64Array>({Variant(INT64_MIN), Variant(int64_t{1} << 40)}, varInt64);
-  CheckVariantRoundTrip<TSingleArray>({Variant(-1.5), Variant(0.25), Variant(1048576.5)}, varDouble);
+  CheckVariantRoundTrip<TSingleArray>({Variant(-1.5), Variant(0.25), Variant(1048576.5)},
+                                      varDouble);
   CheckVariantRoundTrip<TDoubleArray>({Variant(-1e300), Variant(0.1), Variant(0.1000000001)},
                                       varDouble);
   CheckVariantRoundTrip<TCurrencyArray>(
-      {Variant(Currency::FromRaw(-1)), Variant(Currency::FromRaw(0)), Variant(Currency::FromInt(7))},
+      {Variant(Currency::FromRaw(-1)), Variant(Currency::FromRaw(0)),
+       Variant(Currency::FromInt(7))},
       varCurrency);
   CheckVariantRoundTrip<TStringArray>({Variant("a"), Variant("B"), Variant("b2")}, varString);
 
@@ -371,15 +375,15 @@ TEST(HyArrays, PointerArraysCompareThroughFunctionOrOverride) {
 
 TEST(HyArrays, CustomArrayPicksClassByType) {
   const std::vector<std::pair<TVarType, std::string>> kinds{
-      {varSmallint, "TSmallIntArray"}, {varInteger, "TIntArray"},   {varSingle, "TSingleArray"},
-      {varDouble, "TDoubleArray"},     {varDate, "TDoubleArray"},   {varCurrency, "TCurrencyArray"},
+      {varSmallint, "TSmallIntArray"}, {varInteger, "TIntArray"},  {varSingle, "TSingleArray"},
+      {varDouble, "TDoubleArray"},     {varDate, "TDoubleArray"},  {varCurrency, "TCurrencyArray"},
       {varBoolean, "TWordArray"},      {varString, "TStringArray"}};
   for (const auto& [type, name] : kinds) EXPECT_EQ(TCustomArray(0, type).Items().ClassName(), name);
 
   const std::vector<std::pair<uint16_t, std::string>> refused{
-      {0, "Empty"},       {1, "Null"},     {8, "OleStr"},   {9, "Dispatch"},
-      {10, "Error"},      {12, "Variant"}, {17, "Byte"},    {0x0FFF, "TypeMask"},
-      {0x2000, "Array"},  {0x4000, "ByRef"}, {varInt64, "Unknown"}, {13, "Unknown"}};
+      {0, "Empty"},      {1, "Null"},       {8, "OleStr"},         {9, "Dispatch"},
+      {10, "Error"},     {12, "Variant"},   {17, "Byte"},          {0x0FFF, "TypeMask"},
+      {0x2000, "Array"}, {0x4000, "ByRef"}, {varInt64, "Unknown"}, {13, "Unknown"}};
   for (const auto& [code, name] : refused)
     ExpectThrowMessage<EUnsupportedTypeError>(
         [code = code] { TCustomArray(0, static_cast<TVarType>(code)); },
@@ -405,7 +409,9 @@ void RunOracle(TSortOrder order, TDuplicates dups, std::vector<T> pool, Less les
   A a;
   a.SetSortOrder(order);
   a.SetDuplicates(dups);
-  auto before = [&](const T& x, const T& y) { return order == saAscending ? less(x, y) : less(y, x); };
+  auto before = [&](const T& x, const T& y) {
+    return order == saAscending ? less(x, y) : less(y, x);
+  };
   std::multiset<T, decltype(before)> oracle(before);
   for (int step = 0; step < 3000; ++step) {
     const T& v = pool[rng() % pool.size()];
@@ -415,7 +421,8 @@ void RunOracle(TSortOrder order, TDuplicates dups, std::vector<T> pool, Less les
       a.Delete(i);
       continue;
     }
-    const int32_t expectedPos = static_cast<int32_t>(std::distance(oracle.begin(), oracle.lower_bound(v)));
+    const int32_t expectedPos =
+        static_cast<int32_t>(std::distance(oracle.begin(), oracle.lower_bound(v)));
     const bool present = oracle.count(v) > 0;
     int32_t found = -1;
     ASSERT_EQ(a.Search(v, found), present);
@@ -441,7 +448,9 @@ TEST(HyArrays, RandomizedAgainstOrderedSet) {
     if (i % 3 == 1) w = "ab" + w;
     words.push_back(w);
   }
-  auto strLess = [](const std::string& x, const std::string& y) { return AnsiCompareStr(x, y) < 0; };
+  auto strLess = [](const std::string& x, const std::string& y) {
+    return AnsiCompareStr(x, y) < 0;
+  };
   unsigned seed = 1;
   for (TSortOrder order : {saAscending, saDescending})
     for (TDuplicates dups : {dpIgnore, dpAccept}) {

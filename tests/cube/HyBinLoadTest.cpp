@@ -131,9 +131,17 @@ TEST(BinLoad, TwoThreadsGiveTheBinsOfOneOnRandomTables) {
   FillRows(data, 3 * TBinTable::kLoadBatchRows * TBinTable::kLoadBatches + 123);
   const std::vector<std::vector<ItemSpec>> maps = {
       MixedMap(),
-      {{"Small", dimDimension}, {"Word", dimDimension}, {"Big", dimDimension},
-       {"Stamp", dimDimension}, {"Small", dimSum}, {"Big", dimSum}, {"Sold", dimCount}},
-      {{"Name", dimDimension}, {"Sold", dimDimension, binWeek}, {"Price", dimMax}, {"Word", dimAverage}},
+      {{"Small", dimDimension},
+       {"Word", dimDimension},
+       {"Big", dimDimension},
+       {"Stamp", dimDimension},
+       {"Small", dimSum},
+       {"Big", dimSum},
+       {"Sold", dimCount}},
+      {{"Name", dimDimension},
+       {"Sold", dimDimension, binWeek},
+       {"Price", dimMax},
+       {"Word", dimAverage}},
       {{"Int", dimDimension}, {"Name", dimMin}, {"Name", dimMax}},  // texts compared while merging
   };
   for (size_t m = 0; m < maps.size(); ++m) {
@@ -165,7 +173,8 @@ TEST(BinLoad, TextsAlikeInTheirEndsKeepTheirOwnBins) {
   distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   VariantOnlyDataSet variants;
   variants.LoadFromDataSet(plain);
-  const std::vector<ItemSpec> map = {{"Name", dimDimension}, {"Amount", dimSum}, {"Name", dimCount}};
+  const std::vector<ItemSpec> map = {
+      {"Name", dimDimension}, {"Amount", dimSum}, {"Name", dimCount}};
   const std::vector<std::string> actual = Bins(plain, map);
   EXPECT_EQ(actual.size(), distinct.size());
   EXPECT_EQ(actual, Bins(variants, map));
@@ -175,7 +184,8 @@ class BrokenRowDataSet : public TMemDataSet {
 public:
   explicit BrokenRowDataSet(int64_t brokenRecNo) : broken_(brokenRecNo) {}
   bool GetFieldData(const TField& field, TFieldData& data) const override {
-    if (RecNo() == broken_) throw EDatabaseError(Format("row %d cannot be read", static_cast<int>(broken_)));
+    if (RecNo() == broken_)
+      throw EDatabaseError(Format("row %d cannot be read", static_cast<int>(broken_)));
     return TMemDataSet::GetFieldData(field, data);
   }
 
@@ -250,7 +260,8 @@ TEST(BinLoad, ErrorsOfEitherThreadReachTheCallerAndLeaveTheCubeClosed) {
       cube.store.SetParallelLoad(parallel);
       cube.Column("K", ftInteger);
       cube.Column("V", ftFloat);
-      for (int r = 0; r < rows; ++r) cube.Row({r % 7, r == rows / 2 || r == rows / 2 + 7 ? 1.5e308 : 1.0});
+      for (int r = 0; r < rows; ++r)
+        cube.Row({r % 7, r == rows / 2 || r == rows / 2 + 7 ? 1.5e308 : 1.0});
       cube.Item("K", dimDimension);
       cube.Item("V", dimSum);
       EXPECT_EQ(cube.OpenError(), "Floating point overflow");

@@ -129,12 +129,12 @@ TEST(BinTable, AddAggregateAddsSumsAndCountsAndCombinesExtremes) {
            {5, Variant::Null(), Variant::Null(), Variant::Null()}})
     cube.data.AppendRow(row);
   cube.Item("Kind", dimDimension);
-  cube.Item("Amount", dimSum);    // 1
-  cube.Item("Amount", dimCount);  // 2
-  cube.Item("Price", dimMin);     // 3
-  cube.Item("Sold", dimMax);      // 4
+  cube.Item("Amount", dimSum);      // 1
+  cube.Item("Amount", dimCount);    // 2
+  cube.Item("Price", dimMin);       // 3
+  cube.Item("Sold", dimMax);        // 4
   cube.Item("Amount", dimAverage);  // 5 hidden, 6
-  cube.Item("Price", dimSum);     // 7
+  cube.Item("Price", dimSum);       // 7
   cube.Open();
 
   TBinTable& bins = cube.Bins();
@@ -195,10 +195,10 @@ TEST(BinTable, RecordLayoutPacksColumnsByWidth) {
   cube.Column("Name", ftString, 10);
   cube.Column("Small", ftSmallint);
   cube.Column("Amount", ftFloat);
-  cube.Item("Name", dimDimension);    // 4 bytes
-  cube.Item("Small", dimDimension);   // 2 bytes
-  cube.Item("Amount", dimSum);        // 8 bytes
-  cube.Item("Amount", dimCount);      // 4 bytes
+  cube.Item("Name", dimDimension);   // 4 bytes
+  cube.Item("Small", dimDimension);  // 2 bytes
+  cube.Item("Amount", dimSum);       // 8 bytes
+  cube.Item("Amount", dimCount);     // 4 bytes
   cube.Row({"x", Variant::Smallint(3), 1.0});
   cube.Open();
   const TBinTable& bins = cube.Bins();
@@ -348,7 +348,8 @@ TEST(BinTable, WideKeysOfEveryKindSortAsTheValueArrays) {
               orNull(Variant::Smallint(static_cast<int16_t>(next()) - 3)),
               orNull(static_cast<int32_t>(next()) * 9000), orNull(next() % 2 == 0), 1});
   }
-  for (const char* field : {"F", "L", "D", "S", "W", "B"}) cube.Item(field, dimDimension).SetValueCount(7);
+  for (const char* field : {"F", "L", "D", "S", "W", "B"})
+    cube.Item(field, dimDimension).SetValueCount(7);
   cube.store.SetMaxDimensions(6);
   cube.Item("Qty", dimSum);
   cube.Open();  // the cell index is built in one pass over the records

@@ -20,8 +20,9 @@ namespace {
 constexpr int kDims = 3;  // Region, Sold by month, Kind
 // Summaries in cube order and the SQL that computes each over a group. A
 // count over no values is Null in the cube, as it is in each bin.
-const char* const kSummarySql[] = {"SUM(Amount)", "NULLIF(COUNT(Amount), 0)", "AVG(Amount)",
-                                   "MIN(Amount)", "MAX(Amount)",               "SUM(Qty)",
+const char* const kSummarySql[] = {"SUM(Amount)", "NULLIF(COUNT(Amount), 0)",
+                                   "AVG(Amount)", "MIN(Amount)",
+                                   "MAX(Amount)", "SUM(Qty)",
                                    "MAX(Qty)"};
 constexpr int kSummaries = 7;
 const char* const kDimSql[kDims] = {"Region", "substr(Sold, 1, 7)", "Kind"};
@@ -31,10 +32,13 @@ using Row = std::vector<Variant>;
 class CubeOracle : public ::testing::Test {
 protected:
   void SetUp() override {
-    db.Exec("CREATE TABLE t (Region VARCHAR(10), Sold DATE, Kind INTEGER, Amount REAL, Qty INTEGER)");
+    db.Exec(
+        "CREATE TABLE t (Region VARCHAR(10), Sold DATE, Kind INTEGER, Amount REAL, Qty INTEGER)");
     std::mt19937 random(20040103);
     auto pick = [&](int n) { return static_cast<int>(random() % n); };
-    auto maybeNull = [&](const std::string& sql) { return pick(10) == 0 ? std::string("NULL") : sql; };
+    auto maybeNull = [&](const std::string& sql) {
+      return pick(10) == 0 ? std::string("NULL") : sql;
+    };
     const char* regions[] = {"north", "North", "south", "East", "west", "Ost"};
     std::string sql = "BEGIN;";
     for (int i = 0; i < 4000; ++i) {
@@ -50,9 +54,10 @@ protected:
                     maybeNull(std::to_string(pick(60) - 5)).c_str());
     }
     // Rows whose summaries are all Null, in a group of their own.
-    sql += "INSERT INTO t VALUES ('Nowhere', '2004-06-06', 9, NULL, NULL);"
-           "INSERT INTO t VALUES ('Nowhere', '2004-06-07', 9, NULL, NULL);"
-           "COMMIT;";
+    sql +=
+        "INSERT INTO t VALUES ('Nowhere', '2004-06-06', 9, NULL, NULL);"
+        "INSERT INTO t VALUES ('Nowhere', '2004-06-07', 9, NULL, NULL);"
+        "COMMIT;";
     db.Exec(sql);
 
     table = db.Table("t");
@@ -85,7 +90,8 @@ protected:
     for (int d = 0; d < kDims; ++d) {
       select += (grouped >> d) & 1 ? std::string(kDimSql[d]) : std::string("'*'");
       select += ", ";
-      if ((grouped >> d) & 1) groupBy += (groupBy.empty() ? " GROUP BY " : ", ") + std::string(kDimSql[d]);
+      if ((grouped >> d) & 1)
+        groupBy += (groupBy.empty() ? " GROUP BY " : ", ") + std::string(kDimSql[d]);
     }
     for (int s = 0; s < kSummaries; ++s) select += std::string(s ? ", " : "") + kSummarySql[s];
     const std::string sql = "SELECT " + select + " FROM t" + groupBy;
@@ -148,7 +154,8 @@ TEST_F(CubeOracle, EveryBinEqualsItsGroup) {
     ASSERT_NE(it, groups.end()) << key;
     for (int s = 0; s < kSummaries; ++s) {
       bins.GoToRecord(r);
-      ExpectSame(bins.Fields()[columns[s]]->ValueOrNull(), it->second[s], key + " " + kSummarySql[s]);
+      ExpectSame(bins.Fields()[columns[s]]->ValueOrNull(), it->second[s],
+                 key + " " + kSummarySql[s]);
     }
     if (r > 0) {
       EXPECT_LT(bins.CompareKeys(bins.Record(r - 1), bins.Record(r)), 0) << key;
@@ -172,11 +179,14 @@ TEST_F(CubeOracle, EveryCellSubtotalAndTotalEqualsItsGroup) {
   for (;;) {
     std::string key;
     for (int d = 0; d < kDims; ++d)
-      key += (coords[d] < 0 ? std::string("*") : KeyPart(cache.Dimensions(d)->GetValue(coords[d]))) + "|";
+      key +=
+          (coords[d] < 0 ? std::string("*") : KeyPart(cache.Dimensions(d)->GetValue(coords[d]))) +
+          "|";
     auto it = groups.find(key);
     if (it == groups.end()) {
       EXPECT_TRUE(cache.IsEmptyCell(coords)) << key;
-      for (int s = 0; s < kSummaries; ++s) EXPECT_TRUE(cache.Summaries(s)->GetValue(coords).IsEmpty()) << key;
+      for (int s = 0; s < kSummaries; ++s)
+        EXPECT_TRUE(cache.Summaries(s)->GetValue(coords).IsEmpty()) << key;
     } else {
       ++cellsWithData;
       for (int s = 0; s < kSummaries; ++s)

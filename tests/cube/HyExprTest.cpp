@@ -142,19 +142,24 @@ TEST_F(ExprTest, LexerTokensAndLines) {
   for (parser.NextToken(); parser.Token() != tkEOF; parser.NextToken()) {
     tokens.push_back(parser.Token());
     lines.push_back(parser.TokenLine());
-    if (parser.Token() == tkString) { EXPECT_EQ(parser.StringValue(), "it's"); }
-    if (parser.Token() == tkRealConst) { EXPECT_DOUBLE_EQ(parser.RealValue(), 3.25); }
+    if (parser.Token() == tkString) {
+      EXPECT_EQ(parser.StringValue(), "it's");
+    }
+    if (parser.Token() == tkRealConst) {
+      EXPECT_DOUBLE_EQ(parser.RealValue(), 3.25);
+    }
   }
   const std::vector<TToken> expected = {
-      tkIdentifier, tkNE, tkIdentifier, tkLE, tkIdentifier, tkGE, tkIdentifier, tkDotDot,
-      tkIdentifier, tkDot, tkIdentifier, tkColon, tkIdentifier, tkSemicolon, tkIdentifier,
-      tkComma, tkLBracket, tkIdentifier, tkRBracket, tkLParen, tkIntConst, tkDotDot, tkIntConst,
-      tkRParen, tkStar, tkSlash, tkRealConst, tkString, tkDiv, tkMod};
+      tkIdentifier, tkNE,        tkIdentifier, tkLE,     tkIdentifier, tkGE,
+      tkIdentifier, tkDotDot,    tkIdentifier, tkDot,    tkIdentifier, tkColon,
+      tkIdentifier, tkSemicolon, tkIdentifier, tkComma,  tkLBracket,   tkIdentifier,
+      tkRBracket,   tkLParen,    tkIntConst,   tkDotDot, tkIntConst,   tkRParen,
+      tkStar,       tkSlash,     tkRealConst,  tkString, tkDiv,        tkMod};
   EXPECT_EQ(tokens, expected);
   // Only a carriage return counts a line; a bare line feed is a blank.
   EXPECT_EQ(lines.front(), 0);
-  EXPECT_EQ(lines[19], 1);   // "("
-  EXPECT_EQ(lines[28], 1);   // "div" after a bare line feed
+  EXPECT_EQ(lines[19], 1);  // "("
+  EXPECT_EQ(lines[28], 1);  // "div" after a bare line feed
   EXPECT_EQ(lines.back(), 3);
   EXPECT_EQ(store.Log().ErrorCount(), 0);
 }
@@ -391,10 +396,8 @@ TEST_F(ExprTest, LongOperatorChainsEvaluateWithoutDeepRecursion) {
       value = chain->Value(0);
       chain.reset();
     });
-    if (*op == '+')
-      EXPECT_EQ(value.AsInteger(), 40000);
-    else
-      EXPECT_TRUE(value.AsBoolean());
+    if (*op == '+') EXPECT_EQ(value.AsInteger(), 40000);
+    else EXPECT_TRUE(value.AsBoolean());
   }
   EXPECT_EQ(Eval(Chain(40000, "+")).AsInteger(), 40000);
   EXPECT_EQ(Eval(Chain(40000, " - ")).AsInteger(), 1 - 39999);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cube/CubeTestSupport.h"
 #include "common/StrUtils.h"
+#include "cube/CubeTestSupport.h"
 #include "cube/HyCollate.h"
 
 namespace hy {
@@ -36,16 +36,32 @@ TEST_F(EnglishCollation, StringKeysFollowTheLocalesCollationAndMergeEqualOnes) {
   cube.Column("Word", ftString, 20);
   cube.Column("N", ftInteger);
   // "e" + combining acute is "é" written in two code points: one value.
-  const char* rows[] = {"zebra",         "\xC3\x89" "clair", "eclair", "apfel",
-                        "\xC3\x84pfel",  "banana",          "\xC3\xA9" "clair",
-                        "e\xCC\x81" "clair", "apfel"};
+  const char* rows[] = {"zebra",
+                        "\xC3\x89"
+                        "clair",
+                        "eclair",
+                        "apfel",
+                        "\xC3\x84pfel",
+                        "banana",
+                        "\xC3\xA9"
+                        "clair",
+                        "e\xCC\x81"
+                        "clair",
+                        "apfel"};
   for (const char* w : rows) cube.Row({w, 1});
   cube.Item("Word", dimDimension);
   cube.Item("N", dimSum);
   cube.Open();
 
-  const std::vector<std::string> expected = {"apfel", "\xC3\x84pfel", "banana", "eclair",
-                                             "\xC3\xA9" "clair", "\xC3\x89" "clair", "zebra"};
+  const std::vector<std::string> expected = {"apfel",
+                                             "\xC3\x84pfel",
+                                             "banana",
+                                             "eclair",
+                                             "\xC3\xA9"
+                                             "clair",
+                                             "\xC3\x89"
+                                             "clair",
+                                             "zebra"};
   const std::vector<std::string> captions = Captions(cube, 0);
   ASSERT_EQ(captions.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i)
@@ -59,13 +75,15 @@ TEST_F(EnglishCollation, StringKeysFollowTheLocalesCollationAndMergeEqualOnes) {
 }
 
 TEST_F(EnglishCollation, AsciiKeepsItsOrderLettersFirstThenLowerBeforeUpper) {
-  const std::vector<std::string> ordered = {"",   "1",  "10", "2",   "a",  "A",   "a b",
-                                            "ab", "Ab", "AB", "abc", "AC", "b",   "B"};
+  const std::vector<std::string> ordered = {"",   "1",  "10", "2",   "a",  "A", "a b",
+                                            "ab", "Ab", "AB", "abc", "AC", "b", "B"};
   for (size_t i = 0; i < ordered.size(); ++i)
     for (size_t j = 0; j < ordered.size(); ++j) {
       const int expected = i < j ? -1 : (i > j ? 1 : 0);
-      EXPECT_EQ(CollateCompare(ordered[i], ordered[j]), expected) << ordered[i] << " / " << ordered[j];
-      EXPECT_EQ(AnsiCompareStr(ordered[i], ordered[j]) < 0, expected < 0) << ordered[i] << " / " << ordered[j];
+      EXPECT_EQ(CollateCompare(ordered[i], ordered[j]), expected)
+          << ordered[i] << " / " << ordered[j];
+      EXPECT_EQ(AnsiCompareStr(ordered[i], ordered[j]) < 0, expected < 0)
+          << ordered[i] << " / " << ordered[j];
     }
 }
 

@@ -287,8 +287,8 @@ TEST_F(HyMapTest, ChangesAskTheActiveStoreToRefreshOrRebuild) {
   Add("Amount", "Amount", dimSum);
   ASSERT_EQ(ActivationError(), "");
   store.refreshes.clear();
-  region.SetCaption("Area");     // presentation only: views re-read
-  region.SetBinType(binYear);    // structural: rebuild
+  region.SetCaption("Area");   // presentation only: views re-read
+  region.SetBinType(binYear);  // structural: rebuild
   region.SetWidth(12);
   EXPECT_EQ(store.refreshes, (std::vector<bool>{false, true, false}));
   map().BeginUpdate();
@@ -333,7 +333,7 @@ TEST(DimensionItemTest, DateGroupingWithBusinessYears) {
   EXPECT_EQ(grouped(2004, 1, 3), grouped(2004, 1, 28));
   EXPECT_EQ(grouped(2004, 1, 28), "2004-01-01");
   item.SetBinType(binWeek);
-  EXPECT_EQ(grouped(2005, 1, 1), "2004-12-27");  // ISO week 53 of 2004
+  EXPECT_EQ(grouped(2005, 1, 1), "2004-12-27");    // ISO week 53 of 2004
   EXPECT_EQ(grouped(2008, 12, 31), "2008-12-29");  // week 1 of 2009: its Monday
 
   // A shifted week year whose next year has no week 53 must still group.

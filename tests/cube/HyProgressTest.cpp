@@ -17,9 +17,13 @@ HY_DECLARE_EXCEPTION(EHyTestError, Exception);
 TEST(ProgressStepper, IntervalRules) {
   const struct {
     int32_t max, interval;
-  } cases[] = {{-5, 1},     {0, 1},       {1, 1},       {100, 1},     {101, 10},
-               {104, 10},   {105, 11},    {2000, 200},  {10000, 1000}, {10001, 500},
-               {10009, 500}, {10010, 501}, {50000, 2500}, {2000000000, 100000000}};
+  } cases[] = {{-5, 1},       {0, 1},
+               {1, 1},        {100, 1},
+               {101, 10},     {104, 10},
+               {105, 11},     {2000, 200},
+               {10000, 1000}, {10001, 500},
+               {10009, 500},  {10010, 501},
+               {50000, 2500}, {2000000000, 100000000}};
   for (const auto& c : cases) {
     EXPECT_EQ(TProgressStepper::IntervalFor(c.max), c.interval) << "max " << c.max;
   }
@@ -120,7 +124,8 @@ TEST(CubeProgress, ScriptedCancelAtACallNumberAndAfterwards) {
 
 TEST(CubeProgress, RunWithProgressPassesOnTheWorksException) {
   TSilentProgress silent;
-  EXPECT_THROW(silent.RunWithProgress([](TCubeProgress&) { throw EHyTestError("broken"); }), EHyTestError);
+  EXPECT_THROW(silent.RunWithProgress([](TCubeProgress&) { throw EHyTestError("broken"); }),
+               EHyTestError);
   bool ran = false;
   silent.RunWithProgress([&](TCubeProgress& p) {
     ran = true;

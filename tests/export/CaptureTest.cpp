@@ -61,7 +61,7 @@ TEST(CaptureTest, FragmentsDrawnBackToBackBecomeOneCellAndSingleByteRecordsReadA
 TEST(CaptureTest, ATextEightUnitsLeftJoinsAColumnElevenStartsOne) {
   TMetafile page = DrawPage([](TMetafileCanvas& c) {
     c.TextOut(100, 50, "a");
-    c.TextOut(92, 80, "b");   // 8 left of the column at 100
+    c.TextOut(92, 80, "b");  // 8 left of the column at 100
     c.TextOut(200, 50, "c");
     c.TextOut(189, 110, "d");  // 11 left of the column at 200
   });
@@ -148,7 +148,8 @@ TEST(CaptureTest, PicturesTakeCellsOnlyWhenAskedFor) {
 
 TEST(CaptureTest, NothingCapturedGivesOneRowAndNoColumns) {
   TKyRExportAttributes ex;
-  TGrid cells = Normalised({{DrawPage([](TMetafileCanvas& c) { c.TextOut(10, 10, "   "); })}}, {1}, ex);
+  TGrid cells =
+      Normalised({{DrawPage([](TMetafileCanvas& c) { c.TextOut(10, 10, "   "); })}}, {1}, ex);
   EXPECT_TRUE(cells.empty());
   EXPECT_EQ(ex.RowCount(), 1);
   EXPECT_EQ(ex.ColumnCount(), 0);

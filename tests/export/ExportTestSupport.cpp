@@ -1,5 +1,6 @@
 #include "ExportTestSupport.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -91,8 +91,8 @@ void MakeSingleByte(TMetafile& picture, const std::function<bool(const std::stri
   picture.SetHeight(height);
 }
 
-void RunExport(TKyRExport& ex, const std::vector<std::vector<TMetafile>>& pictures, const std::vector<int>& selected,
-               const std::string& fileName, bool separate) {
+void RunExport(TKyRExport& ex, const std::vector<std::vector<TMetafile>>& pictures,
+               const std::vector<int>& selected, const std::string& fileName, bool separate) {
   const int32_t bars = pictures.empty() ? 0 : int32_t(pictures[0].size());
   ex.SetPageWidth(kPageW);
   ex.SetPageHeight(kPageH);
@@ -176,11 +176,14 @@ TGrid ReadCsv(const std::string& text) {
   return rows;
 }
 
-bool HavePython() { return std::system("python3 -c 'import html.parser, xml.etree' >/dev/null 2>&1") == 0; }
+bool HavePython() {
+  return std::system("python3 -c 'import html.parser, xml.etree' >/dev/null 2>&1") == 0;
+}
 
 TGrid ReadWithPython(const std::string& mode, const std::string& fileName) {
   std::string out = fileName + "." + mode + ".json";
-  std::string cmd = "python3 '" EXPORT_TEST_DIR "/read_cells.py' " + mode + " '" + fileName + "' > '" + out + "'";
+  std::string cmd =
+      "python3 '" EXPORT_TEST_DIR "/read_cells.py' " + mode + " '" + fileName + "' > '" + out + "'";
   if (std::system(cmd.c_str()) != 0) throw std::runtime_error("the reader refused " + fileName);
   QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFileBytes(out)));
   TGrid grid;
@@ -193,7 +196,8 @@ TGrid ReadWithPython(const std::string& mode, const std::string& fileName) {
 }
 
 std::string TestDir(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("hy_export_test_" + std::to_string(::getpid())) / name;
+  auto dir = std::filesystem::temp_directory_path() /
+             ("hy_export_test_" + std::to_string(::getpid())) / name;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();
@@ -209,7 +213,8 @@ public:
   void TearDown() override {
     std::error_code ec;
     std::filesystem::remove_all(
-        std::filesystem::temp_directory_path() / ("hy_export_test_" + std::to_string(::getpid())), ec);
+        std::filesystem::temp_directory_path() / ("hy_export_test_" + std::to_string(::getpid())),
+        ec);
   }
 };
 

@@ -28,7 +28,7 @@ namespace fs = std::filesystem;
 struct TFormat {
   const char* Ext;
   std::function<std::unique_ptr<TKyRExport>()> Make;
-  size_t MaxChars;       // label length
+  size_t MaxChars;        // label length
   const char* ConvertTo;  // LibreOffice's output filter
   const char* InFilter;   // the import filter, where the file carries no code page
 };
@@ -36,9 +36,12 @@ struct TFormat {
 const char kCsv[] = "csv:Text - txt - csv (StarCalc):44,34,76,1";  // comma, quote, UTF-8
 const std::vector<TFormat> kFormats = {
     {"xls", [] { return std::make_unique<TKyRExportToExcel>(); }, 255, kCsv, nullptr},
-    {"wk1", [] { return std::make_unique<TKyRExportToLotus>(); }, 254, kCsv, "WPS_Lotus_Calc:CP1252"},
-    {"wq1", [] { return std::make_unique<TKyRExportToQuattroPro>(); }, 254, kCsv, "WPS_QPro_Calc:CP1252"},
-    {"rtf", [] { return std::make_unique<TKyRExportToRTF>(); }, 0, "txt:Text (encoded):UTF8", nullptr},
+    {"wk1", [] { return std::make_unique<TKyRExportToLotus>(); }, 254, kCsv,
+     "WPS_Lotus_Calc:CP1252"},
+    {"wq1", [] { return std::make_unique<TKyRExportToQuattroPro>(); }, 254, kCsv,
+     "WPS_QPro_Calc:CP1252"},
+    {"rtf", [] { return std::make_unique<TKyRExportToRTF>(); }, 0, "txt:Text (encoded):UTF8",
+     nullptr},
 };
 
 bool HaveOffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
@@ -117,8 +120,9 @@ struct TCase {
 TCase DemoReport() {
   const std::vector<std::string> months = {"Jan, 1988", "Feb, 1988", "Mar, 1988", "Apr, 1988",
                                            "May, 1988", "Jun, 1988", "Jul, 1988", "Aug, 1988"};
-  const std::vector<std::string> customers = {"1221", "1231", "1351", "1354", "1356", "1380", "1384", "1510",
-                                              "1513", "1551", "1560", "1563", "1624", "1645", "1651", "1680"};
+  const std::vector<std::string> customers = {"1221", "1231", "1351", "1354", "1356", "1380",
+                                              "1384", "1510", "1513", "1551", "1560", "1563",
+                                              "1624", "1645", "1651", "1680"};
   std::mt19937 rng(1988);
   TGridStyle style;
   style.Font = TFont("Arial", -11, fsBold, clBlack);
@@ -141,8 +145,8 @@ TCase DemoReport() {
       for (int r = 0; r < 8; ++r) {
         std::vector<std::string> row = {customers[size_t(p * 8 + r)]};
         for (int m = 0; m < 4; ++m)
-          row.push_back(rng() % 3 ? Format("%u,%03u.%02u", unsigned(rng() % 90 + 1), unsigned(rng() % 1000),
-                                           unsigned(rng() % 100))
+          row.push_back(rng() % 3 ? Format("%u,%03u.%02u", unsigned(rng() % 90 + 1),
+                                           unsigned(rng() % 1000), unsigned(rng() % 100))
                                   : "");
         g.push_back(row);
       }
@@ -164,7 +168,8 @@ TCase HardTexts() {
   TGrid g = {{"semi;colon", "comma, here", "\"quoted\"", "x"},
              {"back\\slash", "{brace", "close}", "{\\b x}"},
              {"x<y>z & w", "'apos", "^caret", "\"dq"},
-             {"\xCE\xA9mega \xE2\x89\xA0 \xE2\x82\xAC", "na\xC3\xAFve caf\xC3\xA9", "20\xC2\xB0", "\xF0\x9F\x98\x80!"},
+             {"\xCE\xA9mega \xE2\x89\xA0 \xE2\x82\xAC", "na\xC3\xAFve caf\xC3\xA9", "20\xC2\xB0",
+              "\xF0\x9F\x98\x80!"},
              {"=1+2", "0012", "", std::string(300, 'L')}};
   TCase c;
   c.Selected = {1};
@@ -187,7 +192,8 @@ TCase RandomPivot() {
       for (int r = 0; r < 30; ++r) {
         std::vector<std::string> row = {"C" + std::to_string(p * 30 + r)};
         for (int k = 0; k < 5; ++k)
-          row.push_back(rng() % 4 ? Format("%u.%02u", unsigned(rng() % 100000), unsigned(rng() % 100)) : "");
+          row.push_back(
+              rng() % 4 ? Format("%u.%02u", unsigned(rng() % 100000), unsigned(rng() % 100)) : "");
         grid.push_back(row);
       }
       c.Pictures[size_t(p)].push_back(DrawGridPage(grid));
@@ -226,7 +232,8 @@ protected:
   static void SetUpTestSuite() {
     if (!HaveOffice()) return;
     std::string root = TestDir("office");
-    std::map<std::string, TCase> cases = {{"demo", DemoReport()}, {"hard", HardTexts()}, {"pivot", RandomPivot()}};
+    std::map<std::string, TCase> cases = {
+        {"demo", DemoReport()}, {"hard", HardTexts()}, {"pivot", RandomPivot()}};
     // the demo report as a user exports it, its CSV the reference; for RTF
     // its first page only, as Writer's time grows with the square of a
     // table's rows (the whole report, 385 rows of 122 cells, takes minutes)
@@ -252,15 +259,19 @@ protected:
         for (auto& [file, grid] : c.Expected) results_[f.Ext][file].Expected = grid;
       }
       const std::string pages = f.MaxChars ? "" : "--pages 1 ";
-      test::CliResult run = test::Hycube(report + pages + "--export " + f.Ext + " --out " + in + "/demo_cli." + f.Ext);
-      if (run.status != 0) failure_ += "hycube " + std::string(f.Ext) + " export failed: " + run.err;
+      test::CliResult run = test::Hycube(report + pages + "--export " + f.Ext + " --out " + in +
+                                         "/demo_cli." + f.Ext);
+      if (run.status != 0)
+        failure_ += "hycube " + std::string(f.Ext) + " export failed: " + run.err;
       results_[f.Ext]["demo_cli"].Expected = cliGrids[pages];
-      std::string cmd = "cd '" + in + "' && timeout -k 10 300 soffice -env:UserInstallation=file://" + root +
+      std::string cmd = "cd '" + in +
+                        "' && timeout -k 10 300 soffice -env:UserInstallation=file://" + root +
                         "/profile --headless";
       if (f.InFilter) cmd += std::string(" '--infilter=") + f.InFilter + "'";
-      cmd += std::string(" --convert-to '") + f.ConvertTo + "' --outdir '" + out + "' *." + f.Ext + " >'" + root +
-             "/soffice_" + f.Ext + ".log' 2>&1";
-      if (std::system(cmd.c_str()) != 0) failure_ += "soffice failed for " + std::string(f.Ext) + "; ";
+      cmd += std::string(" --convert-to '") + f.ConvertTo + "' --outdir '" + out + "' *." + f.Ext +
+             " >'" + root + "/soffice_" + f.Ext + ".log' 2>&1";
+      if (std::system(cmd.c_str()) != 0)
+        failure_ += "soffice failed for " + std::string(f.Ext) + "; ";
       for (auto& [file, r] : results_[f.Ext]) {
         std::string read = out + "/" + file + (f.MaxChars ? ".csv" : ".txt");
         if (!fs::exists(read)) continue;  // the test names the file LibreOffice could not read
@@ -272,7 +283,8 @@ protected:
   }
 
   void SetUp() override {
-    if (!HaveOffice()) GTEST_SKIP() << "soffice is missing: install libreoffice-calc and libreoffice-writer";
+    if (!HaveOffice())
+      GTEST_SKIP() << "soffice is missing: install libreoffice-calc and libreoffice-writer";
     EXPECT_EQ(failure_, "");
   }
 
@@ -308,19 +320,24 @@ TEST_F(OfficeTest, RtfTablesReadCellForCell) { ExpectEveryCell(kFormats[3]); }
 
 // A pivot wider than the worksheets: the user gets the message, no file.
 TEST(HycubeExportTest, AGridTooWideForTheWorksheetsIsRefused) {
-  if (std::system("python3 -c 'import sqlite3' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is missing";
+  if (std::system("python3 -c 'import sqlite3' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3 is missing";
   std::string dir = TestDir("wide");
-  std::string make = "python3 -c \"import sqlite3; c = sqlite3.connect('" + dir +
-                     "/wide.db'); c.execute('create table t (C text, A real)'); "
-                     "c.executemany('insert into t values (?, ?)', [('c%03d' % i, i) for i in range(300)]); "
-                     "c.commit()\"";
+  std::string make =
+      "python3 -c \"import sqlite3; c = sqlite3.connect('" + dir +
+      "/wide.db'); c.execute('create table t (C text, A real)'); "
+      "c.executemany('insert into t values (?, ?)', [('c%03d' % i, i) for i in range(300)]); "
+      "c.commit()\"";
   ASSERT_EQ(std::system(make.c_str()), 0);
   for (const char* type : {"xls", "wk1", "wq1"}) {
     std::string out = dir + "/w." + type;
-    test::CliResult run = test::Hycube("report --db " + dir + "/wide.db --table t --dim C=C --sum A=A --layout "
-                                       "\"(2 0 1 0 -1 'C')\" --export " + type + " --out " + out);
+    test::CliResult run = test::Hycube("report --db " + dir +
+                                       "/wide.db --table t --dim C=C --sum A=A --layout "
+                                       "\"(2 0 1 0 -1 'C')\" --export " +
+                                       type + " --out " + out);
     EXPECT_EQ(run.status, 2) << type;
-    EXPECT_NE(run.err.find(UpperCase(type) + " format holds at most"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(UpperCase(type) + " format holds at most"), std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("256 columns; the report's grid has"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(out)) << type;
   }

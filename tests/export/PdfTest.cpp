@@ -49,7 +49,8 @@ struct TPdfFile {
 
   explicit TPdfFile(const std::string& fileName) : Bytes(ReadFileBytes(fileName)) {
     std::regex obj("(^|\r\n)([0-9]+) 0 obj\r\n");
-    for (auto it = std::sregex_iterator(Bytes.begin(), Bytes.end(), obj); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(Bytes.begin(), Bytes.end(), obj);
+         it != std::sregex_iterator(); ++it)
       Starts[std::stoi((*it)[2])] = size_t(it->position(2));
   }
   std::string Object(int n) const {
@@ -61,7 +62,8 @@ struct TPdfFile {
   std::vector<std::string> Contents() const {
     std::vector<std::string> out;
     std::regex head("<< /Length ([0-9]+) 0 R >> \r\nstream\r\n");
-    for (auto it = std::sregex_iterator(Bytes.begin(), Bytes.end(), head); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(Bytes.begin(), Bytes.end(), head);
+         it != std::sregex_iterator(); ++it) {
       std::string lengthObject = Object(std::stoi((*it)[1]));
       size_t length = std::stoul(lengthObject.substr(lengthObject.find("\r\n") + 2));
       size_t data = size_t(it->position() + it->length());
@@ -129,7 +131,8 @@ TEST(PdfExportTest, TwelvePagesHangFromNodesOfTenAndTwoAndEachTextIsOnItsPage) {
   std::vector<std::string> byPage = SplitString(text.Out, '\f');
   ASSERT_GE(byPage.size(), 12u);
   for (int p = 1; p <= 12; ++p)
-    EXPECT_NE(byPage[size_t(p - 1)].find("Page" + std::to_string(p) + "text"), std::string::npos) << p;
+    EXPECT_NE(byPage[size_t(p - 1)].find("Page" + std::to_string(p) + "text"), std::string::npos)
+        << p;
 }
 
 TEST(PdfExportTest, FacesBecomeTheStandardFontsAndTheReaderListsThem) {
@@ -140,15 +143,15 @@ TEST(PdfExportTest, FacesBecomeTheStandardFontsAndTheReaderListsThem) {
   EXPECT_EQ(PdfBaseFontName(TFont("MS Sans Serif", -11)), "Times-Roman");
 
   std::string file = ExportPdf({{DrawPage([](TMetafileCanvas& c) {
-                                  c.SetFont(TFont("Arial", -13, fsBold | fsItalic, clBlack));
-                                  c.TextOut(50, 50, "bold");
-                                  c.SetFont(TFont("Courier New", -13, 0, clBlack));
-                                  c.TextOut(50, 80, "fixed");
-                                  c.SetFont(TFont("Arial", -16, 0, clBlack));
-                                  c.TextOut(50, 110, "plain");
-                                  c.SetFont(TFont("Courier New", -20, 0, clBlack));
-                                  c.TextOut(50, 140, "again");
-                                })}},
+                                 c.SetFont(TFont("Arial", -13, fsBold | fsItalic, clBlack));
+                                 c.TextOut(50, 50, "bold");
+                                 c.SetFont(TFont("Courier New", -13, 0, clBlack));
+                                 c.TextOut(50, 80, "fixed");
+                                 c.SetFont(TFont("Arial", -16, 0, clBlack));
+                                 c.TextOut(50, 110, "plain");
+                                 c.SetFont(TFont("Courier New", -20, 0, clBlack));
+                                 c.TextOut(50, 140, "again");
+                               })}},
                                "fonts");
   TPdfFile pdf(file);
   EXPECT_NE(pdf.Bytes.find("/F0 10 Tf"), std::string::npos);
@@ -158,8 +161,10 @@ TEST(PdfExportTest, FacesBecomeTheStandardFontsAndTheReaderListsThem) {
   TProgramRun fonts = RunProgram("pdffonts " + Quoted(file));
   ASSERT_EQ(fonts.Status, 0) << fonts.Err;
   for (const char* name : {"Helvetica-Bold", "Courier", "Helvetica"})
-    EXPECT_TRUE(std::regex_search(fonts.Out, std::regex(std::string("\n") + name + " +Type 1 +WinAnsi +no"))) << name << "\n"
-                                                                                                          << fonts.Out;
+    EXPECT_TRUE(std::regex_search(fonts.Out,
+                                  std::regex(std::string("\n") + name + " +Type 1 +WinAnsi +no")))
+        << name << "\n"
+        << fonts.Out;
 }
 
 // A locale whose decimal separator is a comma, for the streams of C++.
@@ -184,23 +189,27 @@ TEST(PdfExportTest, ColoursAreWrittenWithPointsUnderACommaLocale) {
   EXPECT_EQ(face, "0.753 0.753 0.753 rg");  // system colours through the table
   std::vector<std::string> contents = TPdfFile(file).Contents();
   ASSERT_EQ(contents.size(), 1u);
-  EXPECT_NE(contents[0].find("BT\r\n1.000 0.000 0.000 rg\r\n/F0 10 Tf"), std::string::npos) << contents[0];
+  EXPECT_NE(contents[0].find("BT\r\n1.000 0.000 0.000 rg\r\n/F0 10 Tf"), std::string::npos)
+      << contents[0];
 }
 
 TEST(PdfExportTest, BackslashesAndParenthesesSurviveAndTheFileIsSound) {
   EXPECT_EQ(PdfLiteralString("C:\\dir (a"), "(C:\\\\dir \\(a)");
   EXPECT_EQ(PdfLiteralString("x)\ty"), "(x\\)\\011y)");
-  EXPECT_EQ(PdfLiteralString("Fa\xC3\xA7" "ade \xE2\x82\xAC"), "(Fa\xE7" "ade \x80)");  // code page bytes
+  EXPECT_EQ(PdfLiteralString("Fa\xC3\xA7"
+                             "ade \xE2\x82\xAC"),
+            "(Fa\xE7"
+            "ade \x80)");  // code page bytes
   EXPECT_EQ(PdfTextString("Ums\xC3\xA4tze"), "<FEFF0055006D007300E40074007A0065>");
 
   TKyRExportToPDF ex;
   ex.SetTitle("Ums\xC3\xA4tze (2024)");
   ex.SetAuthor("A\\B");
   std::string file = ExportPdf({{DrawPage([](TMetafileCanvas& c) {
-                                  c.TextOut(50, 50, "C:\\dir");
-                                  c.TextOut(50, 80, "open ( only");
-                                  c.TextOut(50, 110, "close ) only");
-                                })}},
+                                 c.TextOut(50, 50, "C:\\dir");
+                                 c.TextOut(50, 80, "open ( only");
+                                 c.TextOut(50, 110, "close ) only");
+                               })}},
                                "escape", {}, &ex);
   SKIP_WITHOUT_PROGRAM("qpdf", "qpdf");
   TProgramRun check = RunProgram("qpdf --check " + Quoted(file));
@@ -248,10 +257,12 @@ TEST(PdfExportTest, LinesAndPicturesAtThePageTopGoOnTheirOwnPage) {
   EXPECT_EQ(check.Status, 0) << check.Out << check.Err;
   SKIP_WITHOUT_PROGRAM("pdfimages", "poppler-utils");
   TProgramRun images = RunProgram("pdfimages -list " + Quoted(file));
-  EXPECT_TRUE(std::regex_search(images.Out, std::regex("\n +2 +0 +image +30 +20 +rgb +3 +8"))) << images.Out;
+  EXPECT_TRUE(std::regex_search(images.Out, std::regex("\n +2 +0 +image +30 +20 +rgb +3 +8")))
+      << images.Out;
   // the image's pixels come back as drawn
   std::string prefix = TestDir("tops_img") + "/im";
-  ASSERT_EQ(RunProgram("pdftoppm -r 72 -png -f 2 -l 2 " + Quoted(file) + " " + Quoted(prefix)).Status, 0);
+  ASSERT_EQ(
+      RunProgram("pdftoppm -r 72 -png -f 2 -l 2 " + Quoted(file) + " " + Quoted(prefix)).Status, 0);
   QImage page(QString::fromStdString(prefix + "-2.png"));
   ASSERT_FALSE(page.isNull());
   EXPECT_EQ(page.pixelColor(45, 10), QColor(0, 0, 255));
@@ -260,9 +271,9 @@ TEST(PdfExportTest, LinesAndPicturesAtThePageTopGoOnTheirOwnPage) {
 
 TEST(PdfExportTest, ATextThePageCutIsCutAtItsBoxNotDrawnOverTheNextCells) {
   std::string file = ExportPdf({{DrawPage([](TMetafileCanvas& c) {
-                                  c.TextRect({100, 200, 160, 220}, 102, 203, std::string(40, 'W'));
-                                  c.TextRect({100, 300, 400, 320}, 102, 303, "whole");
-                                })}},
+                                 c.TextRect({100, 200, 160, 220}, 102, 203, std::string(40, 'W'));
+                                 c.TextRect({100, 300, 400, 320}, 102, 303, "whole");
+                               })}},
                                "clip");
   std::vector<std::string> contents = TPdfFile(file).Contents();
   ASSERT_EQ(contents.size(), 1u);
@@ -274,7 +285,7 @@ TEST(PdfExportTest, ATextThePageCutIsCutAtItsBoxNotDrawnOverTheNextCells) {
   ASSERT_EQ(RunProgram("pdftoppm -r 72 -png " + Quoted(file) + " " + Quoted(prefix)).Status, 0);
   QImage page(QString::fromStdString(prefix + "-1.png"));
   ASSERT_FALSE(page.isNull());
-  EXPECT_GT(DarkPixels(page.copy(111, 200, 59, 30)), 0);  // the visible part is there
+  EXPECT_GT(DarkPixels(page.copy(111, 200, 59, 30)), 0);   // the visible part is there
   EXPECT_EQ(DarkPixels(page.copy(171, 190, 500, 50)), 0);  // nothing beyond the box
 }
 
@@ -330,14 +341,15 @@ TEST(PdfExportTest, ARandomGridComesBackCellByCellOnTheRightPages) {
       TGrid grid(30, std::vector<std::string>(6));
       for (int r = 0; r < 30; ++r)
         for (int k = 0; k < 6; ++k) {
-          std::string t = "p" + std::to_string(p + 1) + "b" + std::to_string(b) + "r" + std::to_string(r) + "c" +
-                          std::to_string(k);
+          std::string t = "p" + std::to_string(p + 1) + "b" + std::to_string(b) + "r" +
+                          std::to_string(r) + "c" + std::to_string(k);
           t += signs[rng() % signs.size()];
           if (rng() % 5 == 0) t += "\xC3\xA9";  // é
           grid[size_t(r)][size_t(k)] = t;
           texts.back().push_back(t);
         }
-      pages.back().push_back(DrawGridPage(grid, {30, 40, 120, 24, TFont("Arial", -11, 0, clBlack), clWhite}));
+      pages.back().push_back(
+          DrawGridPage(grid, {30, 40, 120, 24, TFont("Arial", -11, 0, clBlack), clWhite}));
     }
   }
   std::string file = ExportPdf(pages, "random", {1, 3});

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
+#include "../platform/gdi/SamplePage.h"
 #include "ExportTestSupport.h"
 #include "ReaderSupport.h"
 #include "export/KyRExportPicture.h"
 #include "platform/gdi/MetafileCanvas.h"
-#include "../platform/gdi/SamplePage.h"
 
 namespace hy {
 namespace {
@@ -20,8 +20,9 @@ namespace fs = std::filesystem;
 QImage ConvertWithOffice(const std::string& file) {
   // A private profile: no first-start wizard, no clash with a running user.
   std::string dir = fs::path(file).parent_path().string();
-  std::string cmd = "soffice -env:UserInstallation=file://" + dir + "/profile --headless --norestore" +
-                    " --convert-to png --outdir " + Quoted(dir + "/png") + " " + Quoted(file);
+  std::string cmd = "soffice -env:UserInstallation=file://" + dir +
+                    "/profile --headless --norestore" + " --convert-to png --outdir " +
+                    Quoted(dir + "/png") + " " + Quoted(file);
   TProgramRun run = RunProgram(cmd);
   std::string png = dir + "/png/" + fs::path(file).stem().string() + ".png";
   EXPECT_TRUE(fs::exists(png)) << run.Out << run.Err;
@@ -42,7 +43,8 @@ TMetafile ReportPage(const std::string& title) {
 
 TEST(PictureOfficeTest, TheDrawingProgramConvertsTheEmfAndWmfFilesToPicturesThatAreNotBlank) {
   SKIP_WITHOUT_PROGRAM("soffice", "libreoffice-draw");
-  std::vector<std::vector<TMetafile>> pages = {{ReportPage("First page")}, {ReportPage("Second page")}};
+  std::vector<std::vector<TMetafile>> pages = {{ReportPage("First page")},
+                                               {ReportPage("Second page")}};
   for (const char* kind : {"emf", "wmf"}) {
     SCOPED_TRACE(kind);
     std::string dir = TestDir(std::string("office_") + kind);
@@ -55,7 +57,8 @@ TEST(PictureOfficeTest, TheDrawingProgramConvertsTheEmfAndWmfFilesToPicturesThat
     // Both pages are there, one under another: the navy fill of each
     // darkens a good part of its half.
     const int half = png.height() / 2;
-    for (const QImage& page : {png.copy(0, 0, png.width(), half), png.copy(0, half, png.width(), half)})
+    for (const QImage& page :
+         {png.copy(0, 0, png.width(), half), png.copy(0, half, png.width(), half)})
       EXPECT_GT(DarkPixels(page), long(page.width()) * page.height() / 40);
   }
 }

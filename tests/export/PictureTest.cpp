@@ -60,8 +60,12 @@ void ExpectSamePicture(const QImage& expected, const QImage& actual) {
   EXPECT_LE(DifferentPixels(expected, actual), long(expected.width()) * expected.height() / 1000);
 }
 
-uint16_t U16At(const std::string& b, size_t at) { return le::U16(reinterpret_cast<const uint8_t*>(b.data()) + at); }
-uint32_t U32At(const std::string& b, size_t at) { return le::U32(reinterpret_cast<const uint8_t*>(b.data()) + at); }
+uint16_t U16At(const std::string& b, size_t at) {
+  return le::U16(reinterpret_cast<const uint8_t*>(b.data()) + at);
+}
+uint32_t U32At(const std::string& b, size_t at) {
+  return le::U32(reinterpret_cast<const uint8_t*>(b.data()) + at);
+}
 
 struct TTiffTag {
   uint16_t Type = 0;
@@ -90,7 +94,8 @@ void ExpectReadersRead(const std::string& file, int width, int height) {
     TProgramRun info = RunProgram("tiffinfo " + Quoted(file));
     EXPECT_EQ(info.Status, 0);
     EXPECT_EQ(info.Err, "") << "tiffinfo warns";
-    EXPECT_NE(info.Out.find("Image Width: " + std::to_string(width) + " Image Length: " + std::to_string(height)),
+    EXPECT_NE(info.Out.find("Image Width: " + std::to_string(width) +
+                            " Image Length: " + std::to_string(height)),
               std::string::npos)
         << info.Out;
   }
@@ -117,7 +122,8 @@ TEST(PictureExportTest, TwoPagesOfOneBarGiveOnePictureWithPageOneOnTop) {
 }
 
 TEST(PictureExportTest, BarsLieSideBySideAndUnselectedPagesStayWhite) {
-  TPages pages = {{NumberedPage(1), NumberedPage(2)}, {NumberedPage(3), NumberedPage(4)},
+  TPages pages = {{NumberedPage(1), NumberedPage(2)},
+                  {NumberedPage(3), NumberedPage(4)},
                   {NumberedPage(5), NumberedPage(6)}};
   std::string dir = TestDir("bars");
   TKyRExportToTIFF tiff;
@@ -279,7 +285,8 @@ TEST(PictureExportTest, APictureTallerThan65535PixelsKeepsItsSize) {
   }
   std::string dir = TestDir("tall");
   TKyRExportToTIFF tiff;
-  tiff.SetPageWidth(16), tiff.SetPageHeight(1200), tiff.SetTotalWidth(16), tiff.SetTotalHeight(60 * 1200);
+  tiff.SetPageWidth(16), tiff.SetPageHeight(1200), tiff.SetTotalWidth(16),
+      tiff.SetTotalHeight(60 * 1200);
   tiff.BeginExport();
   for (int p = 0; p < 60; ++p) {
     tiff.StartPage(p, 0);
@@ -309,7 +316,8 @@ TEST(PictureExportTest, ASurfaceTooLargeIsRefusedBeforeAnythingIsMade) {
       ex->BeginExport();
       FAIL() << "a surface of 2,000 pages was made";
     } catch (const EKyRExportError& e) {
-      EXPECT_NE(std::string(e.what()).find("at most 268435456 pixels"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("at most 268435456 pixels"), std::string::npos)
+          << e.what();
     }
     EXPECT_EQ(ex->Bitmap(), nullptr);
     EXPECT_EQ(ex->Metafile(), nullptr);

@@ -1,9 +1,9 @@
 #include "ReaderSupport.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
 
 #include "ExportTestSupport.h"
 
@@ -12,10 +12,8 @@ namespace hy::test {
 std::string Quoted(const std::string& path) {
   std::string out = "'";
   for (char c : path) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
+    if (c == '\'') out += "'\\''";
+    else out += c;
   }
   return out + "'";
 }
@@ -28,7 +26,8 @@ TProgramRun RunProgram(const std::string& commandLine) {
   static int runs = 0;
   std::string base = std::filesystem::temp_directory_path() /
                      ("hy_reader_" + std::to_string(::getpid()) + "_" + std::to_string(++runs));
-  std::string cmd = "(" + commandLine + ") >" + Quoted(base + ".out") + " 2>" + Quoted(base + ".err");
+  std::string cmd =
+      "(" + commandLine + ") >" + Quoted(base + ".out") + " 2>" + Quoted(base + ".err");
   int status = std::system(cmd.c_str());
   TProgramRun run;
   run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -41,7 +40,8 @@ TProgramRun RunProgram(const std::string& commandLine) {
 
 QImage ReadWithMagick(const std::string& fileName) {
   std::string png = fileName + ".magick.png";
-  if (RunProgram("convert " + Quoted(fileName) + " " + Quoted("png32:" + png)).Status != 0) return {};
+  if (RunProgram("convert " + Quoted(fileName) + " " + Quoted("png32:" + png)).Status != 0)
+    return {};
   QImage image(QString::fromStdString(png));
   return image.convertToFormat(QImage::Format_RGB32);
 }

@@ -27,14 +27,15 @@ QImage ReadWithMagick(const std::string& fileName);
 // How many pixels of `actual` at (x, y) differ from `expected` by more than
 // `tolerance` in some channel (anti-aliased edges differ a little between
 // two drawings of one page); pixels outside `actual` count as different.
-long DifferentPixels(const QImage& expected, const QImage& actual, int x = 0, int y = 0, int tolerance = 48);
+long DifferentPixels(const QImage& expected, const QImage& actual, int x = 0, int y = 0,
+                     int tolerance = 48);
 // Pixels darker than mid grey: a picture with none is blank.
 long DarkPixels(const QImage& image);
 
 }  // namespace hy::test
 
 // Skips the test, saying which Debian package brings the program.
-#define SKIP_WITHOUT_PROGRAM(program, package)                                                      \
-  if (!::hy::test::HaveProgram(program))                                                           \
+#define SKIP_WITHOUT_PROGRAM(program, package)                                           \
+  if (!::hy::test::HaveProgram(program))                                                 \
   GTEST_SKIP() << "'" << (program) << "' is not installed (Debian package " << (package) \
                << "); the file is not checked by this reader"

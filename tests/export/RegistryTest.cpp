@@ -77,7 +77,8 @@ TEST(RegistryTest, EveryTypeHasAnIconAndTheFallbackShowsTheExtension) {
     sheet.fill(Qt::white);
     QPainter p(&sheet);
     int x = 2;
-    for (const TKyRExportType& t : KyRExportTypes()) p.drawImage(x, 2, ExportTypeGlyph(t.Extension, 32)), x += 36;
+    for (const TKyRExportType& t : KyRExportTypes())
+      p.drawImage(x, 2, ExportTypeGlyph(t.Extension, 32)), x += 36;
     p.end();
     sheet.save(out);
   }

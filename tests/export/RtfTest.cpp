@@ -2,9 +2,9 @@
 // and the temporary body file that never outlives an export.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 #include "ExportTestSupport.h"
 #include "common/ScopeGuard.h"
@@ -53,12 +53,17 @@ TEST(RtfExportTest, EveryColumnHasItsBoundaryTheLastAtItsWidestText) {
   ASSERT_EQ(lefts.size(), 3u);
 
   std::string rtf = ExportRtf(page);
-  EXPECT_EQ(CellBoundaries(rtf), (std::vector<int32_t>{RtfTwips(lefts[1]), RtfTwips(lefts[2]), RtfTwips(widest)}));
-  EXPECT_EQ(Count(rtf, "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth \\cellx"), 3u);
+  EXPECT_EQ(CellBoundaries(rtf),
+            (std::vector<int32_t>{RtfTwips(lefts[1]), RtfTwips(lefts[2]), RtfTwips(widest)}));
+  EXPECT_EQ(
+      Count(rtf, "\\clbrdrl\\brdrth \\clbrdrr\\brdrth \\clbrdrt\\brdrth \\clbrdrb\\brdrth \\cellx"),
+      3u);
   EXPECT_EQ(Count(rtf, " \\cell "), 6u);
   EXPECT_EQ(Count(rtf, "\\row\r\n"), 2u);
   // the empty cell: the paragraph codes alone
-  EXPECT_NE(rtf.find("{\\f0\\fs20\\cf1 d} \\cell \\pard\\intbl\\li30\\ri30 \\cell \\pard"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("{\\f0\\fs20\\cf1 d} \\cell \\pard\\intbl\\li30\\ri30 \\cell \\pard"),
+            std::string::npos)
+      << rtf;
   EXPECT_EQ(rtf.substr(rtf.size() - 10), "\\pard\\par}");
   EXPECT_EQ(RtfTwips(10), 144);
   EXPECT_EQ(RtfTwips(7), 100);  // 100.8 truncated
@@ -81,7 +86,8 @@ TEST(RtfExportTest, FontsStylesAndColoursNumberedByFirstUse) {
                       "{\\colortbl;\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
                       "{\\info{\\operator " +
                           std::string(kKyRCreatorCredit) + "}}\r\n{\\header \\pard\\plain {" +
-                          std::string(kKyRCreatorCredit) + " \\par }}\r\n\\par\r\n\\trowd\\trql\\trgaph0\\trleft36\r\n",
+                          std::string(kKyRCreatorCredit) +
+                          " \\par }}\r\n\\par\r\n\\trowd\\trql\\trgaph0\\trleft36\r\n",
                       0),
             0u)
       << rtf;
@@ -113,10 +119,10 @@ TEST(RtfExportTest, TextIsEscapedAndCharactersBeyondTheCodePageAreUnicode) {
     return out;
   };
   EXPECT_EQ(rtf("a\\b{c}d"), "a\\\\b\\{c\\}d");
-  EXPECT_EQ(rtf("20\xC2\xB0 \xE2\x82\xAC"), "20\xB0 \x80");                       // ° € in the code page
-  EXPECT_EQ(rtf("\xCE\xA9\xE2\x89\xA0"), "\\u937?\\u8800?");                      // Ω ≠
-  EXPECT_EQ(rtf("\xEF\xBF\xBD"), "\\u-3?");                                        // U+FFFD: signed
-  EXPECT_EQ(rtf("\xF0\x9F\x98\x80!"), "\\u-10179?\\u-8704?!");                     // a surrogate pair
+  EXPECT_EQ(rtf("20\xC2\xB0 \xE2\x82\xAC"), "20\xB0 \x80");     // ° € in the code page
+  EXPECT_EQ(rtf("\xCE\xA9\xE2\x89\xA0"), "\\u937?\\u8800?");    // Ω ≠
+  EXPECT_EQ(rtf("\xEF\xBF\xBD"), "\\u-3?");                     // U+FFFD: signed
+  EXPECT_EQ(rtf("\xF0\x9F\x98\x80!"), "\\u-10179?\\u-8704?!");  // a surrogate pair
   EXPECT_EQ(rtf("a\tb\r\nc\x01"), "a\\tab b\\line c");
 
   // in a document, the face names too
@@ -132,7 +138,8 @@ TEST(RtfExportTest, TextIsEscapedAndCharactersBeyondTheCodePageAreUnicode) {
 
 TEST(RtfExportTest, LongFontTablesAreBrokenIntoLines) {
   std::vector<std::string> faces;
-  for (int i = 0; i < 30; ++i) faces.push_back("Face number " + std::to_string(i) + " with a long name");
+  for (int i = 0; i < 30; ++i)
+    faces.push_back("Face number " + std::to_string(i) + " with a long name");
   TMetafile page = DrawPage([&](TMetafileCanvas& c) {
     for (size_t i = 0; i < faces.size(); ++i) {
       c.SetFont(TFont(faces[i], -13, 0, TColor(i)));
@@ -150,9 +157,11 @@ TEST(RtfExportTest, LongFontTablesAreBrokenIntoLines) {
     start = end + 2;
   }
   std::string expected = "{\\rtf1\\ansi\\ansicpg1252\\uc1{\\fonttbl";
-  for (size_t i = 0; i < faces.size(); ++i) expected += "{\\f" + std::to_string(i) + " " + faces[i] + "}";
+  for (size_t i = 0; i < faces.size(); ++i)
+    expected += "{\\f" + std::to_string(i) + " " + faces[i] + "}";
   expected += "}{\\colortbl;";
-  for (size_t i = 0; i < faces.size(); ++i) expected += "\\red" + std::to_string(i) + "\\green0\\blue0;";
+  for (size_t i = 0; i < faces.size(); ++i)
+    expected += "\\red" + std::to_string(i) + "\\green0\\blue0;";
   EXPECT_EQ(joined, expected + "}");
 }
 
@@ -172,7 +181,8 @@ TEST(RtfExportTest, PicturesAreHexadecimalDeviceIndependentBitmaps) {
   std::string hex = rtf.substr(at, end - at);
   ASSERT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos);
   std::vector<uint8_t> dib;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) dib.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    dib.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
   TBitmap back;
   back.LoadFromPackedDib(dib.data(), dib.size());
   EXPECT_EQ(back.Width(), 10);

@@ -101,10 +101,14 @@ TEST(SheetsTest, BlankTextsAreEmptyCellsAndAnEmptyExportHasNoCells) {
                                {0x0042, B({0xE4, 0x04})},
                                {0x0200, B({0, 0, 1, 0, 0, 0, 0, 0, 0, 0})},
                                {0x000A, ""}}));
-  EXPECT_EQ(Export<TKyRExportToLotus>(empty, "e.wk1"),
-            (std::vector<TRec>{{0x0000, B({0x04, 0x04})}, {0x0006, B({0, 0, 0, 0, 0xFF, 0xFF, 0, 0})}, {0x0001, ""}}));
-  EXPECT_EQ(Export<TKyRExportToQuattroPro>(empty, "e.wq1"),
-            (std::vector<TRec>{{0x0000, B({0x20, 0x51})}, {0x0006, B({0, 0, 0, 0, 0xFF, 0, 0, 0})}, {0x0001, ""}}));
+  EXPECT_EQ(
+      Export<TKyRExportToLotus>(empty, "e.wk1"),
+      (std::vector<TRec>{
+          {0x0000, B({0x04, 0x04})}, {0x0006, B({0, 0, 0, 0, 0xFF, 0xFF, 0, 0})}, {0x0001, ""}}));
+  EXPECT_EQ(
+      Export<TKyRExportToQuattroPro>(empty, "e.wq1"),
+      (std::vector<TRec>{
+          {0x0000, B({0x20, 0x51})}, {0x0006, B({0, 0, 0, 0, 0xFF, 0, 0, 0})}, {0x0001, ""}}));
 }
 
 TEST(SheetsTest, AlignmentCodePageTextAndLongLabels) {
@@ -169,26 +173,32 @@ void ExpectRefused(const TMetafile& page, const char* name, const std::string& m
 TEST(SheetsTest, GridsBeyondAFormatsReachAreRefusedBeforeWriting) {
   TMetafile wide = SheetOf(2, 257);
   ExpectRefused<TKyRExportToExcel>(
-      wide, "w.xls", "The XLS format holds at most 65536 rows and 256 columns; the report's grid has 2 rows and 257 columns");
+      wide, "w.xls",
+      "The XLS format holds at most 65536 rows and 256 columns; the report's grid has 2 rows and 257 columns");
   ExpectRefused<TKyRExportToLotus>(
-      wide, "w.wk1", "The WK1 format holds at most 32768 rows and 256 columns; the report's grid has 2 rows and 257 columns");
+      wide, "w.wk1",
+      "The WK1 format holds at most 32768 rows and 256 columns; the report's grid has 2 rows and 257 columns");
   ExpectRefused<TKyRExportToQuattroPro>(
-      wide, "w.wq1", "The WQ1 format holds at most 32768 rows and 256 columns; the report's grid has 2 rows and 257 columns");
+      wide, "w.wq1",
+      "The WQ1 format holds at most 32768 rows and 256 columns; the report's grid has 2 rows and 257 columns");
   ExpectRefused<TKyRExportToExcel>(
       SheetOf(65537, 2), "t.xls",
       "The XLS format holds at most 65536 rows and 256 columns; the report's grid has 65537 rows and 2 columns");
   TMetafile tall = SheetOf(32769, 2);
   ExpectRefused<TKyRExportToLotus>(
-      tall, "t.wk1", "The WK1 format holds at most 32768 rows and 256 columns; the report's grid has 32769 rows and 2 columns");
+      tall, "t.wk1",
+      "The WK1 format holds at most 32768 rows and 256 columns; the report's grid has 32769 rows and 2 columns");
   ExpectRefused<TKyRExportToQuattroPro>(
-      tall, "t.wq1", "The WQ1 format holds at most 32768 rows and 256 columns; the report's grid has 32769 rows and 2 columns");
+      tall, "t.wq1",
+      "The WQ1 format holds at most 32768 rows and 256 columns; the report's grid has 32769 rows and 2 columns");
 
   // the largest grids are written, their last cells addressed in full
   auto xls = Export<TKyRExportToExcel>(SheetOf(3, 256), "m.xls");
   EXPECT_EQ(xls[2].Body, B({0, 0, 3, 0, 0, 0, 0, 1, 0, 0}));
   EXPECT_EQ(xls[3 + 256 + 256 + 255].Body.substr(0, 4), B({2, 0, 255, 0}));
   auto tallXls = Export<TKyRExportToExcel>(SheetOf(65536, 1), "m.xls");
-  EXPECT_EQ(tallXls[2].Body, B({0, 0, 0xFF, 0xFF, 0, 0, 1, 0, 0, 0}));  // the count cannot wrap to 0
+  EXPECT_EQ(tallXls[2].Body,
+            B({0, 0, 0xFF, 0xFF, 0, 0, 1, 0, 0, 0}));  // the count cannot wrap to 0
   EXPECT_EQ(tallXls[tallXls.size() - 2].Body.substr(0, 4), B({0xFF, 0xFF, 0, 0}));
   auto wq1 = Export<TKyRExportToQuattroPro>(SheetOf(32768, 1), "m.wq1");
   EXPECT_EQ(wq1[1].Body, B({0, 0, 0, 0, 0, 0, 0xFF, 0x7F}));

@@ -28,11 +28,11 @@ protected:
   }
   void StartRow() override { WriteString("row\n"); }
   void EndRow() override { WriteString("end\n"); }
-  void WriteCell(uint8_t type, const TKyRERecord&, TColor color, uint8_t align, std::string_view value,
-                 int32_t col, int32_t row) override {
+  void WriteCell(uint8_t type, const TKyRERecord&, TColor color, uint8_t align,
+                 std::string_view value, int32_t col, int32_t row) override {
     if (failInCell) throw EKyRExportError("disk full");
-    WriteString(Format("cell %d %d,%d %06X %d [%.*s]\n", type, row, col, color, align, int(value.size()),
-                       value.data()));
+    WriteString(Format("cell %d %d,%d %06X %d [%.*s]\n", type, row, col, color, align,
+                       int(value.size()), value.data()));
   }
   void WriteFooter() override { WriteString("footer\n"); }
 };
@@ -43,8 +43,10 @@ TEST(SpreadsheetTest, CellsComeRowByRowWithEmptyCellsInWhite) {
   style.Background = clYellow;
   std::string longText(300, 'x');
   TTraceExport ex;
-  RunExport(ex, {{DrawGridPage({{"a", "", "b"}, {"  ", "c", longText}}, style)}}, {1}, dir + "/t.dat", false);
-  std::string expected = "header\ndims 2x3\n" + std::string("\x09\x08\x06\x00\n", 5) +
+  RunExport(ex, {{DrawGridPage({{"a", "", "b"}, {"  ", "c", longText}}, style)}}, {1},
+            dir + "/t.dat", false);
+  std::string expected =
+      "header\ndims 2x3\n" + std::string("\x09\x08\x06\x00\n", 5) +
       "row\ncell 3 0,0 FFFFFF 0 [a]\ncell 0 0,1 FFFFFF 0 []\ncell 3 0,2 FFFFFF 0 [b]\nend\n"
       "row\ncell 0 1,0 FFFFFF 0 []\ncell 3 1,1 FFFFFF 0 [c]\ncell 3 1,2 FFFFFF 0 [" +
       std::string(255, 'x') + "]\nend\nfooter\n";
@@ -54,9 +56,7 @@ TEST(SpreadsheetTest, CellsComeRowByRowWithEmptyCellsInWhite) {
 TEST(SpreadsheetTest, AFailedWriteLeavesTheOldFileAndNoTemporaryOne) {
   std::string dir = TestDir("atomic");
   std::string target = dir + "/t.dat";
-  {
-    std::ofstream(target) << "old contents";
-  }
+  { std::ofstream(target) << "old contents"; }
   TTraceExport ex;
   ex.failInCell = true;
   EXPECT_THROW(RunExport(ex, {{DrawGridPage({{"a"}})}}, {1}, target, false), EKyRExportError);

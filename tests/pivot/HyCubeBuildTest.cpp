@@ -79,9 +79,9 @@ TEST_F(CubeBuild, ABuildRunsItsStagesAndTellsTheViews) {
     test::UseProgress use(progress);
     cube.SetActive(true);
   }
-  EXPECT_EQ(progress.Texts(), (std::vector<std::string>{"Scanning data set values...",
-                                                        "Compress Dimensions...",
-                                                        "Sort Dimensions with lookups..."}));
+  EXPECT_EQ(progress.Texts(),
+            (std::vector<std::string>{"Scanning data set values...", "Compress Dimensions...",
+                                      "Sort Dimensions with lookups..."}));
   // One step per record while compressing, one per dimension while sorting.
   EXPECT_EQ(progress.CountOf(ScriptedProgress::Kind::Step), 77 + 2);
   EXPECT_EQ(client.events, (std::vector<uint8_t>{0}));

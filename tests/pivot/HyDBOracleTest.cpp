@@ -11,8 +11,8 @@
 #include "common/DateUtils.h"
 #include "common/StrUtils.h"
 #include "pivot/HyDB.h"
-#include "support/TestDatabase.h"
 #include "support/MapItems.h"
+#include "support/TestDatabase.h"
 
 namespace hy {
 namespace {
@@ -36,8 +36,8 @@ protected:
       DecodeDate(EncodeDate(2003, 11, 1) + static_cast<double>(random() % 242), year, month, day);
       const int kind = 1 + static_cast<int>(random() % 5) * static_cast<int>(random() % 2);
       const double amount = static_cast<double>(random() % 100000) / 100.0;
-      sql += Format("INSERT INTO sales VALUES (%s, '%04d-%02d-%02d', %d, %.2f);", region.c_str(), year,
-                    month, day, kind, amount);
+      sql += Format("INSERT INTO sales VALUES (%s, '%04d-%02d-%02d', %d, %.2f);", region.c_str(),
+                    year, month, day, kind, amount);
     }
     sql += "INSERT INTO sales VALUES (NULL, '2004-02-29', 7, 0.1);COMMIT;";
     db.Exec(sql);

@@ -42,8 +42,7 @@ TEST(PivotStateText, ToleratesLayoutAndQuotesNames) {
   EXPECT_EQ(infos[1].Value, 7);
   EXPECT_EQ(infos[2].Axis, TDimAxis::NoAxis);
   EXPECT_EQ(infos[2].State, TDimState::Unplaced);
-  EXPECT_EQ(WritePivotStateText(infos),
-            "(1 0 1 0 -1 'O''Brien' 2 0 4 0 7 'a b' 0 -1 0 0 -1 '')");
+  EXPECT_EQ(WritePivotStateText(infos), "(1 0 1 0 -1 'O''Brien' 2 0 4 0 7 'a b' 0 -1 0 0 -1 '')");
   // What was written reads back to the same records.
   EXPECT_EQ(WritePivotStateText(ReadPivotStateText(WritePivotStateText(infos), 3)),
             WritePivotStateText(infos));
@@ -71,9 +70,10 @@ TEST(PivotStateText, MalformedTextIsRejectedWithAClearMessage) {
     bool layoutOnly = false;
   } cases[] = {
       {"(2 0 1 0 -1 'Customer')", "3 records expected, 1 found", true},
-      {"(2 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C' 1 1 1 2 -1 'D')", "3 records expected, 4 found",
-       true},
-      {"(5 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C')", "axis code 5 of record 1 is not 0, 1 or 2"},
+      {"(2 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C' 1 1 1 2 -1 'D')",
+       "3 records expected, 4 found", true},
+      {"(5 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C')",
+       "axis code 5 of record 1 is not 0, 1 or 2"},
       {"(2 0 1 0 -1 'A' 1 0 9 0 -1 'B' 1 1 1 1 -1 'C')", "state code 9 of record 2 is not 0 to 4"},
       {"(2 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C)", "unterminated name in record 3"},
       {"2 0 1 0 -1 'A' 1 0 1 0 -1 'B' 1 1 1 1 -1 'C'", "'(' expected at character 1"},
@@ -177,8 +177,8 @@ TEST_F(SourceRequests, OneRequestPivotsOnceInEventOrder) {
   source.ToggleDimension(TDimAxis::Rows, 3, false);
   EXPECT_EQ(Rows(), "A+ B+ C+ D+");
   // Links from the last attached to the first, then the layout event.
-  const std::vector<std::string> expected = {"BeforePivot", "second:PivotChanged", "link:PivotChanged",
-                                             "OnLayoutChange", "AfterPivot"};
+  const std::vector<std::string> expected = {"BeforePivot", "second:PivotChanged",
+                                             "link:PivotChanged", "OnLayoutChange", "AfterPivot"};
   EXPECT_EQ(log, expected);
 }
 

@@ -5,8 +5,8 @@
 
 #include "pivot/HyDB.h"
 #include "pivot/HyDBTestUtil.h"
-#include "support/TestDatabase.h"
 #include "support/MapItems.h"
+#include "support/TestDatabase.h"
 
 namespace hy {
 namespace {
@@ -99,10 +99,10 @@ TEST_F(SourceOnCube, DemoStateReadActivatedAndWrittenBack) {
   EXPECT_EQ(source->ColCount(), 4);
   EXPECT_EQ(source->RowIndex()[0], (std::vector<int16_t>{0, 0, 0, 1, 1, 1, 2, 2, 2, -1}));
   EXPECT_EQ(source->RowIndex()[1], (std::vector<int16_t>{0, 2, -1, 0, 1, -1, 0, 2, -1, -1}));
-  EXPECT_DOUBLE_EQ(Cell(0, 0), 10);     // Jan, Cash, 1001
-  EXPECT_DOUBLE_EQ(Cell(2, 0), 30);     // Jan subtotal, 1001
-  EXPECT_DOUBLE_EQ(Cell(4, 1), 7.5);    // Feb, Check, 1002
-  EXPECT_DOUBLE_EQ(Cell(9, 3), 145.5);  // grand total
+  EXPECT_DOUBLE_EQ(Cell(0, 0), 10);                   // Jan, Cash, 1001
+  EXPECT_DOUBLE_EQ(Cell(2, 0), 30);                   // Jan subtotal, 1001
+  EXPECT_DOUBLE_EQ(Cell(4, 1), 7.5);                  // Feb, Check, 1002
+  EXPECT_DOUBLE_EQ(Cell(9, 3), 145.5);                // grand total
   EXPECT_TRUE(source->GetCellValue(0, 1).IsEmpty());  // Jan, Cash, 1002: no data
   int32_t sums = -1;
   EXPECT_NE(source->GetCellText(0, 0, &sums), "");

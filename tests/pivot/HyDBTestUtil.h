@@ -27,7 +27,8 @@ inline const char* EventName(TDecisionDataEvent event) {
 
 class RecordingLink : public TDecisionDataLink {
 public:
-  RecordingLink(std::vector<std::string>& log, std::string name) : log_(log), name_(std::move(name)) {}
+  RecordingLink(std::vector<std::string>& log, std::string name)
+      : log_(log), name_(std::move(name)) {}
   void DataEvent(TDecisionDataEvent event) override {
     log_.push_back(name_ + ":" + EventName(event));
   }

@@ -35,10 +35,12 @@ protected:
   void SetUp() override {
     std::mt19937 random(7);
     const char* const regions[] = {"North", "South", "O'Brien; DROP TABLE sales", "West"};
-    std::string sql = "CREATE TABLE sales (Region VARCHAR(30), SaleDate DATETIME, Amount REAL);BEGIN;";
+    std::string sql =
+        "CREATE TABLE sales (Region VARCHAR(30), SaleDate DATETIME, Amount REAL);BEGIN;";
     for (int i = 0; i < 300; ++i) {
       const int r = static_cast<int>(random() % 21);
-      const std::string region = r == 20 ? "NULL" : "'" + StringReplaceAll(regions[r % 4], "'", "''") + "'";
+      const std::string region =
+          r == 20 ? "NULL" : "'" + StringReplaceAll(regions[r % 4], "'", "''") + "'";
       // Seventeen months from November 2003, times of day included; every
       // tenth date stored as a day number, as some files do.
       const double day = EncodeDate(2003, 11, 1) + static_cast<double>(random() % 520);
@@ -55,8 +57,9 @@ protected:
                     static_cast<double>(random() % 100000) / 100.0);
     }
     // The last moment of a month and the first of the next.
-    sql += "INSERT INTO sales VALUES ('North', '2004-01-31 23:59:59', 1.5);"
-           "INSERT INTO sales VALUES ('North', '2004-02-01 00:00:00', 2.5);COMMIT;";
+    sql +=
+        "INSERT INTO sales VALUES ('North', '2004-01-31 23:59:59', 1.5);"
+        "INSERT INTO sales VALUES ('North', '2004-02-01 00:00:00', 2.5);COMMIT;";
     db.Exec(sql);
   }
 
@@ -104,7 +107,8 @@ protected:
   // Every cell of the pivot with Region on the columns and Date on the rows,
   // against SQLite with `dateKey` the SQL of a date group's label text and
   // `label` the same text of a dimension value.
-  void CheckEveryCell(const std::string& dateKey, const std::function<std::string(TDateTime)>& label) {
+  void CheckEveryCell(const std::string& dateKey,
+                      const std::function<std::string(TDateTime)>& label) {
     source->SetDimensionInfo("(2 0 1 0 -1 'Region' 1 0 1 0 -1 'Date')");
     ASSERT_EQ(source->DimInfo(0).Axis, TDimAxis::Cols);
     int checked = 0;
@@ -117,7 +121,9 @@ protected:
           where += v.IsNull() ? " AND Region IS NULL"
                               : " AND Region = '" + StringReplaceAll(v.AsString(), "'", "''") + "'";
         }
-        if (coords[1] >= 0) where += " AND " + dateKey + " = '" + label(source->GetValueVariant(1, coords[1]).AsDate()) + "'";
+        if (coords[1] >= 0)
+          where += " AND " + dateKey + " = '" +
+                   label(source->GetValueVariant(1, coords[1]).AsDate()) + "'";
         const Totals expected = Sql(where);
         const TDrillFilter filter = DrillFilterForCoords(*source, coords);
         std::unique_ptr<TDrillRows> rows = OpenDrillRows(*source, filter);
@@ -135,7 +141,8 @@ protected:
     EXPECT_GT(checked, 20);
   }
 
-  static std::string StringReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  static std::string StringReplaceAll(std::string s, const std::string& from,
+                                      const std::string& to) {
     for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
       s.replace(at, from.size(), to);
     return s;
@@ -168,8 +175,8 @@ TEST_F(DrillOracle, TheSameRowsInMemoryListTheSameCells) {
 
 TEST_F(DrillOracle, QuartersAndAYearStartingInAprilKeepTheirRanges) {
   Build(db.Table("sales", &owner).release(), binQuarter);
-  CheckEveryCell(std::string("strftime('%Y', ") + kDay + ") || '-' || ((CAST(strftime('%m', " + kDay +
-                     ") AS INTEGER) + 2) / 3)",
+  CheckEveryCell(std::string("strftime('%Y', ") + kDay + ") || '-' || ((CAST(strftime('%m', " +
+                     kDay + ") AS INTEGER) + 2) / 3)",
                  [](TDateTime d) {
                    int y, m, day;
                    DecodeDate(d, y, m, day);
@@ -180,8 +187,9 @@ TEST_F(DrillOracle, QuartersAndAYearStartingInAprilKeepTheirRanges) {
 TEST_F(DrillOracle, AShiftedYearKeepsItsRange) {
   Build(db.Table("sales", &owner).release(), binYear, EncodeDate(2003, 4, 1));
   // A business year from 1 April is named after the calendar year it ends in.
-  CheckEveryCell(std::string("CAST(CAST(strftime('%Y', ") + kDay + ") AS INTEGER) + (CAST(strftime('%m', " +
-                     kDay + ") AS INTEGER) >= 4) AS TEXT)",
+  CheckEveryCell(std::string("CAST(CAST(strftime('%Y', ") + kDay +
+                     ") AS INTEGER) + (CAST(strftime('%m', " + kDay +
+                     ") AS INTEGER) >= 4) AS TEXT)",
                  [](TDateTime d) {
                    int y, m, day;
                    DecodeDate(d, y, m, day);
@@ -195,7 +203,8 @@ TEST_F(DrillOracle, WeeksListWhatTheirCellsSum) {
   int checked = 0;
   for (int32_t row = 0; row < source->RowCount(); ++row) {
     const TCoords coords = source->CellCoords(row, source->ColCount() - 1);
-    std::unique_ptr<TDrillRows> rows = OpenDrillRows(*source, DrillFilterForCoords(*source, coords));
+    std::unique_ptr<TDrillRows> rows =
+        OpenDrillRows(*source, DrillFilterForCoords(*source, coords));
     const Totals listed = Listed(*rows);
     const Variant cell = source->GetCellValue(row, source->ColCount() - 1);
     ASSERT_GT(listed.count, 0);

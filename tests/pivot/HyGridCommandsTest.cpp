@@ -229,9 +229,9 @@ TEST_F(HyGridCommandsTest, CaptionMenuOffersDisplayDimensionsAndSummaries) {
 TEST_F(HyGridCommandsTest, LabelMenusDependOnTheLevel) {
   Open();
   // An outer label: the three display entries, then the drill entry.
-  EXPECT_EQ(Menu(-2, 0), (std::vector<std::string>{"Display Data and Subtotals", "Display Data Only",
-                                                   "Display Subtotals Only", "-",
-                                                   "Drill in to this value"}));
+  EXPECT_EQ(Menu(-2, 0),
+            (std::vector<std::string>{"Display Data and Subtotals", "Display Data Only",
+                                      "Display Subtotals Only", "-", "Drill in to this value"}));
   EXPECT_TRUE(grid->QuickMenu().Items(0).Checked());
   EXPECT_EQ(grid->QuickMenu().Level(), 0);
   EXPECT_EQ(grid->QuickMenu().Pos(), 0);
@@ -321,7 +321,7 @@ TEST_F(HyGridCommandsTest, ResizingSetsEveryDataColumnAndEveryRow) {
   EXPECT_EQ(grid->ColWidths(5), 0);  // stays hidden
   EXPECT_EQ(grid->DefaultColWidth(), 60);
   EXPECT_EQ(grid->ColWidths(1), 80);  // labels keep theirs
-  grid->UserColWidthChanged(1, 50);  // a label column alone
+  grid->UserColWidthChanged(1, 50);   // a label column alone
   EXPECT_EQ(grid->ColWidths(1), 50);
   EXPECT_EQ(grid->ColWidths(3), 60);
   grid->UserRowHeightChanged(3, 30);

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "pivot/HyGrid.h"
-#include "pivot/HyGridTexts.h"
 #include "pivot/HyGridTestUtil.h"
+#include "pivot/HyGridTexts.h"
 
 namespace hy {
 namespace {
@@ -146,15 +146,9 @@ TEST_F(HyGridTest, ColumnAxisShapesGiveOneOrTwoCaptionRows) {
   EXPECT_EQ(Kind(-1, -2), ckColPlus);
   EXPECT_EQ(Kind(-1, -1), ckRowCaption);
   const Matrix expected = {
-      {"", "", "", ""},
-      {"", "Region", "Product", ""},
-      {"", "East", "A", "15.00"},
-      {"", "", "B", "20.00"},
-      {"", "", "Sum", "35.00"},
-      {"", "West", "A", "7.00"},
-      {"", "", "C", "3.00"},
-      {"", "", "Sum", "10.00"},
-      {"", "Sum", "", "45.00"},
+      {"", "", "", ""},       {"", "Region", "Product", ""}, {"", "East", "A", "15.00"},
+      {"", "", "B", "20.00"}, {"", "", "Sum", "35.00"},      {"", "West", "A", "7.00"},
+      {"", "", "C", "3.00"},  {"", "", "Sum", "10.00"},      {"", "Sum", "", "45.00"},
   };
   EXPECT_EQ(test::GridMatrix(*grid), expected);
 
@@ -224,7 +218,7 @@ TEST_F(HyGridTest, TotalsReadsAnyAndSetsAll) {
 
 TEST_F(HyGridTest, DisplaySettingsFollowTheCubeAndShapeTheTexts) {
   Open();
-  ASSERT_EQ(grid->Dimensions().Count(), 4);  // three dimensions and the summary
+  ASSERT_EQ(grid->Dimensions().Count(), 4);                      // three dimensions and the summary
   EXPECT_EQ(grid->Dimensions()[0]->Alignment(), taLeftJustify);  // from the map item
   EXPECT_EQ(grid->Dimensions()[0]->Width(), 80);
   cube->DimensionMap().Items(2)->SetWidth(15);
@@ -326,8 +320,8 @@ TEST_F(HyGridTest, PaintFollowsTheCellKinds) {
   // Labels: the dimension's colour, the sum colours for "Sum".
   p = grid->CellPaint(1, 3, gdFixed);  // "" continuing East
   EXPECT_EQ(p.Color, clAqua);
-  EXPECT_FALSE(p.LeftEdge);  // outermost label column
-  EXPECT_FALSE(p.TopEdge);   // continues its group: reads as one cell with East
+  EXPECT_FALSE(p.LeftEdge);            // outermost label column
+  EXPECT_FALSE(p.TopEdge);             // continues its group: reads as one cell with East
   p = grid->CellPaint(2, 4, gdFixed);  // East's "Sum"
   EXPECT_EQ(p.Color, clInactiveCaption);
   EXPECT_TRUE(p.LeftEdge && p.TopEdge);
@@ -345,8 +339,9 @@ TEST_F(HyGridTest, PaintFollowsTheCellKinds) {
 TEST_F(HyGridTest, DrawCellHandlerMayReplaceTextFontAndColour) {
   Open();
   TPivotDrawState seen;
-  grid->SetOnDecisionDrawCell([&](TCustomHyGrid&, int32_t x, int32_t y, std::string& text, TFont& font,
-                                  TColor& color, TGridDrawState, TPivotDrawState state) {
+  grid->SetOnDecisionDrawCell([&](TCustomHyGrid&, int32_t x, int32_t y, std::string& text,
+                                  TFont& font, TColor& color, TGridDrawState,
+                                  TPivotDrawState state) {
     if (x != 2 || y != 6) return;
     seen = state;
     text = "total!";
@@ -403,8 +398,9 @@ void ExpectDataTextsFromTheSource(const TCustomHyGrid& grid, const THySource& so
                                   const std::string& format) {
   for (int32_t y = 0; y < source.RowCount(); ++y)
     for (int32_t x = 0; x < source.ColCount(); ++x) {
-      const std::string expected = format.empty() ? source.GetCellText(y, x)
-                                                  : FormatDisplayValue(source.GetCellValue(y, x), format);
+      const std::string expected = format.empty()
+                                       ? source.GetCellText(y, x)
+                                       : FormatDisplayValue(source.GetCellValue(y, x), format);
       ASSERT_EQ(grid.CellText(x, y), expected) << x << "," << y;
     }
 }
@@ -441,7 +437,8 @@ TEST_F(HyGridTest, RememberedTextsFollowPivotsSummariesFormatsAndRebuilds) {
   db.Exec("UPDATE sales SET Amount = Amount * 2");
   cube->SetActive(true);
   ExpectDataTextsFromTheSource(*grid, *source, "");
-  EXPECT_EQ(grid->CellText(grid->ColCount() - grid->FixedCols() - 1, grid->RowCount() - grid->FixedRows() - 1),
+  EXPECT_EQ(grid->CellText(grid->ColCount() - grid->FixedCols() - 1,
+                           grid->RowCount() - grid->FixedRows() - 1),
             "90.00");
 }
 

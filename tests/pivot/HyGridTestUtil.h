@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "HyDBTestUtil.h"
 #include "pivot/HyDB.h"
 #include "pivot/HyDBCube.h"
 #include "pivot/HyGrid.h"
-#include "HyDBTestUtil.h"
-#include "support/TestDatabase.h"
 #include "support/MapItems.h"
+#include "support/TestDatabase.h"
 
 namespace hy::test {
 

@@ -5,8 +5,8 @@
 #include "cube/HyProgress.h"
 #include "cube/ScriptedProgress.h"
 #include "pivot/HyDBCube.h"
-#include "support/TestDatabase.h"
 #include "support/MapItems.h"
+#include "support/TestDatabase.h"
 
 namespace hy {
 namespace {

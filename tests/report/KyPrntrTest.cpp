@@ -80,10 +80,10 @@ TEST_F(PrinterFixture, MarginsSetByHandNeverCutIntoTheUnprintableStrip) {
   settings.SetPaperSize(psA4);
   TKyRPageMargins m;
   m.ByDefault = false;
-  m.Left = 5;     // page units, inside the unprintable strip: taken as asked
+  m.Left = 5;  // page units, inside the unprintable strip: taken as asked
   m.Top = 60;
-  m.Right = 20;   // smaller than the 49 unit strip: the strip wins
-  m.Bottom = 100; // larger: the margin wins
+  m.Right = 20;    // smaller than the 49 unit strip: the strip wins
+  m.Bottom = 100;  // larger: the margin wins
   settings.SetMargins(m);
   EXPECT_EQ(settings.LeftMargin(), 5);
   EXPECT_EQ(settings.TopMargin(), 60);
@@ -120,8 +120,8 @@ TEST_F(PrinterFixture, ReadFromPrinterMapsCodesToTheTables) {
   EXPECT_EQ(settings.Margins().Left, 24);
   EXPECT_EQ(settings.Margins().Top, 12);
 
-  mode.PaperSize = 999;      // unknown paper
-  mode.DefaultSource = 12;   // unknown source
+  mode.PaperSize = 999;     // unknown paper
+  mode.DefaultSource = 12;  // unknown source
   device.SetDriverMode(mode);
   settings.ReadFromPrinter();
   EXPECT_EQ(settings.PaperSize(), psDefault);
@@ -160,7 +160,7 @@ TEST_F(PrinterFixture, ApplyToPrinterWritesCodesAndSkipsDefaultsAndMissingFields
   EXPECT_EQ(mode.Duplex, 3);
 
   settings.SetPaperSize(psCustom);
-  settings.SetPaperSizeWidth(400);   // page units
+  settings.SetPaperSizeWidth(400);  // page units
   settings.SetPaperSizeHeight(600);
   settings.ApplyToPrinter();
   mode = device.DeviceMode();

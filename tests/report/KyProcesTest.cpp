@@ -31,8 +31,8 @@ TEST(KyProcess, ASecondShowReplacesTheFirstAndClearsCancel) {
   EXPECT_EQ(p.View().Text, "Page 2");
   EXPECT_TRUE(p.HideProcess());
   EXPECT_FALSE(p.IsOpen());
-  EXPECT_EQ(p.Log, (std::vector<std::string>{"show Preparing...", "hide", "show Again", "update Page 2 @2",
-                                             "hide"}));
+  EXPECT_EQ(p.Log, (std::vector<std::string>{"show Preparing...", "hide", "show Again",
+                                             "update Page 2 @2", "hide"}));
 }
 
 TEST(KyProcess, RunInProcessRunsInsideTheOpenStatusAndPassesFailuresOn) {

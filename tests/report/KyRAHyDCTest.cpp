@@ -28,7 +28,8 @@ struct CubeReport : ::testing::Test {
   int Lines() {
     int n = 0;
     for (const auto& page : report->Pages())
-      EnumerateMetafile(page->Picture(), [&](const TEmfRecord& r) { n += r.Type == emf::EMR_LINETO; });
+      EnumerateMetafile(page->Picture(),
+                        [&](const TEmfRecord& r) { n += r.Type == emf::EMR_LINETO; });
     return n;
   }
 
@@ -45,7 +46,8 @@ TEST_F(CubeReport, EveryGridCellIsPrintedRowByRowInItsColumn) {
   ASSERT_EQ(report->Pages().size(), 1u);
   // Texts of the page grouped into rows by their top, left to right.
   std::map<int32_t, std::vector<std::pair<int32_t, std::string>>> rows;
-  for (const TKyRPageText& t : PageTexts(report->Pages()[0]->Picture())) rows[t.Y].push_back({t.X, t.Text});
+  for (const TKyRPageText& t : PageTexts(report->Pages()[0]->Picture()))
+    rows[t.Y].push_back({t.X, t.Text});
   std::vector<std::vector<std::string>> printed;
   for (auto& [y, cells] : rows) {
     std::sort(cells.begin(), cells.end());
@@ -112,7 +114,8 @@ TEST_F(CubeReport, AnInactiveSourceGivesOneEmptyCell) {
   ASSERT_EQ(report->Pages().size(), 1u);
   EXPECT_EQ(report->GetColCount(), 1);
   EXPECT_EQ(report->GetRowCount(), 1);
-  for (const std::string& t : AllTexts()) EXPECT_EQ(t.find_first_not_of(' '), std::string::npos) << t;
+  for (const std::string& t : AllTexts())
+    EXPECT_EQ(t.find_first_not_of(' '), std::string::npos) << t;
 }
 
 TEST_F(CubeReport, RemovingTheGridClearsTheReferenceAndAReportThenFails) {

@@ -90,7 +90,8 @@ struct GridReport : ::testing::Test {
     std::vector<std::string> out;
     for (int32_t p = 0; grid.FindPage(p, b); ++p)
       for (const std::string& w : Words(p, b))
-        if (w.size() > 1 && w[0] == 'r' && isdigit(static_cast<unsigned char>(w[1]))) out.push_back(w);
+        if (w.size() > 1 && w[0] == 'r' && isdigit(static_cast<unsigned char>(w[1])))
+          out.push_back(w);
     return out;
   }
   int CountRecords(const TPageInfo& page, uint32_t type) {
@@ -181,7 +182,8 @@ TEST_F(GridReport, PriceListColoursRowsAlternatelyAndAddsAPixelBetweenRows) {
   auto rowTops = [&] {
     std::vector<int32_t> tops;
     for (const TKyRPageText& t : Texts(0, 0))
-      if (t.Text.rfind("r", 0) == 0 && t.Text.size() > 3 && t.Text.substr(t.Text.size() - 2) == "c1")
+      if (t.Text.rfind("r", 0) == 0 && t.Text.size() > 3 &&
+          t.Text.substr(t.Text.size() - 2) == "c1")
         tops.push_back(t.Y);
     return tops;
   };
@@ -340,7 +342,8 @@ TEST_F(GridReport, RowsAreAsHighAsTheirTallestWrappedCell) {
   auto heights = [&] {
     std::map<int32_t, int32_t> top;  // row -> y of its "rRc0"
     for (const TKyRPageText& t : Texts(0, 0))
-      if (t.Text.size() > 2 && t.Text.substr(t.Text.size() - 2) == "c0") top[std::stoi(t.Text.substr(1))] = t.Y;
+      if (t.Text.size() > 2 && t.Text.substr(t.Text.size() - 2) == "c0")
+        top[std::stoi(t.Text.substr(1))] = t.Y;
     return top;
   };
   grid.Prepare();
@@ -361,7 +364,6 @@ TEST_F(GridReport, RowsAreAsHighAsTheirTallestWrappedCell) {
   EXPECT_TRUE(Has(words, "second"));
 }
 
-
 TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   grid.PrinterSetting().SetPaperSizeWidth(1500);
   grid.Widths.assign(14, 100);  // 14 x 104 = 1456 of 1480 available
@@ -370,12 +372,11 @@ TEST_F(GridReport, WithoutAPrinterALargePaperIsPrintableToItsEdge) {
   EXPECT_EQ(grid.FindPage(0, 0)->RightMargin(), 10);
 }
 
-
 TEST_F(GridReport, DrawTextHookAndHighLightsReachEveryCell) {
   grid.SetHeader({});
   grid.SetFooter({});
-  grid.SetOnDrawText([](TMetafileCanvas&, std::string& text, const TRect&, uint16_t&, int32_t& height,
-                        bool& drawDefault) {
+  grid.SetOnDrawText([](TMetafileCanvas&, std::string& text, const TRect&, uint16_t&,
+                        int32_t& height, bool& drawDefault) {
     if (text == "r1c1") text = "changed";
     if (text == "r2c2") {
       drawDefault = false;
@@ -396,8 +397,10 @@ TEST_F(GridReport, DrawTextHookAndHighLightsReachEveryCell) {
   EXPECT_TRUE(Has(words, "r2c1"));
   bool yellow = false, boldFont = false;
   EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
-    if (r.Type == emf::EMR_CREATEBRUSHINDIRECT) yellow = yellow || ReadCreateBrush(r).Color == clYellow;
-    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+    if (r.Type == emf::EMR_CREATEBRUSHINDIRECT)
+      yellow = yellow || ReadCreateBrush(r).Color == clYellow;
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW)
+      boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
   });
   EXPECT_TRUE(yellow);
   EXPECT_TRUE(boldFont);
@@ -406,7 +409,8 @@ TEST_F(GridReport, DrawTextHookAndHighLightsReachEveryCell) {
   grid.Prepare();
   boldFont = false;
   EnumerateMetafile(grid.FindPage(0, 0)->Picture(), [&](const TEmfRecord& r) {
-    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW) boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
+    if (r.Type == emf::EMR_EXTCREATEFONTINDIRECTW)
+      boldFont = boldFont || ReadCreateFont(r).LogFont.Weight == 700;
   });
   EXPECT_FALSE(boldFont);
 }

@@ -97,7 +97,8 @@ TEST(StringTable, TranslationsKeepFormatsBlanksAcceleratorsAndSeparators) {
         EXPECT_EQ(Edges(own), Edges(english));
       }
       EXPECT_EQ(own.find('&') != std::string::npos, english.find('&') != std::string::npos);
-      EXPECT_EQ(std::count(own.begin(), own.end(), '|'), std::count(english.begin(), english.end(), '|'));
+      EXPECT_EQ(std::count(own.begin(), own.end(), '|'),
+                std::count(english.begin(), english.end(), '|'));
     }
   }
 }
@@ -124,7 +125,8 @@ TEST(StringTable, ProductIdentificationIsTheSameInEveryLanguage) {
       }
     }
   const std::string credit = CreatorCredit();
-  EXPECT_EQ(credit, LoadString(lnCzech, kStrCreatorCredit) + " " + LoadString(lnRussian, kStrCreatorCredit + 1));
+  EXPECT_EQ(credit, LoadString(lnCzech, kStrCreatorCredit) + " " +
+                        LoadString(lnRussian, kStrCreatorCredit + 1));
   EXPECT_NE(credit.find("HyCube"), std::string::npos);
 }
 

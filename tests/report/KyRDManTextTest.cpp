@@ -39,7 +39,8 @@ TEST(ParsePageRange, HoldsHugeNumbersAtTheLimit) {
   const std::string limit = std::to_string(kMaxPageNumber);
   EXPECT_EQ(Pages("99999999999999999999"), (L{limit}));
   const L range = Pages(std::to_string(kMaxPageNumber - 2) + "-4000000000");
-  EXPECT_EQ(range, (L{std::to_string(kMaxPageNumber - 2), std::to_string(kMaxPageNumber - 1), limit}));
+  EXPECT_EQ(range,
+            (L{std::to_string(kMaxPageNumber - 2), std::to_string(kMaxPageNumber - 1), limit}));
 }
 
 TEST(TextHelpers, PadInFrontUpToTheWidthInCharacters) {

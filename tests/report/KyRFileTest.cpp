@@ -55,10 +55,10 @@ TEST_F(KrpFixture, RoundTripKeepsPicturesByteForByteAndTheProperties) {
     const TPageInfo* back = loaded.FindPage(page->PageIndex(), page->BarIndex());
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->Picture().Data(), page->Picture().Data());
-    EXPECT_EQ((std::vector<int32_t>{back->Width(), back->Height(), back->LeftMargin(), back->RightMargin(),
-                                    back->TopMargin(), back->BottomMargin()}),
-              (std::vector<int32_t>{page->Width(), page->Height(), page->LeftMargin(), page->RightMargin(),
-                                    page->TopMargin(), page->BottomMargin()}));
+    EXPECT_EQ((std::vector<int32_t>{back->Width(), back->Height(), back->LeftMargin(),
+                                    back->RightMargin(), back->TopMargin(), back->BottomMargin()}),
+              (std::vector<int32_t>{page->Width(), page->Height(), page->LeftMargin(),
+                                    page->RightMargin(), page->TopMargin(), page->BottomMargin()}));
   }
   EXPECT_TRUE(loaded.Prepared());
   EXPECT_EQ(loaded.CurrentPage(), loaded.FindPage(0, 0));
@@ -91,7 +91,8 @@ TEST_F(KrpFixture, OneFilePerPageAndBar) {
   SaveToFile(report, name, true);
   for (int p = 0; p < 3; ++p)
     for (int b = 0; b < 2; ++b) {
-      const std::string one = dir + "/report" + std::to_string(p) + "_" + std::to_string(b) + ".krp";
+      const std::string one =
+          dir + "/report" + std::to_string(p) + "_" + std::to_string(b) + ".krp";
       ASSERT_TRUE(fs::exists(one)) << one;
       TKyReportFile f = ReadReportFile(one);
       EXPECT_EQ(Indexes(f), (std::vector<std::pair<int32_t, int32_t>>{{p, b}}));
@@ -140,7 +141,8 @@ TEST_F(KrpFixture, DamagedFilesAreRefusedWithTheirPlaceAndChangeNothing) {
   test::TOutputTestReport target;
   target.Prepare();
 
-  EXPECT_EQ(Refusal(target, {'P', 'K', 3, 4, 0, 0, 0, 0, 1, 2}), "\"bad.krp\": not a prepared report file");
+  EXPECT_EQ(Refusal(target, {'P', 'K', 3, 4, 0, 0, 0, 0, 1, 2}),
+            "\"bad.krp\": not a prepared report file");
   EXPECT_EQ(Refusal(target, {}), "\"bad.krp\": not a prepared report file");
 
   // Cut inside the third page record's picture.
@@ -149,12 +151,14 @@ TEST_F(KrpFixture, DamagedFilesAreRefusedWithTheirPlaceAndChangeNothing) {
     TKyReportFile f = ParseReportFile(good, "x");
     size_t header = good.size();
     for (const auto& p : f.Pages) header -= 32 + p->Picture().Data().size();
-    third = header + 2 * 32 + f.Pages[0]->Picture().Data().size() + f.Pages[1]->Picture().Data().size();
+    third =
+        header + 2 * 32 + f.Pages[0]->Picture().Data().size() + f.Pages[1]->Picture().Data().size();
   }
   std::vector<uint8_t> cut(good.begin(), good.begin() + std::ptrdiff_t(third + 20));
   EXPECT_NE(Refusal(target, cut).find("the file ends inside page 3"), std::string::npos);
   cut.assign(good.begin(), good.begin() + std::ptrdiff_t(third + 32 + 200));
-  EXPECT_NE(Refusal(target, cut).find("the file ends inside the picture of page 3"), std::string::npos);
+  EXPECT_NE(Refusal(target, cut).find("the file ends inside the picture of page 3"),
+            std::string::npos);
 
   // A picture that claims four gigabytes is not believed.
   std::vector<uint8_t> huge = good;
@@ -166,7 +170,8 @@ TEST_F(KrpFixture, DamagedFilesAreRefusedWithTheirPlaceAndChangeNothing) {
   std::vector<uint8_t> title = good;
   const size_t sigLen = 4 + std::string(kKrpSignature).size(), reserved = 4 + 200;
   size_t at = sigLen + reserved;
-  for (int i = 0; i < 3; ++i) at += 4 + (title[at] | title[at + 1] << 8);  // author, keywords, subject
+  for (int i = 0; i < 3; ++i)
+    at += 4 + (title[at] | title[at + 1] << 8);  // author, keywords, subject
   title[at + 3] = 0x40;
   EXPECT_NE(Refusal(target, title).find("of the title does not fit"), std::string::npos);
 
@@ -194,14 +199,16 @@ TEST_F(KrpFixture, FuzzedFilesNeverCrashHangOrHalfLoad) {
     if (kind == 0) {
       bytes.resize(rng() % bytes.size());
     } else if (kind == 1) {
-      for (int i = 0, n = 1 + int(rng() % 8); i < n; ++i) bytes[rng() % bytes.size()] ^= uint8_t(1u << (rng() % 8));
+      for (int i = 0, n = 1 + int(rng() % 8); i < n; ++i)
+        bytes[rng() % bytes.size()] ^= uint8_t(1u << (rng() % 8));
     } else if (kind == 2) {
       // A large or negative number where a size or index may be.
       const size_t at = (rng() % (bytes.size() / 4)) * 4;
       const uint32_t v = rng() % 2 ? 0x7FFFFFF0u + rng() % 16 : 0x80000000u + rng() % 16;
       for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = uint8_t(v >> (8 * i));
     } else {
-      bytes.insert(bytes.begin() + std::ptrdiff_t(rng() % bytes.size()), 1 + rng() % 64, uint8_t(rng()));
+      bytes.insert(bytes.begin() + std::ptrdiff_t(rng() % bytes.size()), 1 + rng() % 64,
+                   uint8_t(rng()));
     }
     std::istringstream in(std::string(bytes.begin(), bytes.end()));
     const size_t pagesBefore = target.Pages().size();

@@ -169,7 +169,9 @@ public:
     records_ = 0;
   }
   void ProcessRecord(const TEmfRecord&) override { ++records_; }
-  void EndPage(const TMetafile& m) override { Calls.push_back({"end", records_, int32_t(m.RecordCount())}); }
+  void EndPage(const TMetafile& m) override {
+    Calls.push_back({"end", records_, int32_t(m.RecordCount())});
+  }
   void SaveToFile(const std::string& name) override {
     if (FailOnSave) throw EKyRExportError("disk full");
     Calls.push_back({"save " + name, PageWidth(), PageHeight()});
@@ -183,9 +185,8 @@ private:
 
 struct ExportFixture : ::testing::Test {
   ExportFixture() {
-    RegisterExportType({"TTestLogExport", "LOG", 0, "Log", 0, "Log files", [] {
-                          return std::unique_ptr<TKyRExport>(new TLogExport);
-                        }});
+    RegisterExportType({"TTestLogExport", "LOG", 0, "Log", 0, "Log files",
+                        [] { return std::unique_ptr<TKyRExport>(new TLogExport); }});
     TLogExport::Calls.clear();
     TLogExport::FailOnSave = false;
     report.SetProcess(&process);
@@ -256,14 +257,16 @@ TEST_F(ExportFixture, SeparateFilesGetTheirOwnNamesAndPageSizedSurfaces) {
   for (const TCall& c : TLogExport::Calls) {
     what.push_back(c.What);
     if (c.What == "start") {
-      EXPECT_EQ((std::vector<int32_t>{c.C, c.D, c.E, c.F}), (std::vector<int32_t>{0, 0, 794, 1123}));
+      EXPECT_EQ((std::vector<int32_t>{c.C, c.D, c.E, c.F}),
+                (std::vector<int32_t>{0, 0, 794, 1123}));
     }
     if (c.What.rfind("save", 0) == 0) {
       EXPECT_EQ(c.A, 794);  // sizes set again after each save
     }
   }
-  EXPECT_EQ(what, (std::vector<std::string>{"begin", "start", "end", "save dir.x/report1_0.log", "start", "end",
-                                            "save dir.x/report1_1.log", "end export"}));
+  EXPECT_EQ(what,
+            (std::vector<std::string>{"begin", "start", "end", "save dir.x/report1_0.log", "start",
+                                      "end", "save dir.x/report1_1.log", "end export"}));
 }
 
 TEST_F(ExportFixture, AFailingExportClosesTheStatusAndNothingSelectedIsRefused) {

@@ -49,7 +49,8 @@ TEST_F(KyRPars, FieldsResolveThroughTheDatasetsAndReadAtEvaluation) {
   EXPECT_EQ(t.Calc("SalesTable.Qty").AsInteger(), 3) << "component name";
   EXPECT_EQ(t.Calc("Regions.Label").ToText(), "North side");
   EXPECT_EQ(t.Calc("[Regions.Code]").ToText(), "N") << "a bracketed name splits the same way";
-  EXPECT_EQ(t.Error("Label"), "Field 'Label' not found") << "bare names are fields of the first dataset";
+  EXPECT_EQ(t.Error("Label"), "Field 'Label' not found")
+      << "bare names are fields of the first dataset";
   EXPECT_EQ(t.Error("Regions.Amount"), "Field 'Regions.Amount' not found");
   EXPECT_EQ(t.Error("Note"), "Field 'Note' cannot be used in an expression");
 
@@ -120,17 +121,35 @@ TEST_F(KyRPars, LikeTruthTable) {
     const char* pattern;
     bool holds;
   } cases[] = {
-      {"abc", "abc", true},   {"abc", "a%", true},      {"abc", "A%", false},  {"abc", "%c", true},
-      {"abc", "%b%", true},   {"abc", "_bc", true},     {"abc", "a_", false},  {"abc", "a__", true},
-      {"", "%", true},        {"", "_", false},         {"abc", "", false},    {"", "", true},
-      {"a.c", "a.c", true},   {"abc", "a.c", false},    {"a*c", "a*c", true},  {"abcabc", "a%c%c", true},
-      {"aab", "%ab", true},   {"abab", "%a_", true},    {"Süd", "S_d", true},  {"Süd", "S%", true},
-      {"a%c", "a\\%c", false}, {"mississippi", "%iss%ppi", true}, {"mississippi", "%iss%ppx", false},
+      {"abc", "abc", true},
+      {"abc", "a%", true},
+      {"abc", "A%", false},
+      {"abc", "%c", true},
+      {"abc", "%b%", true},
+      {"abc", "_bc", true},
+      {"abc", "a_", false},
+      {"abc", "a__", true},
+      {"", "%", true},
+      {"", "_", false},
+      {"abc", "", false},
+      {"", "", true},
+      {"a.c", "a.c", true},
+      {"abc", "a.c", false},
+      {"a*c", "a*c", true},
+      {"abcabc", "a%c%c", true},
+      {"aab", "%ab", true},
+      {"abab", "%a_", true},
+      {"Süd", "S_d", true},
+      {"Süd", "S%", true},
+      {"a%c", "a\\%c", false},
+      {"mississippi", "%iss%ppi", true},
+      {"mississippi", "%iss%ppx", false},
   };
   for (const Case& c : cases) {
     const std::string expr = std::string("'") + c.text + "' LIKE '" + c.pattern + "'";
     EXPECT_EQ(Holds(expr), c.holds) << expr;
-    EXPECT_EQ(Holds(std::string("'") + c.text + "' NOT LIKE '" + c.pattern + "'"), !c.holds) << expr;
+    EXPECT_EQ(Holds(std::string("'") + c.text + "' NOT LIKE '" + c.pattern + "'"), !c.holds)
+        << expr;
   }
   EXPECT_TRUE(Holds("Region LIKE 'N%th'"));
   Row(2);
@@ -208,7 +227,8 @@ TEST_F(KyRPars, TextAndNumberFunctions) {
   EXPECT_EQ(t.Calc("SUBSTRING('abcdef', 9, 1)").ToText(), "");
   EXPECT_EQ(t.Calc("SUBSTRING('Süden', 2, 2)").ToText(), "üd") << "characters, not bytes";
   EXPECT_EQ(t.Calc("upper('süd') + lower('ÄB')").ToText(), "SÜDäb");
-  EXPECT_EQ(t.Calc("'[' + TRIM('  a b ') + '|' + TRIMLEFT('  a ') + '|' + TRIMRIGHT(' a  ') + ']'").ToText(),
+  EXPECT_EQ(t.Calc("'[' + TRIM('  a b ') + '|' + TRIMLEFT('  a ') + '|' + TRIMRIGHT(' a  ') + ']'")
+                .ToText(),
             "[a b|a | a]");
   EXPECT_EQ(t.Calc("SUM(1, 2, 3.5)").AsDouble(), 6.5);
   EXPECT_EQ(t.Calc("AVG(1, 2, 3, 4)").AsDouble(), 2.5);
@@ -299,7 +319,8 @@ TEST_F(KyRPars, IifEvaluatesOnlyTheChosenBranch) {
   EXPECT_EQ(t.Calc("IIF(Amount > 100, SQRT(-1), 'small')").ToText(), "small");
   EXPECT_THROW(t.Calc("IIF(Amount > 10, 1 / 0, 'small')"), EDatabaseError);
   Row(2);
-  EXPECT_EQ(t.Calc("IIF(Amount > 10, 'big', 'none')").ToText(), "none") << "a Null condition is false";
+  EXPECT_EQ(t.Calc("IIF(Amount > 10, 'big', 'none')").ToText(), "none")
+      << "a Null condition is false";
 }
 
 TEST_F(KyRPars, ResultTexts) {

@@ -44,13 +44,14 @@ public:
   }
 
   TKyRExprContext Context() {
-    return TKyRExprContext(manager_, [this](const std::string& name, TFieldType& type, Variant& value) {
-      const auto found = variables_.find(UpperCase(name));
-      if (found == variables_.end()) return false;
-      type = found->second.first;
-      value = found->second.second;
-      return true;
-    });
+    return TKyRExprContext(manager_,
+                           [this](const std::string& name, TFieldType& type, Variant& value) {
+                             const auto found = variables_.find(UpperCase(name));
+                             if (found == variables_.end()) return false;
+                             type = found->second.first;
+                             value = found->second.second;
+                             return true;
+                           });
   }
 
   Variant Calc(const std::string& text) { return CalculateKyRExpression(text, Context()); }

@@ -45,19 +45,21 @@ std::string SkipReason() {
   std::ifstream skip(dir + "/skip");
   std::string reason;
   if (skip && std::getline(skip, reason)) return reason;
-  if (std::system("command -v pdftotext > /dev/null") != 0) return "pdftotext is missing (install poppler-utils)";
+  if (std::system("command -v pdftotext > /dev/null") != 0)
+    return "pdftotext is missing (install poppler-utils)";
   return {};
 }
 
-#define SKIP_WITHOUT_QUEUE()                                 \
+#define SKIP_WITHOUT_QUEUE()                                \
   if (const std::string why = SkipReason(); !why.empty()) { \
-    GTEST_SKIP() << why;                                     \
+    GTEST_SKIP() << why;                                    \
   }
 
 std::set<std::string> Jobs() {
   std::set<std::string> out;
   for (const auto& e : fs::directory_iterator(FixtureDir() + "/out"))
-    if (e.path().extension() == ".pdf" || e.path().extension() == ".raw") out.insert(e.path().string());
+    if (e.path().extension() == ".pdf" || e.path().extension() == ".raw")
+      out.insert(e.path().string());
   return out;
 }
 
@@ -83,7 +85,8 @@ std::vector<std::string> SheetsOf(const std::string& pdf) {
   std::vector<std::string> sheets;
   size_t start = 0;
   static const std::regex kLabel("page \\d+ sheet \\d+");
-  for (size_t ff = text.find('\f'); ff != std::string::npos; start = ff + 1, ff = text.find('\f', start)) {
+  for (size_t ff = text.find('\f'); ff != std::string::npos;
+       start = ff + 1, ff = text.find('\f', start)) {
     std::smatch m;
     const std::string page = text.substr(start, ff - start);
     sheets.push_back(std::regex_search(page, m, kLabel) ? m.str() : "blank");
@@ -111,8 +114,9 @@ TEST_F(CupsPrint, CopiesArePrintedPageByPageOrCollatedWithNoBlankSheet) {
   ASSERT_TRUE(r.Ok()) << r.PrinterError;
   std::string job = NextJob(before);
   ASSERT_FALSE(job.empty()) << "the queue produced no job";
-  EXPECT_EQ(SheetsOf(job), (std::vector<std::string>{"page 1 sheet 1", "page 1 sheet 1", "page 2 sheet 1",
-                                                     "page 2 sheet 1", "page 3 sheet 1", "page 3 sheet 1"}));
+  EXPECT_EQ(SheetsOf(job),
+            (std::vector<std::string>{"page 1 sheet 1", "page 1 sheet 1", "page 2 sheet 1",
+                                      "page 2 sheet 1", "page 3 sheet 1", "page 3 sheet 1"}));
   EXPECT_EQ(printer->Copies(), 1);
 
   report.PrinterSetting().SetCollate(true);
@@ -121,8 +125,8 @@ TEST_F(CupsPrint, CopiesArePrintedPageByPageOrCollatedWithNoBlankSheet) {
   ASSERT_TRUE(r.Ok()) << r.PrinterError;
   job = NextJob(before);
   ASSERT_FALSE(job.empty());
-  EXPECT_EQ(SheetsOf(job), (std::vector<std::string>{"page 1 sheet 1", "page 3 sheet 1", "page 1 sheet 1",
-                                                     "page 3 sheet 1"}));
+  EXPECT_EQ(SheetsOf(job), (std::vector<std::string>{"page 1 sheet 1", "page 3 sheet 1",
+                                                     "page 1 sheet 1", "page 3 sheet 1"}));
 }
 
 TEST_F(CupsPrint, AQueueThatDoesNotExistIsNamedAndNothingIsPrinted) {
@@ -139,12 +143,14 @@ TEST_F(CupsPrint, TheCommandLinePrintsASavedReportOnTheQueue) {
   const std::string file = FixtureDir() + "/cli.krp";
   SaveToFile(report, file, false);
   const std::set<std::string> before = Jobs();
-  const test::CliResult run = test::Hycube("krp print " + file + " --printer " + kQueue + " --copies 2 --collate");
+  const test::CliResult run =
+      test::Hycube("krp print " + file + " --printer " + kQueue + " --copies 2 --collate");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, std::string("printed 8 sheets on ") + kQueue + "\n");
   const std::string job = NextJob(before);
   ASSERT_FALSE(job.empty());
-  const std::vector<std::string> copy = {"page 1 sheet 1", "page 1 sheet 2", "page 2 sheet 1", "page 2 sheet 2"};
+  const std::vector<std::string> copy = {"page 1 sheet 1", "page 1 sheet 2", "page 2 sheet 1",
+                                         "page 2 sheet 2"};
   std::vector<std::string> twice = copy;
   twice.insert(twice.end(), copy.begin(), copy.end());
   EXPECT_EQ(SheetsOf(job), twice);

@@ -159,8 +159,8 @@ TEST(KyRTypes, ReportVariablesReachTheExpressions) {
   TKyRVariable* shadowed = report.Variables().Add();
   shadowed->SetName("pageno");  // a system variable's name: never reached
   shadowed->SetCurValue(Variant(int32_t{999}));
-  report.SetOnGetVariable([](TKyPrintBaseComponent&, const std::string& name, bool& accept, TFieldType& type,
-                             Variant& value) {
+  report.SetOnGetVariable([](TKyPrintBaseComponent&, const std::string& name, bool& accept,
+                             TFieldType& type, Variant& value) {
     if (name != "Late") return;
     accept = true;
     type = ftInteger;
@@ -169,10 +169,12 @@ TEST(KyRTypes, ReportVariablesReachTheExpressions) {
 
   TKyRExprContext context(nullptr, KyRReportVariables(report));
   EXPECT_EQ(CalculateKyRExpression("total + 1", context).AsInteger(), 42);
-  EXPECT_EQ(CalculateKyRExpression("Unset", context).ToText(), "") << "a Null value reads as empty text";
+  EXPECT_EQ(CalculateKyRExpression("Unset", context).ToText(), "")
+      << "a Null value reads as empty text";
   EXPECT_EQ(CalculateKyRExpression("PageNo", context).AsInteger(), 0) << "before any page";
   EXPECT_EQ(CalculateKyRExpression("Late * 2", context).AsInteger(), 14);
-  EXPECT_EQ(CalculateKyRExpression("Date", context).VarType(), varDate) << "its type makes the day a date";
+  EXPECT_EQ(CalculateKyRExpression("Date", context).VarType(), varDate)
+      << "its type makes the day a date";
   EXPECT_THROW(CalculateKyRExpression("Nobody", context), EDatabaseError);
 
   TKyPrintComponent copy;

@@ -103,8 +103,9 @@ TEST_F(ReportFixture, EventsComeInOrderAndTheLastPageGetsNoEndPage) {
   report.SetOnEndPage(page("End"));
   report.PagesPerBar = {3, 2};
   report.Prepare();
-  EXPECT_EQ(events, (std::vector<std::string>{"BeginDoc", "Begin1/0", "End1/0", "Begin2/0", "End2/0", "Begin3/0",
-                                              "End3/0", "Begin1/1", "End1/1", "Begin2/1", "EndDoc"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"BeginDoc", "Begin1/0", "End1/0", "Begin2/0",
+                                              "End2/0", "Begin3/0", "End3/0", "Begin1/1", "End1/1",
+                                              "Begin2/1", "EndDoc"}));
   EXPECT_EQ(report.BarCount(), 2);
   EXPECT_EQ(report.PageCount(), 3);
   ASSERT_NE(report.FindPage(1, 1), nullptr);
@@ -164,7 +165,8 @@ TEST_F(ReportFixture, TwoPassBuildShowsTheFinalPageCountFromTheFirstPage) {
   EXPECT_EQ(process.Runs, 1);
   EXPECT_EQ(process.Log[2], "update First pass: Preparing 1 page on the 1st bar... @0");
   EXPECT_EQ(process.Log.back(), "hide");
-  EXPECT_EQ(process.Log[process.Log.size() - 2], "update Second pass: Preparing 3 page on the 1st bar... @2");
+  EXPECT_EQ(process.Log[process.Log.size() - 2],
+            "update Second pass: Preparing 3 page on the 1st bar... @2");
 
   // Single pass: the first page cannot know the count yet.
   TTestReport single;
@@ -263,14 +265,15 @@ TEST_F(ReportFixture, UserVariablesComeAfterSystemOnesAndTheHandlerHasTheLastWor
   EXPECT_FALSE(accept);
 
   std::string asked;
-  report.SetOnGetVariable([&](TKyPrintBaseComponent&, const std::string& name, bool& a, TFieldType& t, Variant& v) {
-    asked = name;
-    if (!a) {
-      a = true;
-      t = ftInteger;
-      v = Variant(int32_t(42));
-    }
-  });
+  report.SetOnGetVariable(
+      [&](TKyPrintBaseComponent&, const std::string& name, bool& a, TFieldType& t, Variant& v) {
+        asked = name;
+        if (!a) {
+          a = true;
+          t = ftInteger;
+          v = Variant(int32_t(42));
+        }
+      });
   EXPECT_EQ(Ask(" Answer ", &accept).AsInteger(), 42);
   EXPECT_TRUE(accept);
   EXPECT_EQ(asked, " Answer ");
@@ -300,7 +303,8 @@ TEST_F(ReportFixture, PreviewShowsPreparedPagesThroughTheInstalledWindow) {
   report.SetOnPreview([&](TKyPrintBaseComponent&) { events.push_back("own"); });
   report.ShowPreview(false);
   SetPreviewFunction(nullptr);
-  EXPECT_EQ(events, (std::vector<std::string>{"before", "window", "after", "before", "own", "after"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"before", "window", "after", "before", "own", "after"}));
 }
 
 using P = TKyPicturePlacement;
@@ -341,14 +345,21 @@ TEST(KyRFrame, PicturePlacementsOfEveryPicType) {
   const auto border = FrameWithPicture(btTileAsFrame, 100, 40).PicturePlacements(r);
   std::vector<TRect> dests;
   for (const P& t : border) dests.push_back(t.Dest);
-  EXPECT_EQ(dests, (std::vector<TRect>{{10, 20, 110, 60},  {10, 80, 110, 120},  {110, 20, 210, 60},
-                                       {110, 80, 210, 120}, {210, 20, 260, 60},  {210, 80, 260, 120},
-                                       {10, 60, 110, 100},  {160, 60, 260, 100}, {10, 100, 110, 120},
+  EXPECT_EQ(dests, (std::vector<TRect>{{10, 20, 110, 60},
+                                       {10, 80, 110, 120},
+                                       {110, 20, 210, 60},
+                                       {110, 80, 210, 120},
+                                       {210, 20, 260, 60},
+                                       {210, 80, 260, 120},
+                                       {10, 60, 110, 100},
+                                       {160, 60, 260, 100},
+                                       {10, 100, 110, 120},
                                        {160, 100, 260, 120}}));
 }
 
 TEST(FormatNumbers, FillsOnlyTheNumbersItHas) {
-  EXPECT_EQ(FormatNumbers("Preparing %d page on the %dst bar...", {4, 2}), "Preparing 4 page on the 2st bar...");
+  EXPECT_EQ(FormatNumbers("Preparing %d page on the %dst bar...", {4, 2}),
+            "Preparing 4 page on the 2st bar...");
   EXPECT_EQ(FormatNumbers("%d of %d", {7}), "7 of %d");
   EXPECT_EQ(FormatNumbers("100%", {1}), "100%");
 }

@@ -20,7 +20,8 @@ public:
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temp folder");
     folder_ = pattern;
     file_ = (std::filesystem::path(folder_) / fileName).string();
-    if (sqlite3_open(file_.c_str(), &db_) != SQLITE_OK) throw std::runtime_error("cannot open " + file_);
+    if (sqlite3_open(file_.c_str(), &db_) != SQLITE_OK)
+      throw std::runtime_error("cannot open " + file_);
   }
   ~TestDatabase() {
     sqlite3_close(db_);

@@ -41,7 +41,8 @@ void Shoot(QWidget& widget, const std::string& name) {
   EXPECT_TRUE(widget.grab().save(QString::fromStdString(::testing::TempDir() + name)));
 }
 
-std::string WriteFile(const std::string& folder, const std::string& name, const std::string& bytes) {
+std::string WriteFile(const std::string& folder, const std::string& name,
+                      const std::string& bytes) {
   const std::string path = (std::filesystem::path(folder) / name).string();
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
@@ -99,11 +100,13 @@ TEST_F(OpenTableTest, ListsTablesAndViewsWithRowCountsAndChoosesOne) {
 
 TEST_F(OpenTableTest, AFileThatIsNoDatabaseOrIsLockedGetsAMessageAndNoChoice) {
   TOpenTableDialog dialog;
-  const std::string text = WriteFile(db.Folder(), "notes.db", "just some text, not a database at all\n");
+  const std::string text =
+      WriteFile(db.Folder(), "notes.db", "just some text, not a database at all\n");
   dialog.SetFile(QString::fromStdString(text));
   EXPECT_EQ(dialog.Tables()->rowCount(), 0);
   EXPECT_FALSE(dialog.OkButton()->isEnabled());
-  EXPECT_TRUE(dialog.Message()->text().contains("is not an SQLite database")) << dialog.Message()->text().toStdString();
+  EXPECT_TRUE(dialog.Message()->text().contains("is not an SQLite database"))
+      << dialog.Message()->text().toStdString();
   Shoot(dialog, "open_table_not_a_database.png");
 
   dialog.SetFile(QString::fromStdString(db.Folder() + "/missing.db"));
@@ -126,7 +129,8 @@ TEST(OpenCsvTest, ShowsTheDetectedSettingsAndLoadsWhatTheUserConfirmed) {
   const std::string file = WriteFile(folder.Folder(), "sales.csv",
                                      "Region;Day;Amount;Code\r\n"
                                      "Nord;31.01.2024;1,5;007\r\n"
-                                     "S\xFC" "d;01.02.2024;2,25;012\r\n"
+                                     "S\xFC"
+                                     "d;01.02.2024;2,25;012\r\n"
                                      "\"We;st\";15.02.2024;3;100\r\n");
   TOpenCsvDialog dialog;
   dialog.SetFile(QString::fromStdString(file));
@@ -140,7 +144,8 @@ TEST(OpenCsvTest, ShowsTheDetectedSettingsAndLoadsWhatTheUserConfirmed) {
   EXPECT_EQ(dialog.TypeBox(2)->currentText(), "Float");
   EXPECT_EQ(dialog.TypeBox(3)->currentText(), "Integer");
   ASSERT_EQ(dialog.Preview()->rowCount(), 3);
-  EXPECT_EQ(dialog.Preview()->item(1, 0)->text(), QString::fromUtf8("S\xC3\xBC" "d"));
+  EXPECT_EQ(dialog.Preview()->item(1, 0)->text(), QString::fromUtf8("S\xC3\xBC"
+                                                                    "d"));
   EXPECT_EQ(dialog.Preview()->item(2, 0)->text(), "We;st");
   Shoot(dialog, "open_csv.png");
 
@@ -166,7 +171,9 @@ TEST(OpenCsvTest, ShowsTheDetectedSettingsAndLoadsWhatTheUserConfirmed) {
   ScriptedProgress cancelling;
   cancelling.CancelAtCall(3);
   std::unique_ptr<TDataSet> none;
-  EXPECT_THROW(cancelling.RunWithProgress([&](TCubeProgress& p) { none = OpenSourceChoice(choice, nullptr, &p); }), EUserCanceled);
+  EXPECT_THROW(cancelling.RunWithProgress(
+                   [&](TCubeProgress& p) { none = OpenSourceChoice(choice, nullptr, &p); }),
+               EUserCanceled);
   EXPECT_FALSE(none);
 }
 
@@ -192,8 +199,8 @@ protected:
   void SetUp() override {
     std::string sql = "CREATE TABLE sales (Region TEXT, SaleDate DATE, Amount REAL);BEGIN;";
     for (int i = 0; i < 1500; ++i)
-      sql += Format("INSERT INTO sales VALUES ('%s', '2004-%02d-%02d', %d);", i % 5 ? "North" : "South",
-                    1 + i % 12, 1 + i % 28, (i * 37) % 1000);
+      sql += Format("INSERT INTO sales VALUES ('%s', '2004-%02d-%02d', %d);",
+                    i % 5 ? "North" : "South", 1 + i % 12, 1 + i % 28, (i * 37) % 1000);
     db.Exec(sql + "COMMIT;");
     cube = new THyCube(&owner);
     cube->SetShowProgressDialog(false);
@@ -209,7 +216,8 @@ protected:
 
   int64_t SqlCount(const std::string& where) {
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db.Handle(), ("SELECT COUNT(*) FROM sales WHERE " + where).c_str(), -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db.Handle(), ("SELECT COUNT(*) FROM sales WHERE " + where).c_str(), -1,
+                       &stmt, nullptr);
     sqlite3_step(stmt);
     const int64_t n = sqlite3_column_int64(stmt, 0);
     sqlite3_finalize(stmt);
@@ -231,7 +239,8 @@ TEST_F(DrillWindowTest, ASubtotalListsItsRowsInPagesSortsAndCopies) {
   const int64_t expected = SqlCount("Region = 'North'");
   ASSERT_EQ(expected, 1200);
   EXPECT_EQ(window->CountLabel()->text(), "1,200 rows, 500 read so far");
-  EXPECT_TRUE(window->windowTitle().contains("Region = North")) << window->windowTitle().toStdString();
+  EXPECT_TRUE(window->windowTitle().contains("Region = North"))
+      << window->windowTitle().toStdString();
   EXPECT_EQ(window->LoadedRows(), 500);
   Shoot(*window, "drill_through.png");
 

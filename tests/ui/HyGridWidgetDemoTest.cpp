@@ -34,7 +34,8 @@ protected:
     cube->SetShowProgressDialog(false);
     cube->SetDataSet(table);
     test::AddMapItem(cube->DimensionMap(), "Customer", "CustNo", dimDimension);
-    test::AddMapItem(cube->DimensionMap(), "SaleDate", "SaleDate", dimDimension)->SetBinType(binMonth);
+    test::AddMapItem(cube->DimensionMap(), "SaleDate", "SaleDate", dimDimension)
+        ->SetBinType(binMonth);
     test::AddMapItem(cube->DimensionMap(), "Payment", "PaymentMethod", dimDimension);
     test::AddMapItem(cube->DimensionMap(), "Total", "ItemsTotal", dimSum);
     source = new THySource(&owner);

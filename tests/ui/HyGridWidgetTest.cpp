@@ -4,11 +4,11 @@
 #include <QAction>
 #include <QApplication>
 
-#include "support/QtApp.h"
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
+#include "support/QtApp.h"
 
 #include <cstdlib>
 
@@ -244,11 +244,11 @@ TEST_F(HyGridWidgetTest, MenuEntriesToggleDimensionsAndGroups) {
 
 TEST_F(HyGridWidgetTest, RightClickOnDataExaminesTheCell) {
   std::vector<int16_t> seen;
-  model->SetOnDecisionExamineCell([&](TCustomHyGrid&, int32_t x, int32_t y, int32_t,
-                                      const TValueArray& values) {
-    seen = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
-    for (int32_t i = 0; i < values.Count(); ++i) seen.push_back(values[i]);
-  });
+  model->SetOnDecisionExamineCell(
+      [&](TCustomHyGrid&, int32_t x, int32_t y, int32_t, const TValueArray& values) {
+        seen = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+        for (int32_t i = 0; i < values.Count(); ++i) seen.push_back(values[i]);
+      });
   Click(At(1, 3), Qt::RightButton);
   EXPECT_EQ(seen, (std::vector<int16_t>{1, 3, 1, 0, 1}));
   EXPECT_EQ(widget->PopupMenu(), nullptr);
@@ -317,7 +317,8 @@ void ExpectEvenGridLines(const QImage& image, double scale, const std::string& n
   const int fixedWidth = int((16 + 80 + 80) * scale), fixedHeight = int(2 * 20 * scale);
   const std::vector<int> horizontal =
       InkRuns(image, true, int((16 + 80 + 80 + 5) * scale), fixedHeight, Qt::black);
-  const std::vector<int> vertical = InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
+  const std::vector<int> vertical =
+      InkRuns(image, false, int((2 * 20 + 18) * scale), fixedWidth, Qt::black);
   ASSERT_EQ(horizontal.size(), 8u) << scale;  // 7 data rows and the bottom edge
   ASSERT_EQ(vertical.size(), 4u) << scale;    // 3 data columns and the right edge
   const int width = std::max(1, int(std::lround(scale)));
@@ -345,8 +346,9 @@ TEST_F(HyGridWidgetTest, GridLinesOnScreenHaveOneWidth) {
   const QPixmap shot = widget->grab();
   const double scale = shot.devicePixelRatio();
   const QPoint origin = widget->viewport()->mapTo(widget.get(), QPoint(0, 0)) * scale;
-  ExpectEvenGridLines(shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y()))),
-                      scale, "grid-screen");
+  ExpectEvenGridLines(
+      shot.toImage().copy(QRect(origin, shot.size() - QSize(origin.x(), origin.y()))), scale,
+      "grid-screen");
 }
 
 // A grid too small to show the whole cross-tab.

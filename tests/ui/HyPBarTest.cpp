@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "support/QtApp.h"
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
+#include "support/QtApp.h"
 
 #include <string>
 
@@ -24,9 +24,7 @@ using test::App;
 class HyPBarTest : public ::testing::Test {
 protected:
   void SetUp() override { App(); }
-  void TearDown() override {
-    EXPECT_EQ(THyProgressDialog::Instance(), nullptr);
-  }
+  void TearDown() override { EXPECT_EQ(THyProgressDialog::Instance(), nullptr); }
 
   // The dialog running the current work; fails the test when there is none.
   static THyProgressDialog& Dialog() {
@@ -113,7 +111,8 @@ TEST_F(HyPBarTest, PendingEventsRunAtEveryCall) {
 TEST_F(HyPBarTest, ExceptionOfTheWorkIsRaisedAfterTheDialogIsGone) {
   auto progress = MakeBuildProgress(true);
   try {
-    progress->RunWithProgress([](TCubeProgress&) { throw EConvertError("'x' is not a valid integer value"); });
+    progress->RunWithProgress(
+        [](TCubeProgress&) { throw EConvertError("'x' is not a valid integer value"); });
     FAIL() << "nothing raised";
   } catch (const EConvertError& e) {
     EXPECT_EQ(THyProgressDialog::Instance(), nullptr);
@@ -155,7 +154,8 @@ TEST_F(HyPBarTest, TitleBarWithoutButtonsOverTheActiveWindowAndEscapeCancels) {
     // dialogs no minimize or maximize button.
     EXPECT_EQ(dialog.windowHandle()->transientParent(), main.windowHandle());
     EXPECT_EQ(dialog.windowModality(), Qt::ApplicationModal);
-    QCoreApplication::postEvent(&dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCoreApplication::postEvent(&dialog,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     for (int i = 0; i < 100; ++i) p.ProgressCount(i);
   }),
                EUserCanceled);

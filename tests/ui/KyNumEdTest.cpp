@@ -98,7 +98,7 @@ TEST(NumberEdit, EnterMovesOnAndLeavingWithABadValueComesBack) {
   EXPECT_TRUE(next->hasFocus());
   EXPECT_TRUE(messages.empty() == false);  // the edit held 0, below 1
   QTest::qWait(10);
-  EXPECT_TRUE(edit->hasFocus());           // and took the focus back
+  EXPECT_TRUE(edit->hasFocus());  // and took the focus back
   edit->setText("5");
   next->setFocus();
   EXPECT_EQ(messages.size(), 1u);

@@ -118,7 +118,8 @@ TEST_F(KyProcesWindowTest, RunInProcessRunsTheWorkInsideTheModalWindow) {
   ASSERT_NE(process.Window(), nullptr);
   EXPECT_FALSE(process.Window()->isVisible());
 
-  EXPECT_THROW(process.RunInProcess([] { throw std::runtime_error("source gone"); }), std::runtime_error);
+  EXPECT_THROW(process.RunInProcess([] { throw std::runtime_error("source gone"); }),
+               std::runtime_error);
   EXPECT_FALSE(process.Window()->isVisible());
   process.HideProcess();
   EXPECT_TRUE(mainWindow->isEnabled());

@@ -22,7 +22,8 @@ TMetafile SummaryPage() {
   });
 }
 
-size_t Count(const TMetafile& page, const std::string& text, TKyRFindMode mode, bool caseSensitive) {
+size_t Count(const TMetafile& page, const std::string& text, TKyRFindMode mode,
+             bool caseSensitive) {
   return FindOnPage(page, TKyRFindOptions{text, mode, caseSensitive}).size();
 }
 
@@ -43,7 +44,8 @@ TEST(KyRFindSearch, ModesMatchAtTheBeginningExactlyOrAnywhere) {
 }
 
 TEST(KyRFindSearch, MarksCoverTheTextAndGrowByOne) {
-  const TMetafile page = test::DrawPage([](TMetafileCanvas& c) { c.TextOut(100, 200, "Grand Total"); });
+  const TMetafile page =
+      test::DrawPage([](TMetafileCanvas& c) { c.TextOut(100, 200, "Grand Total"); });
   const std::vector<TRect> found = FindOnPage(page, TKyRFindOptions{"Grand", fmBeginning, false});
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].Left, 99);
@@ -80,7 +82,8 @@ TEST(KyRFindSearch, TheWholeReportIsSearchedSheetBySheet) {
   report.Texts[{0, 2}] = {"Total", "Grand Total"};
   report.Texts[{1, 1}] = {"Totals"};
   report.Prepare();
-  const std::vector<TKyRFindHit> hits = FindInReport(report, TKyRFindOptions{"Total", fmAnywhere, true});
+  const std::vector<TKyRFindHit> hits =
+      FindInReport(report, TKyRFindOptions{"Total", fmAnywhere, true});
   ASSERT_EQ(hits.size(), 4u);
   EXPECT_EQ(std::make_pair(hits[0].Bar, hits[0].Page), std::make_pair(0, 1));
   EXPECT_EQ(std::make_pair(hits[1].Bar, hits[1].Page), std::make_pair(1, 1));

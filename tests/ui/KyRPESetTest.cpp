@@ -111,11 +111,11 @@ TEST_F(SetupFixture, TheFileButtonOffersTheTypesFilterAndTakesTheChosenName) {
   dialog.FillExportTypes();
   std::vector<std::string> asked;
   std::string answer = "/home/u/chosen.csv";
-  dialog.SetSaveDialogFunction([&](const std::string& t, const std::string& f, const std::string& e,
-                                   const std::string& n) {
-    asked = {t, f, e, n};
-    return answer;
-  });
+  dialog.SetSaveDialogFunction(
+      [&](const std::string& t, const std::string& f, const std::string& e, const std::string& n) {
+        asked = {t, f, e, n};
+        return answer;
+      });
   dialog.CbExportType()->setCurrentIndex(TypeIndex("CSV"));
   dialog.ExportTypeChanged();
   QTest::mouseClick(dialog.PnlFileName(), Qt::LeftButton);

@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -59,8 +59,8 @@ protected:
   }
 
   // Answers the find dialog that `run` opens.
-  static void Find(TKyRPreview& preview, const std::function<void()>& run, const QString& text, int mode,
-                   bool global = false) {
+  static void Find(TKyRPreview& preview, const std::function<void()>& run, const QString& text,
+                   int mode, bool global = false) {
     QTimer::singleShot(0, [&preview, text, mode, global] {
       TfrmKyRFind* dialog = preview.FindDialog();
       ASSERT_NE(dialog, nullptr);
@@ -311,7 +311,8 @@ TEST_F(KyRPreviewTest, FindModesMarkTheMatchesOfThePage) {
   auto window = Open(*report);
   TKyRPreview* preview = window->KyRPreview();
   const auto marks = [&](int mode) {
-    Find(*preview, [&] { window->FindText(); }, "Total", mode);
+    Find(
+        *preview, [&] { window->FindText(); }, "Total", mode);
     return preview->Highlights().size();
   };
   EXPECT_EQ(marks(0), 2u);  // Total, Totals
@@ -336,7 +337,9 @@ TEST_F(KyRPreviewTest, GlobalSearchAndF3StepThroughEverySheet) {
   auto report = Report(2, 3);
   auto window = Open(*report);
   TKyRPreview* preview = window->KyRPreview();
-  Find(*preview, [&] { QTest::mouseClick(window->Button("btnFindText"), Qt::LeftButton); }, "Grand Total", 1, true);
+  Find(
+      *preview, [&] { QTest::mouseClick(window->Button("btnFindText"), Qt::LeftButton); },
+      "Grand Total", 1, true);
   // Page 1 and page 3 of sheet 1.
   ASSERT_EQ(preview->Hits().size(), 2u);
   EXPECT_EQ(window->lblStatus()->text(), "Find Text: 2");
@@ -353,9 +356,10 @@ TEST_F(KyRPreviewTest, GlobalSearchAndF3StepThroughEverySheet) {
 
   // "Total" also stands on page 1 of sheet 2: F3 switches the sheet and its tab.
   window->KyRPreview()->SetPageNumber(2);
-  Find(*preview, [&] { window->FindText(); }, "Total", 0, true);
+  Find(
+      *preview, [&] { window->FindText(); }, "Total", 0, true);
   ASSERT_EQ(preview->Hits().size(), 3u);  // Total, Totals on sheet 1; Total on sheet 2
-  EXPECT_EQ(preview->BarNumber(), 2);       // the first hit from page 2 of sheet 1 on
+  EXPECT_EQ(preview->BarNumber(), 2);     // the first hit from page 2 of sheet 1 on
   EXPECT_EQ(preview->PageNumber(), 1);
   EXPECT_EQ(window->tsSheets()->currentIndex(), 1);
   QTest::keyClick(window.get(), Qt::Key_F3);
@@ -369,7 +373,8 @@ TEST_F(KyRPreviewTest, TheWindowKeepsItsPlaceWhenActivatedAgain) {
   TKyRPreview* preview = window->KyRPreview();
   preview->SetPageNumber(4);
   window->cbScale()->activated(3);  // 150%
-  Find(*preview, [&] { window->FindText(); }, "Row 1", 0);
+  Find(
+      *preview, [&] { window->FindText(); }, "Row 1", 0);
   const size_t marks = preview->Highlights().size();
   EXPECT_GT(marks, 0u);
   QEvent activate(QEvent::WindowActivate);

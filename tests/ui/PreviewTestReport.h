@@ -33,7 +33,8 @@ public:
         TMetafileCanvas& c = *Canvas();
         c.SetFont(TFont("Arial", -13, 0, clBlack));
         c.Brush().SetStyle(bsClear);
-        c.TextOut(60, 40, "Sheet " + std::to_string(bar + 1) + ", page " + std::to_string(page + 1));
+        c.TextOut(60, 40,
+                  "Sheet " + std::to_string(bar + 1) + ", page " + std::to_string(page + 1));
         int y = 80;
         for (const std::string& text : Texts[{page, bar}]) {
           c.TextOut(60, y, text);

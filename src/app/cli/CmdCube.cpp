@@ -42,7 +42,8 @@ void ForEachSlot(const THyCube& cube, Visit visit) {
     const TDimension& dim = *cube.Dimensions(d);
     counts[d] = dim.GetValueCount();
     displayOf[d].resize(counts[d]);
-    for (int32_t i = 0; i < counts[d]; ++i) displayOf[d][dim.ValueIndex(i)] = static_cast<int16_t>(i);
+    for (int32_t i = 0; i < counts[d]; ++i)
+      displayOf[d][dim.ValueIndex(i)] = static_cast<int16_t>(i);
   }
   std::vector<int32_t> position(dims, 0);
   TCoords coords(dims, -1);
@@ -59,8 +60,10 @@ void ForEachSlot(const THyCube& cube, Visit visit) {
 void PrintCube(const THyCube& cube, bool withEmpty) {
   const int32_t dims = cube.GetDimensionCount(), sums = cube.GetSummaryCount();
   std::string line;
-  for (int32_t d = 0; d < dims; ++d) line += (d ? "\t" : "") + cube.Dimensions(d)->MapItem()->Name();
-  for (int32_t s = 0; s < sums; ++s) line += (dims + s ? "\t" : "") + cube.Summaries(s)->MapItem()->Name();
+  for (int32_t d = 0; d < dims; ++d)
+    line += (d ? "\t" : "") + cube.Dimensions(d)->MapItem()->Name();
+  for (int32_t s = 0; s < sums; ++s)
+    line += (dims + s ? "\t" : "") + cube.Summaries(s)->MapItem()->Name();
   std::printf("%s\n", line.c_str());
   const TDataCache& cache = cube.DataCache();
   ForEachSlot(cube, [&](const TCoords& coords) {
@@ -104,7 +107,8 @@ int CmdCube(const Args& args) {
     else if (word == "--quiet") flags.quiet = true;
     else if (word == "--read-all") flags.readAll = true;
     else {
-      std::fprintf(stderr, "hycube cube: unknown argument '%s' (see hycube cube --help)\n", word.c_str());
+      std::fprintf(stderr, "hycube cube: unknown argument '%s' (see hycube cube --help)\n",
+                   word.c_str());
       return 2;
     }
   }

@@ -63,8 +63,8 @@ int CmdDrill(const Args& args) {
       const std::string& text = FlagValue(options.rest, i, "drill");
       const std::vector<std::string> parts = SplitString(text, ',');
       int64_t a = -1, b = -1;
-      if (parts.size() != 2 || !TryStrToInt64(Trim(parts[0]), a) || !TryStrToInt64(Trim(parts[1]), b) ||
-          a < 0 || b < 0 || a > INT32_MAX || b > INT32_MAX)
+      if (parts.size() != 2 || !TryStrToInt64(Trim(parts[0]), a) ||
+          !TryStrToInt64(Trim(parts[1]), b) || a < 0 || b < 0 || a > INT32_MAX || b > INT32_MAX)
         throw Exception(Format("hycube drill: --cell '%s': expected X,Y, two whole numbers from 0",
                                text.c_str()));
       x = static_cast<int32_t>(a);
@@ -73,7 +73,8 @@ int CmdDrill(const Args& args) {
     } else if (word == "--count-rows") {
       countOnly = true;
     } else {
-      throw Exception(Format("hycube drill: unknown argument '%s' (see hycube drill --help)", word.c_str()));
+      throw Exception(
+          Format("hycube drill: unknown argument '%s' (see hycube drill --help)", word.c_str()));
     }
   }
   if (!haveCell) throw Exception("hycube drill: --cell X,Y is missing (see hycube drill --help)");
@@ -81,10 +82,10 @@ int CmdDrill(const Args& args) {
 
   CliPivot pivot(options, pivotFlags, "drill");
   const TCustomHyGrid& grid = pivot.Grid();
-  const int32_t dataX = ShownToData(x, grid.FixedCols(), grid.ColCount(), &TCustomHyGrid::ColWidths,
-                                    grid, "columns");
-  const int32_t dataY = ShownToData(y, grid.FixedRows(), grid.RowCount(), &TCustomHyGrid::RowHeights,
-                                    grid, "rows");
+  const int32_t dataX =
+      ShownToData(x, grid.FixedCols(), grid.ColCount(), &TCustomHyGrid::ColWidths, grid, "columns");
+  const int32_t dataY =
+      ShownToData(y, grid.FixedRows(), grid.RowCount(), &TCustomHyGrid::RowHeights, grid, "rows");
   const TDrillFilter filter = DrillFilterForCell(pivot.Source(), dataX, dataY);
   std::unique_ptr<TDrillRows> rows = OpenDrillRows(pivot.Source(), filter);
   if (countOnly) {

@@ -38,14 +38,14 @@ int UsageError(const char* message) {
 }
 
 std::string RectText(const TRect& r) {
-  return std::to_string(r.Left) + "," + std::to_string(r.Top) + " - " + std::to_string(r.Right) + "," +
-         std::to_string(r.Bottom);
+  return std::to_string(r.Left) + "," + std::to_string(r.Top) + " - " + std::to_string(r.Right) +
+         "," + std::to_string(r.Bottom);
 }
 
 // A destination given as origin and extent, summed wide: a damaged record may hold any values.
 std::string DestText(int32_t x, int32_t y, int32_t cx, int32_t cy) {
-  return std::to_string(x) + "," + std::to_string(y) + " - " + std::to_string(int64_t(x) + cx) + "," +
-         std::to_string(int64_t(y) + cy);
+  return std::to_string(x) + "," + std::to_string(y) + " - " + std::to_string(int64_t(x) + cx) +
+         "," + std::to_string(int64_t(y) + cy);
 }
 
 std::string Hex(uint32_t v) {
@@ -55,11 +55,26 @@ std::string Hex(uint32_t v) {
 }
 
 std::string HandleText(uint32_t h) {
-  static const char* const kStock[] = {"WHITE_BRUSH", "LTGRAY_BRUSH", "GRAY_BRUSH", "DKGRAY_BRUSH",
-                                       "BLACK_BRUSH", "NULL_BRUSH", "WHITE_PEN", "BLACK_PEN", "NULL_PEN",
-                                       "(9)", "OEM_FIXED_FONT", "ANSI_FIXED_FONT", "ANSI_VAR_FONT",
-                                       "SYSTEM_FONT", "DEVICE_DEFAULT_FONT", "DEFAULT_PALETTE",
-                                       "SYSTEM_FIXED_FONT", "DEFAULT_GUI_FONT", "DC_BRUSH", "DC_PEN"};
+  static const char* const kStock[] = {"WHITE_BRUSH",
+                                       "LTGRAY_BRUSH",
+                                       "GRAY_BRUSH",
+                                       "DKGRAY_BRUSH",
+                                       "BLACK_BRUSH",
+                                       "NULL_BRUSH",
+                                       "WHITE_PEN",
+                                       "BLACK_PEN",
+                                       "NULL_PEN",
+                                       "(9)",
+                                       "OEM_FIXED_FONT",
+                                       "ANSI_FIXED_FONT",
+                                       "ANSI_VAR_FONT",
+                                       "SYSTEM_FONT",
+                                       "DEVICE_DEFAULT_FONT",
+                                       "DEFAULT_PALETTE",
+                                       "SYSTEM_FIXED_FONT",
+                                       "DEFAULT_GUI_FONT",
+                                       "DC_BRUSH",
+                                       "DC_PEN"};
   if (h & emf::STOCK_OBJECT) {
     uint32_t i = h & ~emf::STOCK_OBJECT;
     return std::string("stock ") + (i < 20 ? kStock[i] : std::to_string(i).c_str());
@@ -115,33 +130,34 @@ std::string Details(const TEmfRecord& r) {
     case EMR_CREATEPEN:
     case EMR_EXTCREATEPEN: {
       TEmrCreatePen p = ReadCreatePen(r);
-      return HandleText(p.Handle) + ": style " + std::to_string(p.Style) + " width " + std::to_string(p.Width) +
-             " colour " + Hex(p.Color);
+      return HandleText(p.Handle) + ": style " + std::to_string(p.Style) + " width " +
+             std::to_string(p.Width) + " colour " + Hex(p.Color);
     }
     case EMR_CREATEBRUSHINDIRECT: {
       TEmrCreateBrush b = ReadCreateBrush(r);
-      return HandleText(b.Handle) + ": style " + std::to_string(b.Style) + " colour " + Hex(b.Color) +
-             " hatch " + std::to_string(b.Hatch);
+      return HandleText(b.Handle) + ": style " + std::to_string(b.Style) + " colour " +
+             Hex(b.Color) + " hatch " + std::to_string(b.Hatch);
     }
     case EMR_EXTCREATEFONTINDIRECTW: {
       TEmrCreateFont f = ReadCreateFont(r);
       const TLogFont& lf = f.LogFont;
-      return HandleText(f.Handle) + ": " + Quoted(lf.FaceName) + " height " + std::to_string(lf.Height) +
-             " weight " + std::to_string(lf.Weight) + (lf.Italic ? " italic" : "") +
-             (lf.Underline ? " underline" : "") + (lf.StrikeOut ? " strike-out" : "") + " charset " +
-             std::to_string(lf.CharSet);
+      return HandleText(f.Handle) + ": " + Quoted(lf.FaceName) + " height " +
+             std::to_string(lf.Height) + " weight " + std::to_string(lf.Weight) +
+             (lf.Italic ? " italic" : "") + (lf.Underline ? " underline" : "") +
+             (lf.StrikeOut ? " strike-out" : "") + " charset " + std::to_string(lf.CharSet);
     }
     case EMR_EXTTEXTOUTW:
     case EMR_EXTTEXTOUTA: {
       TEmrExtTextOut t = ReadExtTextOut(r);
-      return Quoted(t.Text()) + " at (" + std::to_string(t.Reference.X) + "," + std::to_string(t.Reference.Y) +
-             ") bounds " + RectText(t.Bounds) + " options " + Hex(t.Options);
+      return Quoted(t.Text()) + " at (" + std::to_string(t.Reference.X) + "," +
+             std::to_string(t.Reference.Y) + ") bounds " + RectText(t.Bounds) + " options " +
+             Hex(t.Options);
     }
     case EMR_BITBLT:
     case EMR_STRETCHBLT: {
       TEmrBitBlt b = ReadBitBlt(r);
-      std::string s = "dest " + DestText(b.XDest, b.YDest, b.CxDest, b.CyDest) + " rop " +
-                      Hex(b.Rop);
+      std::string s =
+          "dest " + DestText(b.XDest, b.YDest, b.CxDest, b.CyDest) + " rop " + Hex(b.Rop);
       return s + (b.HasSource() ? " with bitmap" : " fill");
     }
     case EMR_STRETCHDIBITS: {
@@ -163,13 +179,13 @@ int Info(const std::string& file) {
   picture.LoadFromFile(file);
   TEmfHeader h = picture.Header();
   std::printf("File:        %s\n", file.c_str());
-  std::printf("Size:        %u bytes, %u records, %u handles\n", unsigned(h.Bytes), unsigned(h.Records),
-              unsigned(h.Handles));
+  std::printf("Size:        %u bytes, %u records, %u handles\n", unsigned(h.Bytes),
+              unsigned(h.Records), unsigned(h.Handles));
   std::printf("Page:        %d x %d page units\n", picture.Width(), picture.Height());
   std::printf("Bounds:      %s (device pixels)\n", RectText(h.Bounds).c_str());
   std::printf("Frame:       %s (.01 mm)\n", RectText(h.Frame).c_str());
-  std::printf("Device:      %d x %d pixels, %d x %d mm\n", h.Device.Cx, h.Device.Cy, h.Millimeters.Cx,
-              h.Millimeters.Cy);
+  std::printf("Device:      %d x %d pixels, %d x %d mm\n", h.Device.Cx, h.Device.Cy,
+              h.Millimeters.Cx, h.Millimeters.Cy);
   std::printf("Creator:     %s\n", h.Creator().c_str());
   std::printf("Description: %s\n\n", h.Title().c_str());
   std::printf("%6s %8s  %-28s %7s  %s\n", "#", "offset", "type", "size", "details");

@@ -52,7 +52,8 @@ Variant VariableValue(const std::string& text) {
   int64_t i = 0;
   double d = 0;
   TDateTime date = 0;
-  if (TryStrToInt64(text, i)) return i >= INT32_MIN && i <= INT32_MAX ? Variant(int32_t(i)) : Variant(i);
+  if (TryStrToInt64(text, i))
+    return i >= INT32_MIN && i <= INT32_MAX ? Variant(int32_t(i)) : Variant(i);
   if (text.find_first_of("0123456789") != std::string::npos && TryStrToFloat(text, d, english) &&
       text.find(',') == std::string::npos)
     return Variant(d);
@@ -114,11 +115,13 @@ int CmdEval(const Args& args) {
     source->Open();
     TKyRDataset* item = manager->Datasets().Add();
     // Fields are also found as TABLE.Field ("orders.db" as orders.Field).
-    const std::string name = options.csv.empty() ? SplitString(options.table, ':').back() : options.csv;
+    const std::string name =
+        options.csv.empty() ? SplitString(options.table, ':').back() : options.csv;
     item->SetCaption(std::filesystem::path(name).stem().string());
     item->SetDataset(source);
   }
-  const TKyRVariableLookup lookup = [&variables](const std::string& name, TFieldType& type, Variant& value) {
+  const TKyRVariableLookup lookup = [&variables](const std::string& name, TFieldType& type,
+                                                 Variant& value) {
     const auto found = variables.find(UpperCase(Trim(name)));
     if (found == variables.end()) return false;
     value = found->second;

@@ -33,21 +33,23 @@ const char kUsage[] =
     "\n";
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "hycube krp: %s\n\n%s%s%s", message.c_str(), kUsage, kPageFlagsHelp, kPrintFlagsHelp);
+  std::fprintf(stderr, "hycube krp: %s\n\n%s%s%s", message.c_str(), kUsage, kPageFlagsHelp,
+               kPrintFlagsHelp);
   return 2;
 }
 
 int Info(const std::string& fileName) {
   TKyReportFile f = ReadReportFile(fileName);
-  std::printf("Title: %s\nAuthor: %s\nSubject: %s\nKeywords: %s\n", f.Title.c_str(), f.Author.c_str(),
-              f.Subject.c_str(), f.Keywords.c_str());
-  std::printf("Header: %d pages per sheet, %d sheets\nRecords: %zu\n", int(f.PageCount), int(f.BarCount),
-              f.Pages.size());
+  std::printf("Title: %s\nAuthor: %s\nSubject: %s\nKeywords: %s\n", f.Title.c_str(),
+              f.Author.c_str(), f.Subject.c_str(), f.Keywords.c_str());
+  std::printf("Header: %d pages per sheet, %d sheets\nRecords: %zu\n", int(f.PageCount),
+              int(f.BarCount), f.Pages.size());
   for (const auto& p : f.Pages)
     std::printf("page %d sheet %d: %d x %d, margins %d %d %d %d, picture %zu bytes, %u records\n",
                 int(p->PageIndex() + 1), int(p->BarIndex() + 1), int(p->Width()), int(p->Height()),
-                int(p->LeftMargin()), int(p->RightMargin()), int(p->TopMargin()), int(p->BottomMargin()),
-                p->Picture().Data().size(), unsigned(p->Picture().RecordCount()));
+                int(p->LeftMargin()), int(p->RightMargin()), int(p->TopMargin()),
+                int(p->BottomMargin()), p->Picture().Data().size(),
+                unsigned(p->Picture().RecordCount()));
   return 0;
 }
 
@@ -55,10 +57,8 @@ int Render(TKyPrintBaseComponent& report, const std::string& dir, const OutputOp
   EnsureGuiApplication();
   std::filesystem::create_directories(dir);
   TPageList list;
-  if (o.Pages.empty())
-    list = AllPages(report);
-  else
-    ParsePageRange(o.Pages, list);
+  if (o.Pages.empty()) list = AllPages(report);
+  else ParsePageRange(o.Pages, list);
   int n = 0;
   for (const auto& p : report.Pages()) {
     if (!PageListHas(list, p->PageIndex() + 1)) continue;

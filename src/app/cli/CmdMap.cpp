@@ -8,12 +8,13 @@ namespace hy::cli {
 
 int CmdMap(const Args& args) {
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-    std::printf("usage: hycube map [source] [items] [limits]\n\n"
-                "Opens the table, resolves the dimension map against it and runs the capacity\n"
-                "plan. Prints one line per item: its name, what it shows (field, Sum(field),\n"
-                "expression ...) and whether the plan made it active, tab-separated.\n"
-                "A map error is printed on stderr with exit status 2.\n\n%s",
-                kCubeOptionsHelp);
+    std::printf(
+        "usage: hycube map [source] [items] [limits]\n\n"
+        "Opens the table, resolves the dimension map against it and runs the capacity\n"
+        "plan. Prints one line per item: its name, what it shows (field, Sum(field),\n"
+        "expression ...) and whether the plan made it active, tab-separated.\n"
+        "A map error is printed on stderr with exit status 2.\n\n%s",
+        kCubeOptionsHelp);
     return 0;
   }
   const CubeOptions options = ParseCubeOptions(args);

@@ -32,11 +32,11 @@ const char* const kPivotOwnHelp =
 
 int64_t ParsePngMax(const std::string& text) {
   int64_t n = 0;
-  const bool digits =
-      !text.empty() && text.size() <= 12 && text.find_first_not_of("0123456789") == std::string::npos;
+  const bool digits = !text.empty() && text.size() <= 12 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
   if (!digits || !TryStrToInt64(text, n) || n < 1 || n > kGridPngHardMaxPixels)
-    throw Exception(Format("hycube pivot: --png-max '%s' is not a pixel count from 1 to %lld", text.c_str(),
-                           static_cast<long long>(kGridPngHardMaxPixels)));
+    throw Exception(Format("hycube pivot: --png-max '%s' is not a pixel count from 1 to %lld",
+                           text.c_str(), static_cast<long long>(kGridPngHardMaxPixels)));
   return n;
 }
 
@@ -61,8 +61,8 @@ int CmdPivot(const Args& args) {
       pngMax = ParsePngMax(FlagValue(options.rest, i, "pivot"));
       continue;
     }
-    throw Exception(
-        Format("hycube pivot: unknown argument '%s' (see hycube pivot --help)", options.rest[i].c_str()));
+    throw Exception(Format("hycube pivot: unknown argument '%s' (see hycube pivot --help)",
+                           options.rest[i].c_str()));
   }
   // Widths come from text metrics; a picture needs the widget application.
   if (!png.empty()) EnsureWidgetApplication();

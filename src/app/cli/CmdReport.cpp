@@ -71,7 +71,8 @@ void TakePaper(ReportOptions& o, const std::string& v) {
   static const struct {
     const char* name;
     TKyRPaperSize size;
-  } kPapers[] = {{"a4", psA4}, {"letter", psLetter}, {"legal", psLegal}, {"a3", psA3}, {"a5", psA5}};
+  } kPapers[] = {
+      {"a4", psA4}, {"letter", psLetter}, {"legal", psLegal}, {"a3", psA3}, {"a5", psA5}};
   const std::string name = LowerCase(v);
   for (const auto& p : kPapers) {
     if (name != p.name) continue;
@@ -79,7 +80,8 @@ void TakePaper(ReportOptions& o, const std::string& v) {
     return;
   }
   const size_t x = name.find('x');
-  if (x == std::string::npos) Fail("--paper takes a4, letter, legal, a3, a5 or WIDTHxHEIGHT, not '" + v + "'");
+  if (x == std::string::npos)
+    Fail("--paper takes a4, letter, legal, a3, a5 or WIDTHxHEIGHT, not '" + v + "'");
   o.paper = psCustom;
   o.paperWidth = PageUnits(name.substr(0, x), "paper width");
   o.paperHeight = PageUnits(name.substr(x + 1), "paper height");
@@ -190,10 +192,13 @@ const ReportFlag kReportFlags[] = {
        o.footerGiven = true;
        o.footer.push_back(v);
      }},
-    {"--paper", "SIZE", "a4, letter, legal, a3, a5 or WIDTHxHEIGHT in page units (96 per inch)", TakePaper},
-    {"--landscape", nullptr, "turn the paper", [](ReportOptions& o, const std::string&) { o.landscape = true; }},
+    {"--paper", "SIZE", "a4, letter, legal, a3, a5 or WIDTHxHEIGHT in page units (96 per inch)",
+     TakePaper},
+    {"--landscape", nullptr, "turn the paper",
+     [](ReportOptions& o, const std::string&) { o.landscape = true; }},
     {"--margins", "L,T,R,B", "page margins in page units", TakeMargins},
-    {"--row-style", "NAME", "alternating row colours: Normal, PriceList, MSMoney, Brick, ...", TakeRowStyle},
+    {"--row-style", "NAME", "alternating row colours: Normal, PriceList, MSMoney, Brick, ...",
+     TakeRowStyle},
     {"--autofit", nullptr, "scale the columns so that one sheet holds them all",
      [](ReportOptions& o, const std::string&) { o.autoFit = true; }},
     {"--wordwrap", nullptr, "wrap cell and header texts",
@@ -206,10 +211,14 @@ const ReportFlag kReportFlags[] = {
      TakeHighLight},
     {"--two-pass", nullptr, "build twice, so that page and sheet counts are known on every page",
      [](ReportOptions& o, const std::string&) { o.twoPass = true; }},
-    {"--title", "TEXT", "document title", [](ReportOptions& o, const std::string& v) { o.title = v; }},
-    {"--author", "TEXT", "document author", [](ReportOptions& o, const std::string& v) { o.author = v; }},
-    {"--subject", "TEXT", "document subject", [](ReportOptions& o, const std::string& v) { o.subject = v; }},
-    {"--keywords", "TEXT", "document keywords", [](ReportOptions& o, const std::string& v) { o.keywords = v; }},
+    {"--title", "TEXT", "document title",
+     [](ReportOptions& o, const std::string& v) { o.title = v; }},
+    {"--author", "TEXT", "document author",
+     [](ReportOptions& o, const std::string& v) { o.author = v; }},
+    {"--subject", "TEXT", "document subject",
+     [](ReportOptions& o, const std::string& v) { o.subject = v; }},
+    {"--keywords", "TEXT", "document keywords",
+     [](ReportOptions& o, const std::string& v) { o.keywords = v; }},
     {"--language", "CODE",
      "report language: en, ru, uk, de, fr, es, sv, cs (the default footer\n"
      "                         follows it)",
@@ -230,7 +239,8 @@ const ReportFlag kReportFlags[] = {
      [](ReportOptions& o, const std::string&) { o.print = true; }},
     {"--export", "TYPE", "export the pages as TYPE (txt, csv, html, xml, ...) into --out FILE",
      [](ReportOptions& o, const std::string& v) { o.exportType = v; }},
-    {"--out", "FILE", "the file of --export", [](ReportOptions& o, const std::string& v) { o.out = v; }},
+    {"--out", "FILE", "the file of --export",
+     [](ReportOptions& o, const std::string& v) { o.out = v; }},
 };
 
 ReportOptions ParseReportOptions(Args rest) {
@@ -312,13 +322,15 @@ void MakeDirectory(const std::string& dir) {
 void WriteInfo(TKyPrintHyCube& report, const ReportOptions&) {
   std::printf("pages %zu bars %d\n", report.Pages().size(), report.BarCount());
   for (const auto& page : report.Pages())
-    std::printf("%d %d %dx%d\n", page->PageIndex(), page->BarIndex(), page->Width(), page->Height());
+    std::printf("%d %d %dx%d\n", page->PageIndex(), page->BarIndex(), page->Width(),
+                page->Height());
 }
 
 void WriteText(TKyPrintHyCube& report, const ReportOptions&) {
   std::string out;
   for (const auto& page : report.Pages()) {
-    out = "=== page " + std::to_string(page->PageIndex()) + " bar " + std::to_string(page->BarIndex()) + "\n";
+    out = "=== page " + std::to_string(page->PageIndex()) + " bar " +
+          std::to_string(page->BarIndex()) + "\n";
     for (const TKyRPageText& t : PageTexts(page->Picture()))
       out += std::to_string(t.X) + '\t' + std::to_string(t.Y) + '\t' + t.Text + '\n';
     std::fputs(out.c_str(), stdout);
@@ -333,13 +345,15 @@ void WritePngs(TKyPrintHyCube& report, const ReportOptions& o) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) Fail("cannot encode a page as PNG");
-    WriteFileAtomically(PageFileName(o.pngDir, *page, ".png"), std::vector<uint8_t>(png.begin(), png.end()));
+    WriteFileAtomically(PageFileName(o.pngDir, *page, ".png"),
+                        std::vector<uint8_t>(png.begin(), png.end()));
   }
 }
 
 void WriteEmfs(TKyPrintHyCube& report, const ReportOptions& o) {
   MakeDirectory(o.emfDir);
-  for (const auto& page : report.Pages()) page->Picture().SaveToFile(PageFileName(o.emfDir, *page, ".emf"));
+  for (const auto& page : report.Pages())
+    page->Picture().SaveToFile(PageFileName(o.emfDir, *page, ".emf"));
 }
 
 // The outputs, in the order they run.
@@ -358,7 +372,9 @@ const ReportOutput kReportOutputs[] = {
     {[](const ReportOptions& o) { return o.print; },
      [](TKyPrintHyCube& r, const ReportOptions& o) { PrintPages(r, o.output); }},
     {[](const ReportOptions& o) { return !o.exportType.empty(); },
-     [](TKyPrintHyCube& r, const ReportOptions& o) { ExportPages(r, o.exportType, o.out, o.output); }},
+     [](TKyPrintHyCube& r, const ReportOptions& o) {
+       ExportPages(r, o.exportType, o.out, o.output);
+     }},
 };
 
 std::string Help() {
@@ -371,7 +387,8 @@ std::string Help() {
   text += kPivotFlagsHelp;
   text += "\nreport flags and outputs:\n";
   for (const ReportFlag& f : kReportFlags) {
-    std::string head = std::string("  ") + f.name + (f.value ? std::string(" ") + f.value : std::string());
+    std::string head =
+        std::string("  ") + f.name + (f.value ? std::string(" ") + f.value : std::string());
     if (head.size() < 25) head.resize(25, ' ');
     else head += "\n" + std::string(25, ' ');
     text += head + f.help + "\n";

@@ -60,8 +60,8 @@ int32_t ParseLimit(const std::string& flag, const std::string& text) {
 }
 
 bool IsItemKey(const std::string& part) {
-  static const char* const keys[] = {"bin=",     "start=",   "values=", "flag=",
-                                     "caption=", "format=", "lookup="};
+  static const char* const keys[] = {
+      "bin=", "start=", "values=", "flag=", "caption=", "format=", "lookup="};
   for (const char* key : keys)
     if (part.rfind(key, 0) == 0) return true;
   return false;
@@ -85,10 +85,8 @@ MapItemOption ParseItem(const std::string& kind, const std::string& flag, const 
   // formats such as "#,##0.00" keep their commas.
   std::vector<std::string> parts;
   for (std::string& part : SplitString(text.substr(eq + 1), ',')) {
-    if (parts.empty() || IsItemKey(part))
-      parts.push_back(std::move(part));
-    else
-      parts.back() += "," + part;
+    if (parts.empty() || IsItemKey(part)) parts.push_back(std::move(part));
+    else parts.back() += "," + part;
   }
   item.field = parts.front();
   if (item.field.empty()) Usage(flag + " " + text + ": the field name is missing");
@@ -175,7 +173,8 @@ CubeOptions ParseCubeOptions(const Args& args) {
     else options.rest.push_back(flag);
   }
   if (!options.db.empty() && !options.alias.empty()) Usage("--db and --alias exclude each other");
-  if (!options.csv.empty() && (!options.db.empty() || !options.alias.empty() || !options.table.empty()))
+  if (!options.csv.empty() &&
+      (!options.db.empty() || !options.alias.empty() || !options.table.empty()))
     Usage("--csv excludes --db, --alias and --table");
   if ((!options.db.empty() || !options.alias.empty()) && options.table.empty())
     Usage("--table is missing");

@@ -78,7 +78,7 @@ public:
 
 private:
   std::unique_ptr<TDataSet> csv_;  // outlives the cube
-  TComponent owner_;  // frees the cube first, then the tables
+  TComponent owner_;               // frees the cube first, then the tables
   TDataSet* source_ = nullptr;
   THyCube* cube_ = nullptr;
 };

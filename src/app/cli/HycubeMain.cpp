@@ -18,8 +18,10 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {"demo-db", hy::cli::CmdDemoDb, "demo-db FOLDER        write FOLDER/orders.db, the demo table"},
-    {"map", hy::cli::CmdMap, "map [source] [items] [limits]   resolve a dimension map and show its plan"},
-    {"cube", hy::cli::CmdCube, "cube [source] [items] [limits] [--empty] [--progress]   print every cell"},
+    {"map", hy::cli::CmdMap,
+     "map [source] [items] [limits]   resolve a dimension map and show its plan"},
+    {"cube", hy::cli::CmdCube,
+     "cube [source] [items] [limits] [--empty] [--progress]   print every cell"},
     {"pivot", hy::cli::CmdPivot,
      "pivot [source] [items] [limits] [--layout TEXT] [--png FILE]   print the cross-tab as CSV"},
     {"drill", hy::cli::CmdDrill,

@@ -142,7 +142,8 @@ void ExportPages(TKyPrintBaseComponent& report, const std::string& type, const s
       std::string known = "krp";
       for (const TKyRExportType& k : KyRExportTypes())
         if (k.Available()) known += ", " + LowerCase(k.Extension);
-      throw Exception(Format("Unknown export type \"%s\" (known: %s)", type.c_str(), known.c_str()));
+      throw Exception(
+          Format("Unknown export type \"%s\" (known: %s)", type.c_str(), known.c_str()));
     }
     Export(report, out, o.Separate, *t, list);
   }

@@ -15,11 +15,11 @@ class TKyPrintBaseComponent;
 namespace hy::cli {
 
 struct OutputOptions {
-  std::string Pages;          // --pages RANGE; empty: all pages
-  bool Separate = false;      // --separate
-  std::string Printer;        // --printer NAME | record:DIR; empty: the default printer
-  int Copies = 1;             // --copies N
-  bool Collate = false;       // --collate
+  std::string Pages;      // --pages RANGE; empty: all pages
+  bool Separate = false;  // --separate
+  std::string Printer;    // --printer NAME | record:DIR; empty: the default printer
+  int Copies = 1;         // --copies N
+  bool Collate = false;   // --collate
 };
 
 // The flags' lines for a command's --help.

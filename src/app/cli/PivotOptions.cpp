@@ -20,7 +20,8 @@ const char* const kPivotFlagsHelp =
     "  --no-totals     hide the subtotal rows and columns of every dimension\n";
 
 const std::string& FlagValue(const Args& rest, size_t& i, const char* command) {
-  if (i + 1 >= rest.size()) throw Exception(Format("hycube %s: %s needs a value", command, rest[i].c_str()));
+  if (i + 1 >= rest.size())
+    throw Exception(Format("hycube %s: %s needs a value", command, rest[i].c_str()));
   return rest[++i];
 }
 
@@ -47,7 +48,8 @@ bool TakePivotFlag(const Args& rest, size_t& i, PivotFlags& flags, const char* c
   return true;
 }
 
-CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command) : cube_(options) {
+CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const char* command)
+    : cube_(options) {
   source_ = new THySource(&owner_);
   grid_ = new TCustomHyGrid(&owner_);
   source_->SetDecisionCube(&cube_.Cube());
@@ -63,8 +65,8 @@ CliPivot::CliPivot(const CubeOptions& options, const PivotFlags& flags, const ch
 
   if (flags.summary >= 0) {
     if (flags.summary >= source_->SummaryCount())
-      throw Exception(Format("hycube %s: the cube has no summary %d (it has %d)", command, flags.summary,
-                             source_->SummaryCount()));
+      throw Exception(Format("hycube %s: the cube has no summary %d (it has %d)", command,
+                             flags.summary, source_->SummaryCount()));
     source_->SetCurrentSummary(flags.summary);
   }
   if (flags.sparseRows) source_->SetSparseRows(true);
@@ -86,6 +88,5 @@ void AppendCsvField(std::string& out, const std::string& text) {
   }
   out += '"';
 }
-
 
 }  // namespace hy::cli

@@ -18,7 +18,8 @@ struct Registry {
   Registry() { Reset(); }
   void Reset() {
     byKey.clear();
-    byKey[UpperCase(kDemoAlias)] = {kDemoAlias, (fs::path(ExecutableFolder()) / kDemoFolderName).string()};
+    byKey[UpperCase(kDemoAlias)] = {kDemoAlias,
+                                    (fs::path(ExecutableFolder()) / kDemoFolderName).string()};
   }
 };
 
@@ -46,8 +47,8 @@ std::optional<std::string> AliasFolder(std::string_view name) {
 void SetAlias(std::string_view name, std::string_view folder) {
   if (Trim(name).empty()) throw EDatabaseError("A database alias needs a name");
   if (folder.empty())
-    throw EDatabaseError(Format("Database alias '%.*s' needs a folder",
-                                static_cast<int>(name.size()), name.data()));
+    throw EDatabaseError(
+        Format("Database alias '%.*s' needs a folder", static_cast<int>(name.size()), name.data()));
   Aliases().byKey[UpperCase(name)] = {std::string(name), std::string(folder)};
 }
 

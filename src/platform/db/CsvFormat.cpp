@@ -114,7 +114,8 @@ bool ParseMoney(std::string_view s, char decimal, Currency& out, bool& marked) {
   const char group = decimal == ',' ? '.' : ',';
   const size_t point = s.find(decimal);
   std::string_view whole = s.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
+  std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
   if (whole.empty() || fraction.size() > 4) return false;
   if (point != std::string_view::npos && fraction.empty()) return false;
   int64_t units = 0;
@@ -358,7 +359,8 @@ bool TCsvParser::Next(std::vector<std::string>& fields) {
     if (quote_ && pos_ < n && data_[pos_] == quote_) {
       ++pos_;
       for (;;) {
-        if (pos_ >= n) Fail(recordLine_, Format("field %zu: the quote is not closed", fields.size() + 1));
+        if (pos_ >= n)
+          Fail(recordLine_, Format("field %zu: the quote is not closed", fields.size() + 1));
         const char c = data_[pos_];
         if (c == quote_) {
           if (pos_ + 1 < n && data_[pos_ + 1] == quote_) {
@@ -400,9 +402,9 @@ TCsvEncoding DetectCsvEncoding(std::string_view bytes) {
   // A sample cut inside a character still counts as UTF-8.
   for (size_t i = 0; i < bytes.size();) {
     const size_t len = Utf8Length(bytes, i);
-    if (!len) return bytes.size() - i < 4 && static_cast<uint8_t>(bytes[i]) >= 0xC2
-                          ? TCsvEncoding::Utf8
-                          : TCsvEncoding::Cp1252;
+    if (!len)
+      return bytes.size() - i < 4 && static_cast<uint8_t>(bytes[i]) >= 0xC2 ? TCsvEncoding::Utf8
+                                                                            : TCsvEncoding::Cp1252;
     i += len;
   }
   return TCsvEncoding::Utf8;
@@ -460,9 +462,7 @@ bool ParseCsvValue(std::string_view text, const TCsvColumn& column, char decimal
       out = Variant::Date(v);
       return true;
     }
-    case TCsvType::Text:
-      out = Variant(std::string(text));
-      return true;
+    case TCsvType::Text: out = Variant(std::string(text)); return true;
   }
   return false;
 }
@@ -488,7 +488,8 @@ TCsvColumn DetectCsvColumn(const std::vector<std::string_view>& values, char dec
     for (int o = 0; o < 3; ++o) {
       TDateTime dt;
       bool hasTime = false;
-      if (orders[o] && !ParseDateText(v, static_cast<TCsvDateOrder>(o), dt, hasTime)) orders[o] = false;
+      if (orders[o] && !ParseDateText(v, static_cast<TCsvDateOrder>(o), dt, hasTime))
+        orders[o] = false;
       anyTime = anyTime || hasTime;
     }
     if (!isInt && !isFloat && !isMoney && !orders[0] && !orders[1] && !orders[2]) break;
@@ -524,8 +525,8 @@ void DetectCsvColumns(std::string_view data, TCsvSettings& settings, bool comple
       if (++counts[r.size()] > best) best = counts[r.size()], count = r.size();
   }
   const size_t first = settings.header && !records.empty() ? 1 : 0;
-  std::vector<std::string> names =
-      UniqueNames(settings.header && !records.empty() ? records.front() : std::vector<std::string>(), count);
+  std::vector<std::string> names = UniqueNames(
+      settings.header && !records.empty() ? records.front() : std::vector<std::string>(), count);
   settings.columns.clear();
   std::vector<std::string_view> values;
   for (size_t c = 0; c < count; ++c) {
@@ -551,7 +552,8 @@ TCsvDetection DetectCsv(std::string_view bytes, bool complete, int previewRows) 
   if (s.encoding == TCsvEncoding::Utf8) {
     // A sample may end inside a character: decode the whole characters only.
     size_t end = DropBom(bytes).size();
-    while (!complete && end > 0 && (static_cast<uint8_t>(DropBom(bytes)[end - 1]) & 0xC0) == 0x80) --end;
+    while (!complete && end > 0 && (static_cast<uint8_t>(DropBom(bytes)[end - 1]) & 0xC0) == 0x80)
+      --end;
     if (!complete && end > 0 && static_cast<uint8_t>(DropBom(bytes)[end - 1]) >= 0xC0) --end;
     text = std::string(DropBom(bytes).substr(0, end));
   } else {

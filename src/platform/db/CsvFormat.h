@@ -48,7 +48,7 @@ struct TCsvSettings {
 struct TCsvDetection {
   TCsvSettings settings;
   std::vector<std::vector<std::string>> preview;  // data records, header excluded
-  bool sampleCut = false;  // types come from the first part of the file only
+  bool sampleCut = false;                         // types come from the first part of the file only
 };
 
 // Texts for dialogs and messages.

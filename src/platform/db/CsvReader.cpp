@@ -26,7 +26,8 @@ std::unique_ptr<TMemDataSet> ReadCsv(std::string_view data, const TCsvSettings& 
 
   auto dataSet = std::make_unique<TMemDataSet>();
   for (const TCsvColumn& column : settings.columns)
-    dataSet->AddColumn(column.name, CsvFieldType(column.type), column.type == TCsvType::Text ? 255 : 0);
+    dataSet->AddColumn(column.name, CsvFieldType(column.type),
+                       column.type == TCsvType::Text ? 255 : 0);
 
   const int64_t total = static_cast<int64_t>(text.size());
   const int columns = static_cast<int>(settings.columns.size());
@@ -52,7 +53,8 @@ std::unique_ptr<TMemDataSet> ReadCsv(std::string_view data, const TCsvSettings& 
     }
     const long long line = static_cast<long long>(parser.Line());
     if (static_cast<int>(fields.size()) != columns)
-      Fail(name, Format("line %lld: %zu fields where %d are expected", line, fields.size(), columns));
+      Fail(name,
+           Format("line %lld: %zu fields where %d are expected", line, fields.size(), columns));
     const int64_t row = dataSet->AppendRow();
     for (int c = 0; c < columns; ++c) {
       const TCsvColumn& column = settings.columns[c];

@@ -112,10 +112,8 @@ void TDataSet::SetActive(bool value) {
     streamedActive_ = value;
     return;
   }
-  if (value)
-    DoOpen();
-  else
-    DoClose();
+  if (value) DoOpen();
+  else DoClose();
 }
 
 void TDataSet::Open() { DoOpen(); }
@@ -207,10 +205,8 @@ void TDataSet::Next() {
   auto end = ScopeExit([this] { eof_ = true; });
   const bool more = InternalNext();
   end.Dismiss();
-  if (more)
-    ++recNo_;
-  else
-    eof_ = true;
+  if (more) ++recNo_;
+  else eof_ = true;
 }
 
 bool TDataSet::GetFieldData(const TField&, TFieldData&) const { return false; }
@@ -227,8 +223,8 @@ std::string TDataSet::Prefixed(const std::string& text) const {
 }
 
 TField* TDataSet::AddField(std::string name, TFieldType type, int size, int precision) {
-  fields_.push_back(std::make_unique<TField>(this, FieldCount(), std::move(name), type, size,
-                                             precision));
+  fields_.push_back(
+      std::make_unique<TField>(this, FieldCount(), std::move(name), type, size, precision));
   return fields_.back().get();
 }
 

@@ -74,7 +74,7 @@ public:
   const std::string& FieldName() const { return name_; }
   TFieldType DataType() const { return type_; }
   const char* TypeName() const { return FieldTypeName(type_); }
-  int Size() const { return size_; }            // characters of a string, digits after the point of a BCD
+  int Size() const { return size_; }  // characters of a string, digits after the point of a BCD
   int Precision() const { return precision_; }  // significant digits (floats 15, BCD its precision)
   int DataSize() const;                         // bytes a value takes in a record buffer
 
@@ -175,7 +175,6 @@ protected:
 private:
   void DoOpen();
   void DoClose();
-
 
   std::vector<std::unique_ptr<TField>> fields_;
   bool active_ = false;

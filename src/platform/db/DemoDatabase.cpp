@@ -61,8 +61,8 @@ constexpr int kMonths = 49;  // January 2004 .. January 2008
 constexpr int kBasePerMonth = 24;
 // Orders per month relative to an average month, per mille: slow summers,
 // busy November and December.
-constexpr std::array<int, 12> kSeason = {900, 850, 1000, 1000, 900, 700,
-                                         600, 650, 950, 1050, 1500, 1800};
+constexpr std::array<int, 12> kSeason = {900, 850, 1000, 1000, 900,  700,
+                                         600, 650, 950,  1050, 1500, 1800};
 
 const std::array<const char*, 7> kPayments = {"Credit", "Check", "Visa", "MC",
                                               "AmEx",   "Cash",  "COD"};
@@ -72,16 +72,24 @@ const std::array<const char*, 6> kTerms = {"Net 30", "Net 30", "Net 30", "Net 60
 const std::array<int, 21> kEmployees = {2,  4,  5,  8,  9,  11, 12, 14, 15, 20, 24,
                                         28, 29, 34, 36, 37, 38, 44, 45, 46, 52};
 const std::array<int, 7> kTaxBasisPoints = {0, 0, 450, 500, 625, 700, 825};
-const std::array<const char*, 12> kAdjectives = {"Blue",   "Coral",  "Deep",    "Sunny",
-                                                 "North",  "Harbor", "Reef",    "Island",
+const std::array<const char*, 12> kAdjectives = {"Blue",    "Coral",  "Deep",   "Sunny",
+                                                 "North",   "Harbor", "Reef",   "Island",
                                                  "Pacific", "Lagoon", "Golden", "Silver"};
-const std::array<const char*, 9> kNouns = {"Dive Shop", "Divers",     "Aquatics",
-                                           "Sports",    "Outfitters", "Supply",
-                                           "Adventures", "Marine",    "Scuba Center"};
+const std::array<const char*, 9> kNouns = {"Dive Shop",  "Divers",     "Aquatics",
+                                           "Sports",     "Outfitters", "Supply",
+                                           "Adventures", "Marine",     "Scuba Center"};
 const std::array<std::pair<const char*, const char*>, 12> kPlaces = {{
-    {"Honolulu", "US"}, {"Miami", "US"}, {"San Diego", "US"}, {"Kapaa", "US"},
-    {"Nassau", "Bahamas"}, {"Tampa", "US"}, {"Freeport", "Bahamas"}, {"Key West", "US"},
-    {"Belize City", "Belize"}, {"Bridgetown", "Barbados"}, {"Hamilton", "Bermuda"},
+    {"Honolulu", "US"},
+    {"Miami", "US"},
+    {"San Diego", "US"},
+    {"Kapaa", "US"},
+    {"Nassau", "Bahamas"},
+    {"Tampa", "US"},
+    {"Freeport", "Bahamas"},
+    {"Key West", "US"},
+    {"Belize City", "Belize"},
+    {"Bridgetown", "Barbados"},
+    {"Hamilton", "Bermuda"},
     {"Christiansted", "US Virgin Islands"},
 }};
 
@@ -130,8 +138,8 @@ std::vector<Order> MakeOrders(Random& rnd, const std::vector<Customer>& customer
   std::vector<Order> orders;
   for (int m = 0; m < kMonths; ++m) {
     int year = kFirstYear + m / 12, month = m % 12 + 1, yearNo = m / 12;
-    int count = kBasePerMonth * kSeason[month - 1] * (1000 + 50 * yearNo) / 1000000 +
-                rnd.Between(-2, 2);
+    int count =
+        kBasePerMonth * kSeason[month - 1] * (1000 + 50 * yearNo) / 1000000 + rnd.Between(-2, 2);
     count = std::max(count, 3);
     size_t first = orders.size();
     for (int k = 0; k < count; ++k) {
@@ -146,14 +154,10 @@ std::vector<Order> MakeOrders(Random& rnd, const std::vector<Customer>& customer
       o.customer = Weighted(rnd, weights);
       o.payment = Weighted(rnd, kPaymentWeights);
       int bucket = rnd.Below(100);
-      if (bucket < 35)
-        o.itemsCents = rnd.Between64(2000, 50000);
-      else if (bucket < 80)
-        o.itemsCents = rnd.Between64(50000, 500000);
-      else if (bucket < 97)
-        o.itemsCents = rnd.Between64(500000, 3000000);
-      else
-        o.itemsCents = rnd.Between64(3000000, 12000000);
+      if (bucket < 35) o.itemsCents = rnd.Between64(2000, 50000);
+      else if (bucket < 80) o.itemsCents = rnd.Between64(50000, 500000);
+      else if (bucket < 97) o.itemsCents = rnd.Between64(500000, 3000000);
+      else o.itemsCents = rnd.Between64(3000000, 12000000);
       orders.push_back(o);
     }
     std::sort(orders.begin() + static_cast<std::ptrdiff_t>(first), orders.end(),
@@ -179,8 +183,8 @@ std::vector<Order> MakeOrders(Random& rnd, const std::vector<Customer>& customer
 class Writer {
 public:
   explicit Writer(const std::string& file) : file_(file) {
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
       std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close_v2(db_);
       throw EDatabaseError(
@@ -257,10 +261,11 @@ void Fill(Writer& w) {
     w.Run(addCustomer);
   }
 
-  sqlite3_stmt* addOrder = w.Prepare(
-      "INSERT INTO orders VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+  sqlite3_stmt* addOrder =
+      w.Prepare("INSERT INTO orders VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
   // Orders of the last ten days are still open: not shipped, not paid.
-  const TDateTime openFrom = EncodeDate(kFirstYear + (kMonths - 1) / 12, (kMonths - 1) % 12 + 1, 22);
+  const TDateTime openFrom =
+      EncodeDate(kFirstYear + (kMonths - 1) / 12, (kMonths - 1) % 12 + 1, 22);
   int orderNo = 1001;
   for (const Order& o : orders) {
     const Customer& c = customers[o.customer];
@@ -329,8 +334,8 @@ void WriteDemoDatabase(const std::string& folder) {
     SyncFile(folder);
   } catch (const fs::filesystem_error& e) {
     fs::remove(temp, ec);
-    throw EDatabaseError(Format("Cannot write the demo database '%s': %s",
-                                target.string().c_str(), e.code().message().c_str()));
+    throw EDatabaseError(Format("Cannot write the demo database '%s': %s", target.string().c_str(),
+                                e.code().message().c_str()));
   } catch (...) {
     fs::remove(temp, ec);
     throw;

@@ -61,9 +61,9 @@ void TMemDataSet::Column::Store(int64_t row, const Variant& value) {
     case ftSmallint:
     case ftWord: {
       const int32_t v = value.AsInteger();
-      const bool fits = type == ftWord ? v >= 0 && v <= UINT16_MAX : v >= INT16_MIN && v <= INT16_MAX;
-      if (!fits)
-        throw EConvertError(Format("%d is not a valid %s value", v, FieldTypeName(type)));
+      const bool fits =
+          type == ftWord ? v >= 0 && v <= UINT16_MAX : v >= INT16_MIN && v <= INT16_MAX;
+      if (!fits) throw EConvertError(Format("%d is not a valid %s value", v, FieldTypeName(type)));
       int32s[row] = v;
       break;
     }
@@ -199,8 +199,8 @@ int64_t TMemDataSet::AppendRow() {
 
 int64_t TMemDataSet::AppendRow(std::initializer_list<Variant> values) {
   if (static_cast<int>(values.size()) != ColumnCount())
-    throw EDatabaseError(Prefixed(Format("%d values given for %d fields",
-                                         static_cast<int>(values.size()), ColumnCount())));
+    throw EDatabaseError(Prefixed(
+        Format("%d values given for %d fields", static_cast<int>(values.size()), ColumnCount())));
   const int64_t row = AppendRow();
   auto drop = ScopeExit([&] { DropRowsFrom(row); });
   int column = 0;
@@ -221,8 +221,9 @@ void TMemDataSet::StoreChecked(Column& column, int64_t row, const Variant& value
   } catch (const EDatabaseError&) {
     throw;
   } catch (const Exception& e) {
-    throw EDatabaseError(Prefixed(Format("Row %lld, field '%s': %s", static_cast<long long>(row + 1),
-                                         column.name.c_str(), e.Message().c_str())));
+    throw EDatabaseError(
+        Prefixed(Format("Row %lld, field '%s': %s", static_cast<long long>(row + 1),
+                        column.name.c_str(), e.Message().c_str())));
   }
 }
 

@@ -17,8 +17,8 @@ namespace {
   if (code == SQLITE_NOTADB)
     throw EDatabaseError(Format("'%s' is not an SQLite database", fileName.c_str()));
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-    throw EDatabaseError(Format("'%s' is locked by another program; try again once it is closed",
-                                fileName.c_str()));
+    throw EDatabaseError(
+        Format("'%s' is locked by another program; try again once it is closed", fileName.c_str()));
   throw EDatabaseError(Format("Cannot read '%s': %s", fileName.c_str(),
                               db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
@@ -37,16 +37,18 @@ std::vector<TTableEntry> ListSqliteTables(const std::string& fileName) {
 
   std::vector<TTableEntry> entries;
   sqlite3_stmt* list = nullptr;
-  int step = sqlite3_prepare_v2(db,
-                                "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
-                                "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name COLLATE NOCASE",
-                                -1, &list, nullptr);
+  int step =
+      sqlite3_prepare_v2(db,
+                         "SELECT name, type FROM sqlite_master WHERE type IN ('table', 'view') "
+                         "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name COLLATE NOCASE",
+                         -1, &list, nullptr);
   auto finalize = ScopeExit([&] { sqlite3_finalize(list); });
   if (step != SQLITE_OK) Raise(fileName, db, step);
   while ((step = sqlite3_step(list)) == SQLITE_ROW) {
     TTableEntry entry;
     entry.name = reinterpret_cast<const char*>(sqlite3_column_text(list, 0));
-    entry.isView = std::string(reinterpret_cast<const char*>(sqlite3_column_text(list, 1))) == "view";
+    entry.isView =
+        std::string(reinterpret_cast<const char*>(sqlite3_column_text(list, 1))) == "view";
     entries.push_back(entry);
   }
   if (step != SQLITE_DONE) Raise(fileName, db, step);

@@ -63,9 +63,7 @@ std::string_view ColumnText(sqlite3_stmt* stmt, int col) {
 // The stored value as a whole number; false when it is not one.
 bool ColumnInt64(sqlite3_stmt* stmt, int col, int storage, int64_t& out) {
   switch (storage) {
-    case SQLITE_INTEGER:
-      out = sqlite3_column_int64(stmt, col);
-      return true;
+    case SQLITE_INTEGER: out = sqlite3_column_int64(stmt, col); return true;
     case SQLITE_FLOAT: {
       double d = sqlite3_column_double(stmt, col);
       // 2^63 is exactly representable; anything below it converts safely.
@@ -84,23 +82,16 @@ bool ColumnInt64(sqlite3_stmt* stmt, int col, int storage, int64_t& out) {
       out = static_cast<int64_t>(d);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
 bool ColumnDouble(sqlite3_stmt* stmt, int col, int storage, double& out) {
   switch (storage) {
-    case SQLITE_INTEGER:
-      out = static_cast<double>(sqlite3_column_int64(stmt, col));
-      return true;
-    case SQLITE_FLOAT:
-      out = sqlite3_column_double(stmt, col);
-      return std::isfinite(out);
-    case SQLITE_TEXT:
-      return ParseDouble(ColumnText(stmt, col), out);
-    default:
-      return false;
+    case SQLITE_INTEGER: out = static_cast<double>(sqlite3_column_int64(stmt, col)); return true;
+    case SQLITE_FLOAT: out = sqlite3_column_double(stmt, col); return std::isfinite(out);
+    case SQLITE_TEXT: return ParseDouble(ColumnText(stmt, col), out);
+    default: return false;
   }
 }
 
@@ -231,17 +222,14 @@ std::string ShownValue(sqlite3_stmt* stmt, int col) {
   switch (sqlite3_column_type(stmt, col)) {
     case SQLITE_INTEGER:
       return Format("%lld", static_cast<long long>(sqlite3_column_int64(stmt, col)));
-    case SQLITE_FLOAT:
-      return Format("%.17g", sqlite3_column_double(stmt, col));
+    case SQLITE_FLOAT: return Format("%.17g", sqlite3_column_double(stmt, col));
     case SQLITE_TEXT: {
       std::string_view text = ColumnText(stmt, col);
       if (text.size() > 40) return "'" + std::string(text.substr(0, 40)) + "...'";
       return "'" + std::string(text) + "'";
     }
-    case SQLITE_BLOB:
-      return Format("a BLOB of %d bytes", sqlite3_column_bytes(stmt, col));
-    default:
-      return "NULL";
+    case SQLITE_BLOB: return Format("a BLOB of %d bytes", sqlite3_column_bytes(stmt, col));
+    default: return "NULL";
   }
 }
 
@@ -330,9 +318,7 @@ void TTable::SetTableName(std::string_view value) {
   tableName_ = std::string(value);
 }
 
-std::string TTable::DisplayName() const {
-  return Name().empty() ? tableName_ : Name();
-}
+std::string TTable::DisplayName() const { return Name().empty() ? tableName_ : Name(); }
 
 void TTable::InternalOpen() {
   TTableLocation loc = ResolveTableLocation(databaseName_, tableName_);
@@ -342,14 +328,13 @@ void TTable::InternalOpen() {
   if (!fs::exists(status))
     throw EDatabaseError(Format("Database file '%s' not found", fileName_.c_str()));
   if (fs::is_directory(status))
-    throw EDatabaseError(
-        Format("'%s' is a folder, not a database file", fileName_.c_str()));
+    throw EDatabaseError(Format("'%s' is a folder, not a database file", fileName_.c_str()));
 
   // Read-only: a missing file is never created, and nothing is written.
   // One connection per table, used by one thread at a time: without the
   // connection's mutex every column read of a scan saves a lock and unlock.
-  int rc = sqlite3_open_v2(fileName_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(fileName_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) RaiseSqlError("Cannot open database file");
   sqlite3_busy_timeout(db_, 5000);
 
@@ -368,8 +353,8 @@ void TTable::InternalOpen() {
     }
   }
   if (!found)
-    throw EDatabaseError(Format("Table '%s' not found in database file '%s'",
-                                loc.tableName.c_str(), fileName_.c_str()));
+    throw EDatabaseError(Format("Table '%s' not found in database file '%s'", loc.tableName.c_str(),
+                                fileName_.c_str()));
 
   sqlite3_stmt* info = Prepare("SELECT name, type FROM pragma_table_info(?1)");
   sqlite3_bind_text(info, 1, sqlTable_.data(), static_cast<int>(sqlTable_.size()),
@@ -386,8 +371,8 @@ void TTable::InternalOpen() {
     }
   }
   if (columns.empty())
-    throw EDatabaseError(Format("Table '%s' in '%s' has no columns", sqlTable_.c_str(),
-                                fileName_.c_str()));
+    throw EDatabaseError(
+        Format("Table '%s' in '%s' has no columns", sqlTable_.c_str(), fileName_.c_str()));
 
   std::string from = " FROM " + QuoteIdent(sqlTable_);
   // Views (whose rowid is NULL) and WITHOUT ROWID tables keep their own order.
@@ -426,8 +411,8 @@ bool TTable::InternalIsEmpty() {
 
 sqlite3_stmt* TTable::Prepare(const std::string& sql, unsigned flags) {
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), flags, &stmt,
-                         nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), flags, &stmt, nullptr) !=
+      SQLITE_OK) {
     sqlite3_finalize(stmt);
     RaiseSqlError("Cannot read database file");
   }
@@ -462,9 +447,9 @@ void TTable::RaiseSqlError(const char* doing) const {
 
 void TTable::RaiseBadValue(const TField& field, int column) const {
   throw EDatabaseError(Format("Table '%s' (%s), row %lld, field '%s': %s is not a valid %s value",
-                              sqlTable_.c_str(), fileName_.c_str(),
-                              static_cast<long long>(RecNo()), field.FieldName().c_str(),
-                              ShownValue(scan_, column).c_str(), field.TypeName()));
+                              sqlTable_.c_str(), fileName_.c_str(), static_cast<long long>(RecNo()),
+                              field.FieldName().c_str(), ShownValue(scan_, column).c_str(),
+                              field.TypeName()));
 }
 
 bool TTable::GetFieldData(const TField& field, TFieldData& data) const {
@@ -526,10 +511,10 @@ bool TTable::GetFieldData(const TField& field, TFieldData& data) const {
     default: {  // the integer types
       int64_t v;
       if (!ColumnInt64(scan_, col, storage, v)) break;
-      const bool fits = type == ftLargeint                   ? true
-                        : type == ftSmallint                 ? v >= INT16_MIN && v <= INT16_MAX
-                        : type == ftWord                     ? v >= 0 && v <= UINT16_MAX
-                                                             : v >= INT32_MIN && v <= INT32_MAX;
+      const bool fits = type == ftLargeint   ? true
+                        : type == ftSmallint ? v >= INT16_MIN && v <= INT16_MAX
+                        : type == ftWord     ? v >= 0 && v <= UINT16_MAX
+                                             : v >= INT32_MIN && v <= INT32_MAX;
       if (!fits) break;
       data.kind = TFieldData::fdInt;
       data.i = v;

@@ -27,7 +27,9 @@ QImage::Format QtFormat(TPixelFormat f) {
   }
 }
 
-TColor FromQRgb(QRgb c) { return RGBColor(uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c))); }
+TColor FromQRgb(QRgb c) {
+  return RGBColor(uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c)));
+}
 QRgb ToQRgb(TColor c) {
   TColor rgb = ColorToRGB(c);
   return qRgb(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
@@ -70,11 +72,26 @@ TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format) : format_(f
 
 TBitmap::TBitmap(QImage image) {
   switch (image.depth()) {
-    case 1: format_ = pf1bit; image = image.convertToFormat(QImage::Format_Mono); break;
-    case 8: format_ = pf8bit; image = image.convertToFormat(QImage::Format_Indexed8); break;
-    case 16: format_ = pf15bit; image = image.convertToFormat(QImage::Format_RGB555); break;
-    case 24: format_ = pf24bit; image = image.convertToFormat(QImage::Format_RGB888); break;
-    default: format_ = pf32bit; image = image.convertToFormat(QImage::Format_RGB32); break;
+    case 1:
+      format_ = pf1bit;
+      image = image.convertToFormat(QImage::Format_Mono);
+      break;
+    case 8:
+      format_ = pf8bit;
+      image = image.convertToFormat(QImage::Format_Indexed8);
+      break;
+    case 16:
+      format_ = pf15bit;
+      image = image.convertToFormat(QImage::Format_RGB555);
+      break;
+    case 24:
+      format_ = pf24bit;
+      image = image.convertToFormat(QImage::Format_RGB888);
+      break;
+    default:
+      format_ = pf32bit;
+      image = image.convertToFormat(QImage::Format_RGB32);
+      break;
   }
   image_ = std::move(image);
 }
@@ -86,7 +103,8 @@ void TBitmap::SetSize(int32_t width, int32_t height) {
   }
   if (width == Width() && height == Height()) return;
   QImage next(width, height, QtFormat(format_));
-  if (next.isNull()) throw EBitmapError(Format("Cannot make a bitmap of %d x %d pixels", width, height));
+  if (next.isNull())
+    throw EBitmapError(Format("Cannot make a bitmap of %d x %d pixels", width, height));
   if (format_ == pf1bit) {
     next.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     next.fill(1);
@@ -119,21 +137,19 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
   format_ = format;
   if (image_.isNull()) return;
   switch (format) {
-    case pf1bit:
-      image_ = image_.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-      break;
+    case pf1bit: image_ = image_.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither); break;
     case pf4bit:
-      if (old == pf1bit || (image_.format() == QImage::Format_Indexed8 && image_.colorCount() <= 16))
+      if (old == pf1bit ||
+          (image_.format() == QImage::Format_Indexed8 && image_.colorCount() <= 16))
         image_ = image_.convertToFormat(QImage::Format_Indexed8);
       else
-        image_ = image_.convertToFormat(QImage::Format_Indexed8, StandardPalette16(), Qt::ThresholdDither);
+        image_ = image_.convertToFormat(QImage::Format_Indexed8, StandardPalette16(),
+                                        Qt::ThresholdDither);
       break;
     case pf8bit:
       image_ = image_.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
       break;
-    default:
-      image_ = image_.convertToFormat(QtFormat(format));
-      break;
+    default: image_ = image_.convertToFormat(QtFormat(format)); break;
   }
 }
 
@@ -182,10 +198,8 @@ std::vector<TColor> TBitmap::Palette() const {
 }
 
 void TBitmap::SetMonochrome(bool mono) {
-  if (mono)
-    SetPixelFormat(pf1bit);
-  else if (format_ == pf1bit)
-    SetPixelFormat(pfDevice);
+  if (mono) SetPixelFormat(pf1bit);
+  else if (format_ == pf1bit) SetPixelFormat(pfDevice);
 }
 
 TColor TBitmap::TransparentColor() const {
@@ -201,14 +215,13 @@ std::vector<uint8_t> TBitmap::ToPackedDib() const { return PackDib(ToDib()); }
 
 void TBitmap::AdoptImage(QImage image, int bitCount) {
   format_ = PixelFormatForBits(bitCount);
-  if (format_ == pf15bit)
-    image = image.convertToFormat(QImage::Format_RGB555);
-  else if (format_ == pf24bit)
-    image = image.convertToFormat(QImage::Format_RGB888);
+  if (format_ == pf15bit) image = image.convertToFormat(QImage::Format_RGB555);
+  else if (format_ == pf24bit) image = image.convertToFormat(QImage::Format_RGB888);
   image_ = std::move(image);
 }
 
-void TBitmap::LoadFromDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize) {
+void TBitmap::LoadFromDib(const uint8_t* info, size_t infoSize, const uint8_t* bits,
+                          size_t bitsSize) {
   int bitCount = 0;
   QImage image = DecodeDib(info, infoSize, bits, bitsSize, &bitCount);
   AdoptImage(std::move(image), bitCount);
@@ -251,7 +264,8 @@ void TBitmap::SaveToFile(const std::string& fileName) const {
 }
 
 void TBitmap::LoadFromStream(std::istream& in) {
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (bytes.size() < 14 + 12 || bytes[0] != 'B' || bytes[1] != 'M')
     throw EBitmapError("The data is not a bitmap file");
   uint32_t offBits = le::U32(bytes.data() + 10);
@@ -293,7 +307,8 @@ void WriteFileAtomically(const std::string& fileName, const std::vector<uint8_t>
 std::vector<uint8_t> ReadWholeFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw EGdiError(Format("Cannot open file \"%s\"", fileName.c_str()));
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (in.bad()) throw EGdiError(Format("Cannot read file \"%s\"", fileName.c_str()));
   return bytes;
 }

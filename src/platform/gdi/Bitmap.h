@@ -14,7 +14,17 @@
 
 namespace hy {
 
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat : uint8_t {
+  pfDevice,
+  pf1bit,
+  pf4bit,
+  pf8bit,
+  pf15bit,
+  pf16bit,
+  pf24bit,
+  pf32bit,
+  pfCustom
+};
 enum TBitmapHandleType : uint8_t { bmDIB, bmDDB };
 enum TTransparentMode : uint8_t { tmAuto, tmFixed };
 
@@ -55,7 +65,10 @@ public:
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool t) { transparent_ = t; }
   TColor TransparentColor() const;  // tmAuto: the bottom-left pixel
-  void SetTransparentColor(TColor c) { transparentColor_ = c; transparentMode_ = tmFixed; }
+  void SetTransparentColor(TColor c) {
+    transparentColor_ = c;
+    transparentMode_ = tmFixed;
+  }
   TTransparentMode TransparentMode() const { return transparentMode_; }
   void SetTransparentMode(TTransparentMode m) { transparentMode_ = m; }
 

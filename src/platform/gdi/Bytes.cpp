@@ -71,7 +71,4 @@ std::string Utf16To8(std::u16string_view s) {
   return out;
 }
 
-
-
-
 }  // namespace hy::le

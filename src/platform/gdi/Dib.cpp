@@ -40,10 +40,8 @@ THeader ReadHeader(const uint8_t* info, size_t infoSize) {
     h.clrUsed = le::U32(info + 32);
     if (h.compression == BI_BITFIELDS) {
       const uint8_t* m = nullptr;
-      if (h.headerSize >= 52)
-        m = info + 40;  // masks inside the larger headers
-      else if (infoSize >= 52)
-        m = info + 40;  // masks after the 40-byte header
+      if (h.headerSize >= 52) m = info + 40;   // masks inside the larger headers
+      else if (infoSize >= 52) m = info + 40;  // masks after the 40-byte header
       if (!m) throw EBitmapError("Bitmap colour masks are missing");
       for (int i = 0; i < 3; ++i) h.masks[i] = le::U32(m + 4 * i);
     }
@@ -56,13 +54,21 @@ THeader ReadHeader(const uint8_t* info, size_t infoSize) {
   if (h.width > kMaxSide || absH > kMaxSide || uint64_t(h.width) * uint64_t(absH) > kMaxPixels)
     throw EBitmapError(Format("Bitmap size %d x %d is too large", h.width, absH));
   switch (h.bitCount) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: throw EBitmapError(Format("Bitmap with %u bits per pixel is not supported", unsigned(h.bitCount)));
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    default:
+      throw EBitmapError(
+          Format("Bitmap with %u bits per pixel is not supported", unsigned(h.bitCount)));
   }
   if (h.compression == BI_BITFIELDS && h.bitCount != 16 && h.bitCount != 32)
     throw EBitmapError("Bitmap colour masks need 16 or 32 bits per pixel");
   if (h.compression != BI_RGB && h.compression != BI_BITFIELDS)
-    throw EBitmapError(Format("Compressed bitmaps (method %u) are not supported", unsigned(h.compression)));
+    throw EBitmapError(
+        Format("Compressed bitmaps (method %u) are not supported", unsigned(h.compression)));
   return h;
 }
 
@@ -116,7 +122,8 @@ TDib EncodeDib(const QImage& source, int bitCount) {
   QVector<QRgb> table;
   if (bitCount <= 8) {
     const int maxColors = 1 << bitCount;
-    bool indexed = source.format() == QImage::Format_Indexed8 || source.format() == QImage::Format_Mono ||
+    bool indexed = source.format() == QImage::Format_Indexed8 ||
+                   source.format() == QImage::Format_Mono ||
                    source.format() == QImage::Format_MonoLSB;
     if (indexed && source.colorCount() <= maxColors) {
       img = source.convertToFormat(QImage::Format_Indexed8);
@@ -124,7 +131,8 @@ TDib EncodeDib(const QImage& source, int bitCount) {
       img = source.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)
                 .convertToFormat(QImage::Format_Indexed8);
     } else if (bitCount == 4) {
-      img = source.convertToFormat(QImage::Format_Indexed8, StandardPalette16(), Qt::ThresholdDither);
+      img =
+          source.convertToFormat(QImage::Format_Indexed8, StandardPalette16(), Qt::ThresholdDither);
     } else {
       img = source.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     }
@@ -167,13 +175,12 @@ TDib EncodeDib(const QImage& source, int bitCount) {
       case 4:
         for (int x = 0; x < w; ++x) row[x >> 1] |= uint8_t((src[x] & 0x0F) << ((x & 1) ? 0 : 4));
         break;
-      case 8:
-        std::copy(src, src + w, row);
-        break;
+      case 8: std::copy(src, src + w, row); break;
       case 16: {
         const QRgb* p = reinterpret_cast<const QRgb*>(src);
         for (int x = 0; x < w; ++x) {
-          uint16_t v = uint16_t(((qRed(p[x]) >> 3) << 10) | ((qGreen(p[x]) >> 3) << 5) | (qBlue(p[x]) >> 3));
+          uint16_t v =
+              uint16_t(((qRed(p[x]) >> 3) << 10) | ((qGreen(p[x]) >> 3) << 5) | (qBlue(p[x]) >> 3));
           row[2 * x] = uint8_t(v);
           row[2 * x + 1] = uint8_t(v >> 8);
         }
@@ -212,7 +219,8 @@ QImage DecodeDib(const uint8_t* info, size_t infoSize, const uint8_t* bits, size
   const uint64_t stride = DibStride(uint64_t(w), h.bitCount);
   if (!bits || stride * uint64_t(absH) > bitsSize)
     throw EBitmapError(Format("Bitmap rows run past the end of the data (%llu of %llu bytes)",
-                               (unsigned long long)(stride * uint64_t(absH)), (unsigned long long)bitsSize));
+                              (unsigned long long)(stride * uint64_t(absH)),
+                              (unsigned long long)bitsSize));
   if (bitCountOut) *bitCountOut = h.bitCount;
 
   QImage img;

@@ -24,7 +24,9 @@ struct TDib {
 };
 
 // Bytes of one padded row.
-constexpr uint64_t DibStride(uint64_t width, uint64_t bitCount) { return ((width * bitCount + 31) / 32) * 4; }
+constexpr uint64_t DibStride(uint64_t width, uint64_t bitCount) {
+  return ((width * bitCount + 31) / 32) * 4;
+}
 
 // Encodes `image` with 1, 4, 8, 16 (5-5-5), 24 or 32 bits per pixel. Indexed
 // images keep their colour table when it fits; others are reduced (1 bit:

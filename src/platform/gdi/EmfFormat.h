@@ -130,8 +130,8 @@ enum : uint32_t {
 
 constexpr uint32_t ENHMETA_SIGNATURE = 0x464D4520;  // " EMF"
 constexpr uint32_t ENHMETA_VERSION = 0x00010000;
-constexpr uint32_t kHeaderSizeBase = 88;    // up to szlMillimeters
-constexpr uint32_t kHeaderSizeFull = 108;   // with pixel format, OpenGL flag, micrometres
+constexpr uint32_t kHeaderSizeBase = 88;   // up to szlMillimeters
+constexpr uint32_t kHeaderSizeFull = 108;  // with pixel format, OpenGL flag, micrometres
 
 // Stock objects: 0x80000000 + index.
 constexpr uint32_t STOCK_OBJECT = 0x80000000;

@@ -47,7 +47,9 @@ inline void Get(const uint8_t*& p, int32_t& v) { v = le::I32(p), p += 4; }
 inline void Get(const uint8_t*& p, float& v) { v = le::F32(p), p += 4; }
 inline void Get(const uint8_t*& p, TPoint& v) { Get(p, v.X), Get(p, v.Y); }
 inline void Get(const uint8_t*& p, TSize& v) { Get(p, v.Cx), Get(p, v.Cy); }
-inline void Get(const uint8_t*& p, TRect& v) { Get(p, v.Left), Get(p, v.Top), Get(p, v.Right), Get(p, v.Bottom); }
+inline void Get(const uint8_t*& p, TRect& v) {
+  Get(p, v.Left), Get(p, v.Top), Get(p, v.Right), Get(p, v.Bottom);
+}
 template <class T, size_t N>
 void Get(const uint8_t*& p, T (&a)[N]) {
   for (T& v : a) Get(p, v);
@@ -60,7 +62,9 @@ inline void Put(le::TWriter& w, int32_t v) { w.I32(v); }
 inline void Put(le::TWriter& w, float v) { w.F32(v); }
 inline void Put(le::TWriter& w, const TPoint& v) { w.I32(v.X), w.I32(v.Y); }
 inline void Put(le::TWriter& w, const TSize& v) { w.I32(v.Cx), w.I32(v.Cy); }
-inline void Put(le::TWriter& w, const TRect& v) { w.I32(v.Left), w.I32(v.Top), w.I32(v.Right), w.I32(v.Bottom); }
+inline void Put(le::TWriter& w, const TRect& v) {
+  w.I32(v.Left), w.I32(v.Top), w.I32(v.Right), w.I32(v.Bottom);
+}
 template <class T, size_t N>
 void Put(le::TWriter& w, const T (&a)[N]) {
   for (const T& v : a) Put(w, v);
@@ -137,7 +141,11 @@ void PatchFields(std::vector<uint8_t>& buffer, size_t at, const L& fields) {
 class TEmfRecordScope {
 public:
   TEmfRecordScope(std::vector<uint8_t>& buffer, uint32_t type, uint32_t* count = nullptr)
-      : buf_(buffer), w_(buffer), start_(buffer.size()), count_(count), exceptions_(std::uncaught_exceptions()) {
+      : buf_(buffer),
+        w_(buffer),
+        start_(buffer.size()),
+        count_(count),
+        exceptions_(std::uncaught_exceptions()) {
     w_.U32(type);
     w_.U32(0);
   }
@@ -189,8 +197,8 @@ struct THeaderFields {
   TSize Millimeters;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Bounds, s.Frame, s.Signature, s.Version, s.Bytes, s.Records, s.Handles, s.Reserved, s.DescriptionChars,
-      s.DescriptionOffset, s.PalEntries, s.Device, s.Millimeters);
+    v(s.Bounds, s.Frame, s.Signature, s.Version, s.Bytes, s.Records, s.Handles, s.Reserved,
+      s.DescriptionChars, s.DescriptionOffset, s.PalEntries, s.Device, s.Millimeters);
   }
 };
 static_assert(RecordSize<THeaderFields>() == kHeaderSizeBase);
@@ -279,8 +287,8 @@ struct TExtCreatePenFields {
   uint32_t StyleEntries = 0;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Handle, s.BmiOffset, s.BmiSize, s.BitsOffset, s.BitsSize, s.Style, s.Width, s.BrushStyle, s.Color, s.Hatch,
-      s.StyleEntries);
+    v(s.Handle, s.BmiOffset, s.BmiSize, s.BitsOffset, s.BitsSize, s.Style, s.Width, s.BrushStyle,
+      s.Color, s.Hatch, s.StyleEntries);
   }
 };
 static_assert(RecordSize<TExtCreatePenFields>() == 52);
@@ -308,8 +316,9 @@ struct TCreateFontFields {
   static constexpr uint32_t kPanoseRecordSize = 332;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Handle, s.Height, s.Width, s.Escapement, s.Orientation, s.Weight, s.Italic, s.Underline, s.StrikeOut,
-      s.CharSet, s.OutPrecision, s.ClipPrecision, s.Quality, s.PitchAndFamily, s.FaceName);
+    v(s.Handle, s.Height, s.Width, s.Escapement, s.Orientation, s.Weight, s.Italic, s.Underline,
+      s.StrikeOut, s.CharSet, s.OutPrecision, s.ClipPrecision, s.Quality, s.PitchAndFamily,
+      s.FaceName);
   }
 };
 static_assert(RecordSize<TCreateFontFields>() == 104);
@@ -326,7 +335,8 @@ struct TExtTextOutFields {
   uint32_t Options = 0;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Bounds, s.GraphicsMode, s.ExScale, s.EyScale, s.Reference, s.Chars, s.StringOffset, s.Options);
+    v(s.Bounds, s.GraphicsMode, s.ExScale, s.EyScale, s.Reference, s.Chars, s.StringOffset,
+      s.Options);
   }
 };
 struct TTextRectFields {
@@ -345,7 +355,8 @@ struct TTextDxFields {
   }
 };
 // The string of a text record written with a rectangle starts here.
-constexpr uint32_t kTextStringOffset = RecordSize<TExtTextOutFields>() + LayoutBytes<TTextRectFields>();
+constexpr uint32_t kTextStringOffset =
+    RecordSize<TExtTextOutFields>() + LayoutBytes<TTextRectFields>();
 static_assert(kTextStringOffset == 76);
 
 struct TBitBltFields {
@@ -359,8 +370,8 @@ struct TBitBltFields {
   uint32_t BmiOffset = 0, BmiSize = 0, BitsOffset = 0, BitsSize = 0;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Bounds, s.XDest, s.YDest, s.CxDest, s.CyDest, s.Rop, s.XSrc, s.YSrc, s.XFormSrc, s.BkColorSrc, s.UsageSrc,
-      s.BmiOffset, s.BmiSize, s.BitsOffset, s.BitsSize);
+    v(s.Bounds, s.XDest, s.YDest, s.CxDest, s.CyDest, s.Rop, s.XSrc, s.YSrc, s.XFormSrc,
+      s.BkColorSrc, s.UsageSrc, s.BmiOffset, s.BmiSize, s.BitsOffset, s.BitsSize);
   }
 };
 static_assert(RecordSize<TBitBltFields>() == 100);
@@ -385,8 +396,8 @@ struct TStretchDIBitsFields {
   int32_t CxDest = 0, CyDest = 0;
   template <class S, class V>
   static constexpr void Fields(S& s, V&& v) {
-    v(s.Bounds, s.XDest, s.YDest, s.XSrc, s.YSrc, s.CxSrc, s.CySrc, s.BmiOffset, s.BmiSize, s.BitsOffset,
-      s.BitsSize, s.UsageSrc, s.Rop, s.CxDest, s.CyDest);
+    v(s.Bounds, s.XDest, s.YDest, s.XSrc, s.YSrc, s.CxSrc, s.CySrc, s.BmiOffset, s.BmiSize,
+      s.BitsOffset, s.BitsSize, s.UsageSrc, s.Rop, s.CxDest, s.CyDest);
   }
 };
 static_assert(RecordSize<TStretchDIBitsFields>() == 80);

@@ -25,11 +25,11 @@ using namespace emf;
 
 namespace {
 
-constexpr double kMaxCoord = 1e7;       // logical coordinates beyond this are clamped
+constexpr double kMaxCoord = 1e7;  // logical coordinates beyond this are clamped
 constexpr double kMaxPenWidth = 1e4;
 constexpr double kMaxDeviceEm = 4000;  // largest text drawn, in device pixels
 constexpr size_t kMaxObjects = 65536;
-constexpr double kMaxScale = 1e4;       // largest scale factor of a mapping or transform
+constexpr double kMaxScale = 1e4;  // largest scale factor of a mapping or transform
 // Text is drawn only where the transform keeps this share of the area its
 // axes span (1 for a rotation, 0 when it squeezes everything onto a line).
 constexpr double kMinTextArea = 1e-6;
@@ -37,7 +37,9 @@ const QPointF kPixelCentre(0.5, 0.5);
 
 double C(double v) { return std::clamp(v, -kMaxCoord, kMaxCoord); }
 QPointF P(TPoint p) { return {C(p.X), C(p.Y)}; }
-QRectF R(const TRect& r) { return QRectF(QPointF(C(r.Left), C(r.Top)), QPointF(C(r.Right), C(r.Bottom))).normalized(); }
+QRectF R(const TRect& r) {
+  return QRectF(QPointF(C(r.Left), C(r.Top)), QPointF(C(r.Right), C(r.Bottom))).normalized();
+}
 
 QColor Q(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
@@ -112,8 +114,8 @@ Qt::BrushStyle HatchStyle(uint32_t hatch) {
 std::shared_ptr<TFontState> MakeFont(const TLogFont& lf) {
   auto f = std::make_shared<TFontState>();
   f->lf = lf;
-  f->font = ToQFont(lf.FaceName, lf.Height, lf.Weight, lf.Italic != 0, lf.Underline != 0, lf.StrikeOut != 0,
-                    lf.PitchAndFamily);
+  f->font = ToQFont(lf.FaceName, lf.Height, lf.Weight, lf.Italic != 0, lf.Underline != 0,
+                    lf.StrikeOut != 0, lf.PitchAndFamily);
   QFontMetricsF m(f->font);
   f->ascent = std::lround(m.ascent());
   f->descent = std::lround(m.descent());
@@ -132,9 +134,7 @@ std::shared_ptr<TFontState> StockFont(uint32_t index) {
     case DEFAULT_GUI_FONT:
       lf.Height = -11, lf.Weight = FW_NORMAL, lf.FaceName = "MS Sans Serif";
       break;
-    default:
-      lf.Height = 16, lf.Weight = FW_BOLD, lf.FaceName = "System";
-      break;
+    default: lf.Height = 16, lf.Weight = FW_BOLD, lf.FaceName = "System"; break;
   }
   return MakeFont(lf);
 }
@@ -213,8 +213,10 @@ QTransform TPlayer::Mapping() const {
   QTransform m;
   double sx = 1, sy = 1;
   auto metric = [&](double unitsPerMm, bool flip) {
-    double pxPerMmX = (device_.Cx > 0 && millimeters_.Cx > 0) ? double(device_.Cx) / millimeters_.Cx : 96 / 25.4;
-    double pxPerMmY = (device_.Cy > 0 && millimeters_.Cy > 0) ? double(device_.Cy) / millimeters_.Cy : 96 / 25.4;
+    double pxPerMmX =
+        (device_.Cx > 0 && millimeters_.Cx > 0) ? double(device_.Cx) / millimeters_.Cx : 96 / 25.4;
+    double pxPerMmY =
+        (device_.Cy > 0 && millimeters_.Cy > 0) ? double(device_.Cy) / millimeters_.Cy : 96 / 25.4;
     sx = pxPerMmX / unitsPerMm;
     sy = (flip ? -1 : 1) * pxPerMmY / unitsPerMm;
   };
@@ -226,7 +228,8 @@ QTransform TPlayer::Mapping() const {
     case MM_TWIPS: metric(1440 / 25.4, true); break;
     case MM_ISOTROPIC:
     case MM_ANISOTROPIC: {
-      double wx = dc.winExt.width() ? dc.winExt.width() : 1, wy = dc.winExt.height() ? dc.winExt.height() : 1;
+      double wx = dc.winExt.width() ? dc.winExt.width() : 1,
+             wy = dc.winExt.height() ? dc.winExt.height() : 1;
       sx = dc.vpExt.width() / wx;
       sy = dc.vpExt.height() / wy;
       if (dc.mapMode == MM_ISOTROPIC) {
@@ -356,7 +359,8 @@ void TPlayer::Shape(const TEmfRecord& r) {
       p_.drawRect(inner);
     }
   } else {
-    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush && Dc().bkMode == OPAQUE) {
+    if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush &&
+        Dc().bkMode == OPAQUE) {
       p_.setBrush(Dc().bkColor);
       p_.drawEllipse(box);
     }
@@ -371,8 +375,8 @@ void TPlayer::Poly(const TEmfRecord& r) {
   if (poly.Count == 0) return;
   bool to = r.Type == EMR_POLYLINETO || r.Type == EMR_POLYLINETO16 || r.Type == EMR_POLYBEZIERTO ||
             r.Type == EMR_POLYBEZIERTO16;
-  bool bezier = r.Type == EMR_POLYBEZIER || r.Type == EMR_POLYBEZIER16 || r.Type == EMR_POLYBEZIERTO ||
-                r.Type == EMR_POLYBEZIERTO16;
+  bool bezier = r.Type == EMR_POLYBEZIER || r.Type == EMR_POLYBEZIER16 ||
+                r.Type == EMR_POLYBEZIERTO || r.Type == EMR_POLYBEZIERTO16;
   bool polygon = r.Type == EMR_POLYGON || r.Type == EMR_POLYGON16;
   QPainterPath path;
   uint32_t i = 0;
@@ -383,7 +387,8 @@ void TPlayer::Poly(const TEmfRecord& r) {
     i = 1;
   }
   if (bezier) {
-    for (; i + 2 < poly.Count; i += 3) path.cubicTo(P(poly.Point(i)), P(poly.Point(i + 1)), P(poly.Point(i + 2)));
+    for (; i + 2 < poly.Count; i += 3)
+      path.cubicTo(P(poly.Point(i)), P(poly.Point(i + 1)), P(poly.Point(i + 2)));
   } else {
     for (; i < poly.Count; ++i) path.lineTo(P(poly.Point(i)));
   }
@@ -414,7 +419,8 @@ void TPlayer::Text(const TEmfRecord& r) {
   const double area = std::fabs(m.determinant());
   const bool degenerate = !(area > kMinTextArea * xLength * yLength) || !std::isfinite(area);
   const double deviceScale = std::sqrt(area);
-  const bool tooLarge = degenerate || font->font.pixelSize() * std::max(xLength, yLength) > kMaxDeviceEm;
+  const bool tooLarge =
+      degenerate || font->font.pixelSize() * std::max(xLength, yLength) > kMaxDeviceEm;
 
   // Glyphs of the face itself when it has them all; otherwise Qt draws
   // character by character and finds another face for what is missing.
@@ -428,9 +434,10 @@ void TPlayer::Text(const TEmfRecord& r) {
     advances_.resize(n);
     int count = int(n);
     glyphRun = font->raw.isValid() &&
-               font->raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text_.data()), int(n), glyphs_.data(),
-                                              &count) &&
-               count == int(n) && font->raw.advancesForGlyphIndexes(glyphs_.data(), advances_.data(), int(n));
+               font->raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text_.data()), int(n),
+                                              glyphs_.data(), &count) &&
+               count == int(n) &&
+               font->raw.advancesForGlyphIndexes(glyphs_.data(), advances_.data(), int(n));
     for (size_t i = 0; glyphRun && i < n; ++i) {
       char16_t c = text_[i];
       if (glyphs_[i] == 0 && c > u' ') glyphRun = false;
@@ -455,10 +462,8 @@ void TPlayer::Text(const TEmfRecord& r) {
   QPointF ref = (dc.textAlign & TA_UPDATECP) ? dc.pos : P(t.Reference);
   double x = ref.x(), baseline = ref.y();
   uint32_t align = dc.textAlign;
-  if ((align & TA_CENTER) == TA_CENTER)
-    x -= total / 2;
-  else if (align & TA_RIGHT)
-    x -= total;
+  if ((align & TA_CENTER) == TA_CENTER) x -= total / 2;
+  else if (align & TA_RIGHT) x -= total;
   if ((align & TA_BASELINE) == TA_BASELINE) {
     // the reference is the baseline
   } else if (align & TA_BOTTOM) {
@@ -466,11 +471,13 @@ void TPlayer::Text(const TEmfRecord& r) {
   } else {
     baseline += font->ascent;
   }
-  if (align & TA_UPDATECP) dc.pos = QPointF(ref.x() + ((align & TA_RIGHT) ? -total : total), ref.y());
+  if (align & TA_UPDATECP)
+    dc.pos = QPointF(ref.x() + ((align & TA_RIGHT) ? -total : total), ref.y());
   if (degenerate) return;
 
   p_.save();
-  if ((t.Options & ETO_CLIPPED) && !(t.Options & ETO_NO_RECT)) p_.setClipRect(R(t.Rect), Qt::IntersectClip);
+  if ((t.Options & ETO_CLIPPED) && !(t.Options & ETO_NO_RECT))
+    p_.setClipRect(R(t.Rect), Qt::IntersectClip);
   if ((t.Options & ETO_OPAQUE) && !(t.Options & ETO_NO_RECT)) p_.fillRect(R(t.Rect), dc.bkColor);
   if (font->lf.Escapement != 0) {
     p_.translate(ref);
@@ -478,7 +485,8 @@ void TPlayer::Text(const TEmfRecord& r) {
     p_.translate(-ref);
   }
   if (dc.bkMode == OPAQUE && n > 0)
-    p_.fillRect(QRectF(x, baseline - font->ascent, total, font->ascent + font->descent), dc.bkColor);
+    p_.fillRect(QRectF(x, baseline - font->ascent, total, font->ascent + font->descent),
+                dc.bkColor);
 
   if (n > 0 && !tooLarge) {
     if (glyphRun) {
@@ -528,12 +536,9 @@ void TPlayer::Image(const QImage& source, QRectF dest, QRectF src, uint32_t rop)
   bool rasterOps = p_.paintEngine() && p_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
   QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
   if (rasterOps) {
-    if (rop == SRCAND)
-      mode = QPainter::RasterOp_SourceAndDestination;
-    else if (rop == SRCPAINT)
-      mode = QPainter::RasterOp_SourceOrDestination;
-    else if (rop == SRCINVERT)
-      mode = QPainter::RasterOp_SourceXorDestination;
+    if (rop == SRCAND) mode = QPainter::RasterOp_SourceAndDestination;
+    else if (rop == SRCPAINT) mode = QPainter::RasterOp_SourceOrDestination;
+    else if (rop == SRCINVERT) mode = QPainter::RasterOp_SourceXorDestination;
   }
   p_.setCompositionMode(mode);
   p_.drawImage(dest, img, src);
@@ -546,12 +551,9 @@ void TPlayer::Blt(const TEmfRecord& r) {
   if (!b.HasSource()) {
     ApplyTransform();
     QRectF box = dest.normalized();
-    if (b.Rop == BLACKNESS)
-      p_.fillRect(box, Qt::black);
-    else if (b.Rop == WHITENESS)
-      p_.fillRect(box, Qt::white);
-    else if (b.Rop == PATCOPY)
-      FillBox(box, CurrentBrush());
+    if (b.Rop == BLACKNESS) p_.fillRect(box, Qt::black);
+    else if (b.Rop == WHITENESS) p_.fillRect(box, Qt::white);
+    else if (b.Rop == PATCOPY) FillBox(box, CurrentBrush());
     return;
   }
   QImage img = b.Source.Decode();
@@ -561,7 +563,8 @@ void TPlayer::Blt(const TEmfRecord& r) {
 void TPlayer::StretchDib(const TEmfRecord& r) {
   TEmrStretchDIBits d = ReadStretchDIBits(r);
   if (!d.Source.Present()) return;
-  if (d.UsageSrc != DIB_RGB_COLORS) return;  // palette-relative colours need a palette we do not keep
+  if (d.UsageSrc != DIB_RGB_COLORS)
+    return;  // palette-relative colours need a palette we do not keep
   QImage img = d.Source.Decode();
   Image(img, QRectF(C(d.XDest), C(d.YDest), C(d.CxDest), C(d.CyDest)),
         QRectF(d.XSrc, d.YSrc, d.CxSrc, d.CySrc), d.Rop);
@@ -634,7 +637,9 @@ void TPlayer::Play(const TEmfRecord& r) {
     case EMR_SETTEXTALIGN: dc.textAlign = ReadValue(r); break;
     case EMR_SETTEXTCOLOR: dc.textColor = Q(ReadColor(r)); break;
     case EMR_SETBKCOLOR: dc.bkColor = Q(ReadColor(r)); break;
-    case EMR_SETPOLYFILLMODE: dc.fill = ReadValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
+    case EMR_SETPOLYFILLMODE:
+      dc.fill = ReadValue(r) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+      break;
     case EMR_SETMAPMODE:
       dc.mapMode = ReadValue(r);
       transformDirty_ = true;
@@ -660,14 +665,10 @@ void TPlayer::Play(const TEmfRecord& r) {
       if (!std::all_of(m, m + 6, [](float v) { return std::isfinite(v); })) break;
       auto k = [](float v) { return std::clamp<double>(v, -kMaxScale, kMaxScale); };
       QTransform t(k(x.M11), k(x.M12), k(x.M21), k(x.M22), C(x.Dx), C(x.Dy));
-      if (mode == MWT_IDENTITY)
-        dc.world = QTransform();
-      else if (mode == MWT_LEFTMULTIPLY)
-        dc.world = t * dc.world;
-      else if (mode == MWT_RIGHTMULTIPLY)
-        dc.world = dc.world * t;
-      else if (mode == MWT_SET)
-        dc.world = t;
+      if (mode == MWT_IDENTITY) dc.world = QTransform();
+      else if (mode == MWT_LEFTMULTIPLY) dc.world = t * dc.world;
+      else if (mode == MWT_RIGHTMULTIPLY) dc.world = dc.world * t;
+      else if (mode == MWT_SET) dc.world = t;
       transformDirty_ = true;
       break;
     }
@@ -732,7 +733,9 @@ void TPlayer::Play(const TEmfRecord& r) {
       if (!o) break;
       o->kind = TObject::Brush;
       o->brush = {b.Style == BS_NULL, Q(b.Color),
-                  b.Style == BS_HATCHED ? HatchStyle(b.Hatch) : b.Style == BS_NULL ? Qt::NoBrush : Qt::SolidPattern};
+                  b.Style == BS_HATCHED ? HatchStyle(b.Hatch)
+                  : b.Style == BS_NULL  ? Qt::NoBrush
+                                        : Qt::SolidPattern};
       o->font.reset();
       break;
     }
@@ -786,9 +789,10 @@ QImage RenderMetafile(const TMetafile& picture, double scale, TColor background)
   const double fw = std::max(1.0, std::ceil(picture.Width() * scale));
   const double fh = std::max(1.0, std::ceil(picture.Height() * scale));
   if (!(fw <= kMaxImageSide && fh <= kMaxImageSide && fw * fh <= double(kMaxImagePixels)))
-    throw EGdiError(Format("The image would be %.0f x %.0f pixels; an image may have %d pixels a side and %lld "
-                           "in all",
-                           fw, fh, int(kMaxImageSide), (long long)kMaxImagePixels));
+    throw EGdiError(
+        Format("The image would be %.0f x %.0f pixels; an image may have %d pixels a side and %lld "
+               "in all",
+               fw, fh, int(kMaxImageSide), (long long)kMaxImagePixels));
   const int w = int(fw), h = int(fh);
   QImage image(w, h, QImage::Format_RGB32);
   if (image.isNull()) throw EGdiError(Format("Cannot make an image of %d x %d pixels", w, h));
@@ -804,8 +808,10 @@ namespace {
 // Part [x, x + cx) x [y, y + cy) of an image of `size` (either direction),
 // computed wide so that no sum overflows.
 QRect PartOf(QSize size, int64_t x, int64_t y, int64_t cx, int64_t cy) {
-  int64_t left = std::max<int64_t>(std::min(x, x + cx), 0), right = std::min<int64_t>(std::max(x, x + cx), size.width());
-  int64_t top = std::max<int64_t>(std::min(y, y + cy), 0), bottom = std::min<int64_t>(std::max(y, y + cy), size.height());
+  int64_t left = std::max<int64_t>(std::min(x, x + cx), 0),
+          right = std::min<int64_t>(std::max(x, x + cx), size.width());
+  int64_t top = std::max<int64_t>(std::min(y, y + cy), 0),
+          bottom = std::min<int64_t>(std::max(y, y + cy), size.height());
   if (right <= left || bottom <= top) return {};
   return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
@@ -833,7 +839,8 @@ TBitmap BitmapOfRecord(const TEmfRecord& r) {
   }
   constexpr int64_t kMaxSide = 16384;
   const int64_t width = std::abs(int64_t(cx)), height = std::abs(int64_t(cy));
-  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide || width * height > kMaxImagePixels)
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
+      width * height > kMaxImagePixels)
     return TBitmap();
   if (src.isEmpty()) return TBitmap();
   QImage part = source.copy(src).convertToFormat(QImage::Format_RGB32);

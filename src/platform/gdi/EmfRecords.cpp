@@ -15,42 +15,136 @@ using namespace emf;
 namespace emf {
 
 const char* RecordName(uint32_t type) {
-  static const char* const kNames[] = {
-      nullptr, "EMR_HEADER", "EMR_POLYBEZIER", "EMR_POLYGON", "EMR_POLYLINE", "EMR_POLYBEZIERTO",
-      "EMR_POLYLINETO", "EMR_POLYPOLYLINE", "EMR_POLYPOLYGON", "EMR_SETWINDOWEXTEX",
-      "EMR_SETWINDOWORGEX", "EMR_SETVIEWPORTEXTEX", "EMR_SETVIEWPORTORGEX", "EMR_SETBRUSHORGEX",
-      "EMR_EOF", "EMR_SETPIXELV", "EMR_SETMAPPERFLAGS", "EMR_SETMAPMODE", "EMR_SETBKMODE",
-      "EMR_SETPOLYFILLMODE", "EMR_SETROP2", "EMR_SETSTRETCHBLTMODE", "EMR_SETTEXTALIGN",
-      "EMR_SETCOLORADJUSTMENT", "EMR_SETTEXTCOLOR", "EMR_SETBKCOLOR", "EMR_OFFSETCLIPRGN",
-      "EMR_MOVETOEX", "EMR_SETMETARGN", "EMR_EXCLUDECLIPRECT", "EMR_INTERSECTCLIPRECT",
-      "EMR_SCALEVIEWPORTEXTEX", "EMR_SCALEWINDOWEXTEX", "EMR_SAVEDC", "EMR_RESTOREDC",
-      "EMR_SETWORLDTRANSFORM", "EMR_MODIFYWORLDTRANSFORM", "EMR_SELECTOBJECT", "EMR_CREATEPEN",
-      "EMR_CREATEBRUSHINDIRECT", "EMR_DELETEOBJECT", "EMR_ANGLEARC", "EMR_ELLIPSE", "EMR_RECTANGLE",
-      "EMR_ROUNDRECT", "EMR_ARC", "EMR_CHORD", "EMR_PIE", "EMR_SELECTPALETTE", "EMR_CREATEPALETTE",
-      "EMR_SETPALETTEENTRIES", "EMR_RESIZEPALETTE", "EMR_REALIZEPALETTE", "EMR_EXTFLOODFILL",
-      "EMR_LINETO", "EMR_ARCTO", "EMR_POLYDRAW", "EMR_SETARCDIRECTION", "EMR_SETMITERLIMIT",
-      "EMR_BEGINPATH", "EMR_ENDPATH", "EMR_CLOSEFIGURE", "EMR_FILLPATH", "EMR_STROKEANDFILLPATH",
-      "EMR_STROKEPATH", "EMR_FLATTENPATH", "EMR_WIDENPATH", "EMR_SELECTCLIPPATH", "EMR_ABORTPATH",
-      nullptr, "EMR_GDICOMMENT", "EMR_FILLRGN", "EMR_FRAMERGN", "EMR_INVERTRGN", "EMR_PAINTRGN",
-      "EMR_EXTSELECTCLIPRGN", "EMR_BITBLT", "EMR_STRETCHBLT", "EMR_MASKBLT", "EMR_PLGBLT",
-      "EMR_SETDIBITSTODEVICE", "EMR_STRETCHDIBITS", "EMR_EXTCREATEFONTINDIRECTW", "EMR_EXTTEXTOUTA",
-      "EMR_EXTTEXTOUTW", "EMR_POLYBEZIER16", "EMR_POLYGON16", "EMR_POLYLINE16",
-      "EMR_POLYBEZIERTO16", "EMR_POLYLINETO16", "EMR_POLYPOLYLINE16", "EMR_POLYPOLYGON16",
-      "EMR_POLYDRAW16", "EMR_CREATEMONOBRUSH", "EMR_CREATEDIBPATTERNBRUSHPT", "EMR_EXTCREATEPEN",
-      "EMR_POLYTEXTOUTA", "EMR_POLYTEXTOUTW", "EMR_SETICMMODE", "EMR_CREATECOLORSPACE",
-      "EMR_SETCOLORSPACE", "EMR_DELETECOLORSPACE", "EMR_GLSRECORD", "EMR_GLSBOUNDEDRECORD",
-      "EMR_PIXELFORMAT", "EMR_DRAWESCAPE", "EMR_EXTESCAPE", nullptr, "EMR_SMALLTEXTOUT",
-      "EMR_FORCEUFIMAPPING", "EMR_NAMEDESCAPE", "EMR_COLORCORRECTPALETTE", "EMR_SETICMPROFILEA",
-      "EMR_SETICMPROFILEW", "EMR_ALPHABLEND", "EMR_SETLAYOUT", "EMR_TRANSPARENTBLT", nullptr,
-      "EMR_GRADIENTFILL", "EMR_SETLINKEDUFIS", "EMR_SETTEXTJUSTIFICATION",
-      "EMR_COLORMATCHTOTARGETW", "EMR_CREATECOLORSPACEW"};
+  static const char* const kNames[] = {nullptr,
+                                       "EMR_HEADER",
+                                       "EMR_POLYBEZIER",
+                                       "EMR_POLYGON",
+                                       "EMR_POLYLINE",
+                                       "EMR_POLYBEZIERTO",
+                                       "EMR_POLYLINETO",
+                                       "EMR_POLYPOLYLINE",
+                                       "EMR_POLYPOLYGON",
+                                       "EMR_SETWINDOWEXTEX",
+                                       "EMR_SETWINDOWORGEX",
+                                       "EMR_SETVIEWPORTEXTEX",
+                                       "EMR_SETVIEWPORTORGEX",
+                                       "EMR_SETBRUSHORGEX",
+                                       "EMR_EOF",
+                                       "EMR_SETPIXELV",
+                                       "EMR_SETMAPPERFLAGS",
+                                       "EMR_SETMAPMODE",
+                                       "EMR_SETBKMODE",
+                                       "EMR_SETPOLYFILLMODE",
+                                       "EMR_SETROP2",
+                                       "EMR_SETSTRETCHBLTMODE",
+                                       "EMR_SETTEXTALIGN",
+                                       "EMR_SETCOLORADJUSTMENT",
+                                       "EMR_SETTEXTCOLOR",
+                                       "EMR_SETBKCOLOR",
+                                       "EMR_OFFSETCLIPRGN",
+                                       "EMR_MOVETOEX",
+                                       "EMR_SETMETARGN",
+                                       "EMR_EXCLUDECLIPRECT",
+                                       "EMR_INTERSECTCLIPRECT",
+                                       "EMR_SCALEVIEWPORTEXTEX",
+                                       "EMR_SCALEWINDOWEXTEX",
+                                       "EMR_SAVEDC",
+                                       "EMR_RESTOREDC",
+                                       "EMR_SETWORLDTRANSFORM",
+                                       "EMR_MODIFYWORLDTRANSFORM",
+                                       "EMR_SELECTOBJECT",
+                                       "EMR_CREATEPEN",
+                                       "EMR_CREATEBRUSHINDIRECT",
+                                       "EMR_DELETEOBJECT",
+                                       "EMR_ANGLEARC",
+                                       "EMR_ELLIPSE",
+                                       "EMR_RECTANGLE",
+                                       "EMR_ROUNDRECT",
+                                       "EMR_ARC",
+                                       "EMR_CHORD",
+                                       "EMR_PIE",
+                                       "EMR_SELECTPALETTE",
+                                       "EMR_CREATEPALETTE",
+                                       "EMR_SETPALETTEENTRIES",
+                                       "EMR_RESIZEPALETTE",
+                                       "EMR_REALIZEPALETTE",
+                                       "EMR_EXTFLOODFILL",
+                                       "EMR_LINETO",
+                                       "EMR_ARCTO",
+                                       "EMR_POLYDRAW",
+                                       "EMR_SETARCDIRECTION",
+                                       "EMR_SETMITERLIMIT",
+                                       "EMR_BEGINPATH",
+                                       "EMR_ENDPATH",
+                                       "EMR_CLOSEFIGURE",
+                                       "EMR_FILLPATH",
+                                       "EMR_STROKEANDFILLPATH",
+                                       "EMR_STROKEPATH",
+                                       "EMR_FLATTENPATH",
+                                       "EMR_WIDENPATH",
+                                       "EMR_SELECTCLIPPATH",
+                                       "EMR_ABORTPATH",
+                                       nullptr,
+                                       "EMR_GDICOMMENT",
+                                       "EMR_FILLRGN",
+                                       "EMR_FRAMERGN",
+                                       "EMR_INVERTRGN",
+                                       "EMR_PAINTRGN",
+                                       "EMR_EXTSELECTCLIPRGN",
+                                       "EMR_BITBLT",
+                                       "EMR_STRETCHBLT",
+                                       "EMR_MASKBLT",
+                                       "EMR_PLGBLT",
+                                       "EMR_SETDIBITSTODEVICE",
+                                       "EMR_STRETCHDIBITS",
+                                       "EMR_EXTCREATEFONTINDIRECTW",
+                                       "EMR_EXTTEXTOUTA",
+                                       "EMR_EXTTEXTOUTW",
+                                       "EMR_POLYBEZIER16",
+                                       "EMR_POLYGON16",
+                                       "EMR_POLYLINE16",
+                                       "EMR_POLYBEZIERTO16",
+                                       "EMR_POLYLINETO16",
+                                       "EMR_POLYPOLYLINE16",
+                                       "EMR_POLYPOLYGON16",
+                                       "EMR_POLYDRAW16",
+                                       "EMR_CREATEMONOBRUSH",
+                                       "EMR_CREATEDIBPATTERNBRUSHPT",
+                                       "EMR_EXTCREATEPEN",
+                                       "EMR_POLYTEXTOUTA",
+                                       "EMR_POLYTEXTOUTW",
+                                       "EMR_SETICMMODE",
+                                       "EMR_CREATECOLORSPACE",
+                                       "EMR_SETCOLORSPACE",
+                                       "EMR_DELETECOLORSPACE",
+                                       "EMR_GLSRECORD",
+                                       "EMR_GLSBOUNDEDRECORD",
+                                       "EMR_PIXELFORMAT",
+                                       "EMR_DRAWESCAPE",
+                                       "EMR_EXTESCAPE",
+                                       nullptr,
+                                       "EMR_SMALLTEXTOUT",
+                                       "EMR_FORCEUFIMAPPING",
+                                       "EMR_NAMEDESCAPE",
+                                       "EMR_COLORCORRECTPALETTE",
+                                       "EMR_SETICMPROFILEA",
+                                       "EMR_SETICMPROFILEW",
+                                       "EMR_ALPHABLEND",
+                                       "EMR_SETLAYOUT",
+                                       "EMR_TRANSPARENTBLT",
+                                       nullptr,
+                                       "EMR_GRADIENTFILL",
+                                       "EMR_SETLINKEDUFIS",
+                                       "EMR_SETTEXTJUSTIFICATION",
+                                       "EMR_COLORMATCHTOTARGETW",
+                                       "EMR_CREATECOLORSPACEW"};
   return type < sizeof kNames / sizeof kNames[0] ? kNames[type] : nullptr;
 }
 
 void ThrowDamaged(const TEmfRecord& r, const char* what) {
   const char* name = RecordName(r.Type);
-  throw EEmfError(Format("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it", what,
-                          unsigned(r.Index), name ? name : "unknown", unsigned(r.Offset)));
+  throw EEmfError(Format("Damaged metafile: %s of record %u (%s) at offset %u does not fit in it",
+                         what, unsigned(r.Index), name ? name : "unknown", unsigned(r.Offset)));
 }
 
 }  // namespace emf
@@ -61,10 +155,12 @@ void Expect(const TEmfRecord& r, bool typeMatches) {
   HyAssert(typeMatches, "Metafile", "record view used on a record of another type");
 }
 
-TDibRef DibRef(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits) {
+TDibRef DibRef(const TEmfRecord& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits,
+               uint32_t cbBits) {
   TDibRef d;
   if (cbBmi == 0 && cbBits == 0) return d;
-  if (!FitsInRecord(r, offBmi, cbBmi, 1) || !FitsInRecord(r, offBits, cbBits, 1)) ThrowDamaged(r, "the bitmap");
+  if (!FitsInRecord(r, offBmi, cbBmi, 1) || !FitsInRecord(r, offBits, cbBits, 1))
+    ThrowDamaged(r, "the bitmap");
   d.Info = r.Data + offBmi;
   d.InfoSize = cbBmi;
   d.Bits = r.Data + offBits;
@@ -178,12 +274,15 @@ std::string DescriptionPart(const std::u16string& d, int part) {
     start = z + 1;
   }
   size_t end = d.find(u'\0', start);
-  return le::Utf16To8(std::u16string_view(d).substr(start, end == std::u16string::npos ? end : end - start));
+  return le::Utf16To8(
+      std::u16string_view(d).substr(start, end == std::u16string::npos ? end : end - start));
 }
 
 }  // namespace
 
-double TEmfHeader::FrameLeftPx() const { return HiMetricToPx(Frame.Left, Device.Cx, Millimeters.Cx); }
+double TEmfHeader::FrameLeftPx() const {
+  return HiMetricToPx(Frame.Left, Device.Cx, Millimeters.Cx);
+}
 double TEmfHeader::FrameTopPx() const { return HiMetricToPx(Frame.Top, Device.Cy, Millimeters.Cy); }
 double TEmfHeader::FrameWidthPx() const {
   return HiMetricToPx(int64_t(Frame.Right) - Frame.Left, Device.Cx, Millimeters.Cx);
@@ -210,9 +309,11 @@ TEmfHeader ReadHeader(const TEmfRecord& r) {
   h.Device = f.Device;
   h.Millimeters = f.Millimeters;
   if (r.Size >= kHeaderSizeFull)
-    h.Micrometers = DecodePart<THeaderExtensionFields>(r, kHeaderSizeBase, "the header extension").Micrometers;
+    h.Micrometers =
+        DecodePart<THeaderExtensionFields>(r, kHeaderSizeBase, "the header extension").Micrometers;
   if (f.DescriptionChars) {
-    if (!FitsInRecord(r, f.DescriptionOffset, f.DescriptionChars, 2)) ThrowDamaged(r, "the description");
+    if (!FitsInRecord(r, f.DescriptionOffset, f.DescriptionChars, 2))
+      ThrowDamaged(r, "the description");
     h.Description = ReadUtf16(r.Data + f.DescriptionOffset, f.DescriptionChars);
     while (!h.Description.empty() && h.Description.back() == u'\0') h.Description.pop_back();
   }
@@ -221,7 +322,8 @@ TEmfHeader ReadHeader(const TEmfRecord& r) {
 
 TEmfHeader ValidateMetafile(const uint8_t* data, size_t size) {
   if (!data || size < kHeaderSizeBase)
-    throw EEmfError(Format("The data is not an enhanced metafile (%zu bytes, too short for its header)", size));
+    throw EEmfError(
+        Format("The data is not an enhanced metafile (%zu bytes, too short for its header)", size));
   const uint32_t headerSize = le::U32(data + 4);
   const THeaderFields f = DecodeFields<THeaderFields>(data + 8);
   if (le::U32(data) != EMR_HEADER || f.Signature != ENHMETA_SIGNATURE)
@@ -230,30 +332,35 @@ TEmfHeader ValidateMetafile(const uint8_t* data, size_t size) {
   if (headerSize < kHeaderSizeBase || headerSize % 4 || headerSize > size)
     throw EEmfError(Format("Damaged metafile: header size %u is not sound", unsigned(headerSize)));
   if (bytes < headerSize || bytes % 4)
-    throw EEmfError(Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
+    throw EEmfError(
+        Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
   if (bytes > size)
-    throw EEmfError(Format("Damaged metafile: the header announces %u bytes but only %zu are present",
-                            unsigned(bytes), size));
+    throw EEmfError(
+        Format("Damaged metafile: the header announces %u bytes but only %zu are present",
+               unsigned(bytes), size));
   TEmfRecord header{EMR_HEADER, headerSize, data, 0, 0};
   TEmfHeader h = ReadHeader(header);
 
   uint32_t offset = 0, index = 0;
   while (true) {
     if (bytes - offset < 8)
-      throw EEmfError(Format("Damaged metafile: no end record (the records stop at offset %u)", unsigned(offset)));
+      throw EEmfError(Format("Damaged metafile: no end record (the records stop at offset %u)",
+                             unsigned(offset)));
     uint32_t type = le::U32(data + offset);
     uint32_t recSize = le::U32(data + offset + 4);
     if (recSize < 8 || recSize % 4)
-      throw EEmfError(Format("Damaged metafile: record %u at offset %u has size %u", unsigned(index),
-                              unsigned(offset), unsigned(recSize)));
+      throw EEmfError(Format("Damaged metafile: record %u at offset %u has size %u",
+                             unsigned(index), unsigned(offset), unsigned(recSize)));
     if (recSize > bytes - offset)
-      throw EEmfError(Format("Damaged metafile: record %u at offset %u (size %u) runs past the end (%u bytes)",
-                              unsigned(index), unsigned(offset), unsigned(recSize), unsigned(bytes)));
+      throw EEmfError(
+          Format("Damaged metafile: record %u at offset %u (size %u) runs past the end (%u bytes)",
+                 unsigned(index), unsigned(offset), unsigned(recSize), unsigned(bytes)));
     if (recSize < MinRecordSize(type)) {
       const char* name = RecordName(type);
-      throw EEmfError(Format("Damaged metafile: record %u at offset %u (%s) has %u bytes, smaller than its %u-byte header",
-                              unsigned(index), unsigned(offset), name ? name : "unknown", unsigned(recSize),
-                              unsigned(MinRecordSize(type))));
+      throw EEmfError(Format(
+          "Damaged metafile: record %u at offset %u (%s) has %u bytes, smaller than its %u-byte header",
+          unsigned(index), unsigned(offset), name ? name : "unknown", unsigned(recSize),
+          unsigned(MinRecordSize(type))));
     }
     if (index > 0 && type == EMR_HEADER)
       throw EEmfError(Format("Damaged metafile: a second header at offset %u", unsigned(offset)));
@@ -414,7 +521,8 @@ TEmrExtTextOut ReadExtTextOut(const TEmfRecord& r) {
     if (!FitsInRecord(r, f.StringOffset, t.Chars, t.Wide ? 2 : 1)) ThrowDamaged(r, "the string");
     t.string_ = r.Data + f.StringOffset;
     if (offDx) {
-      if (!FitsInRecord(r, offDx, t.Chars, (t.Options & ETO_PDY) ? 8 : 4)) ThrowDamaged(r, "the spacing array");
+      if (!FitsInRecord(r, offDx, t.Chars, (t.Options & ETO_PDY) ? 8 : 4))
+        ThrowDamaged(r, "the spacing array");
       t.dx_ = r.Data + offDx;
     }
   }
@@ -431,7 +539,8 @@ std::u16string TEmrExtTextOut::Text16() const {
 
 std::string TEmrExtTextOut::Text() const {
   if (!string_) return {};
-  if (!Wide) return le::Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(string_), Chars));
+  if (!Wide)
+    return le::Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(string_), Chars));
   return le::Utf16To8(Text16());
 }
 
@@ -548,10 +657,12 @@ TEmrClipRegion ReadClipRegion(const TEmfRecord& r) {
   if (f.RegionBytes == 0) return c;
   constexpr uint32_t kRegion = RecordSize<TClipRegionFields>();
   constexpr uint32_t kRects = kRegion + LayoutBytes<TRegionHeaderFields>();
-  if (!FitsInRecord(r, kRegion, f.RegionBytes, 1) || f.RegionBytes < LayoutBytes<TRegionHeaderFields>())
+  if (!FitsInRecord(r, kRegion, f.RegionBytes, 1) ||
+      f.RegionBytes < LayoutBytes<TRegionHeaderFields>())
     ThrowDamaged(r, "the region");
   TRegionHeaderFields h = DecodePart<TRegionHeaderFields>(r, kRegion, "the region");
-  if (uint64_t(h.Count) * 16 > f.RegionBytes - LayoutBytes<TRegionHeaderFields>()) ThrowDamaged(r, "the rectangles");
+  if (uint64_t(h.Count) * 16 > f.RegionBytes - LayoutBytes<TRegionHeaderFields>())
+    ThrowDamaged(r, "the rectangles");
   c.HasRegion = true;
   c.Count = h.Count;
   c.rects_ = r.Data + kRects;

@@ -53,9 +53,9 @@ struct TEmfHeader {
   uint32_t Records = 0;  // number of records, header and end record included
   uint16_t Handles = 0;  // size of the object table, index 0 included
   uint32_t PalEntries = 0;
-  TSize Device;       // reference device in pixels
-  TSize Millimeters;  // reference device in millimetres
-  TSize Micrometers;  // zero when the header is the short form
+  TSize Device;                // reference device in pixels
+  TSize Millimeters;           // reference device in millimetres
+  TSize Micrometers;           // zero when the header is the short form
   std::u16string Description;  // creator "\0" title, as stored (terminators stripped)
   uint32_t HeaderSize = 0;
 
@@ -64,8 +64,8 @@ struct TEmfHeader {
   double FrameTopPx() const;
   double FrameWidthPx() const;
   double FrameHeightPx() const;
-  std::string Creator() const;      // UTF-8, first part of the description
-  std::string Title() const;        // UTF-8, second part
+  std::string Creator() const;  // UTF-8, first part of the description
+  std::string Title() const;    // UTF-8, second part
 };
 
 // Checks that `data` holds a sound enhanced metafile: an EMF header, a chain

@@ -210,7 +210,9 @@ QFont ToQFont(std::string_view face, int32_t height, int32_t weight, bool italic
 QFont ToQFont(const TFont& font) {
   return ToQFont(font.Name(), font.Height(), font.HasStyle(fsBold) ? 700 : 400,
                  font.HasStyle(fsItalic), font.HasStyle(fsUnderline), font.HasStyle(fsStrikeOut),
-                 font.Pitch() == fpFixed ? 1 : font.Pitch() == fpVariable ? 2 : 0);
+                 font.Pitch() == fpFixed      ? 1
+                 : font.Pitch() == fpVariable ? 2
+                                              : 0);
 }
 
 // ---- metrics ----

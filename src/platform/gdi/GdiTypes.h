@@ -37,10 +37,15 @@ struct TRect {
   int32_t Width() const { return Right - Left; }
   int32_t Height() const { return Bottom - Top; }
   bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  TRect Offset(int32_t dx, int32_t dy) const { return {Left + dx, Top + dy, Right + dx, Bottom + dy}; }
-  TRect Inflate(int32_t dx, int32_t dy) const { return {Left - dx, Top - dy, Right + dx, Bottom + dy}; }
+  TRect Offset(int32_t dx, int32_t dy) const {
+    return {Left + dx, Top + dy, Right + dx, Bottom + dy};
+  }
+  TRect Inflate(int32_t dx, int32_t dy) const {
+    return {Left - dx, Top - dy, Right + dx, Bottom + dy};
+  }
   TRect Intersect(const TRect& r) const {
-    return {std::max(Left, r.Left), std::max(Top, r.Top), std::min(Right, r.Right), std::min(Bottom, r.Bottom)};
+    return {std::max(Left, r.Left), std::max(Top, r.Top), std::min(Right, r.Right),
+            std::min(Bottom, r.Bottom)};
   }
   friend bool operator==(const TRect&, const TRect&) = default;
 };

@@ -18,8 +18,9 @@
 namespace hy {
 
 int32_t PixelsToHiMetric(int32_t px) {
-  return int32_t(std::clamp<long long>(std::llround(double(px) * kRefDeviceWidthMm * 100.0 / kRefDeviceWidthPx),
-                                       INT32_MIN, INT32_MAX));
+  return int32_t(std::clamp<long long>(
+      std::llround(double(px) * kRefDeviceWidthMm * 100.0 / kRefDeviceWidthPx), INT32_MIN,
+      INT32_MAX));
 }
 
 int32_t HiMetricToPixels(int32_t hm) {
@@ -45,7 +46,8 @@ void TMetafile::PatchFrame() {
   if (data_.size() < emf::kHeaderSizeBase) return;
   emf::THeaderFields h = emf::DecodeFields<emf::THeaderFields>(data_.data() + 8);
   auto end = [](int32_t start, int32_t px) {
-    return int32_t(std::clamp<int64_t>(int64_t(start) + PixelsToHiMetric(px), INT32_MIN, INT32_MAX));
+    return int32_t(
+        std::clamp<int64_t>(int64_t(start) + PixelsToHiMetric(px), INT32_MIN, INT32_MAX));
   };
   h.Frame.Right = end(h.Frame.Left, width_);
   h.Frame.Bottom = end(h.Frame.Top, height_);
@@ -65,7 +67,8 @@ void TMetafile::SetData(std::vector<uint8_t> data) {
   TEmfHeader h = ValidateMetafile(data.data(), data.size());
   auto [w, ht] = PageSize(h);
   if (!(std::fabs(w) <= INT32_MAX && std::fabs(ht) <= INT32_MAX))
-    throw EEmfError(Format("Damaged metafile: the header's frame (%.0f x %.0f units) does not fit", w, ht));
+    throw EEmfError(
+        Format("Damaged metafile: the header's frame (%.0f x %.0f units) does not fit", w, ht));
   data.resize(h.Bytes);  // drop anything after the picture
   data_ = std::move(data);
   width_ = int32_t(w);
@@ -99,10 +102,12 @@ void TMetafile::LoadAfterHeader(std::istream& in, std::vector<uint8_t> data) {
     throw EEmfError("The data is not an enhanced metafile (no EMF header signature)");
   const uint32_t bytes = h.Bytes;
   if (bytes < emf::kHeaderSizeBase)
-    throw EEmfError(Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
+    throw EEmfError(
+        Format("Damaged metafile: the header's byte count %u is not sound", unsigned(bytes)));
   if (bytes > kMaxPictureBytes)
-    throw EEmfError(Format("The picture announces %u bytes, more than the %u bytes a picture may have",
-                            unsigned(bytes), unsigned(kMaxPictureBytes)));
+    throw EEmfError(
+        Format("The picture announces %u bytes, more than the %u bytes a picture may have",
+               unsigned(bytes), unsigned(kMaxPictureBytes)));
   // Read in slices so that a damaged byte count cannot demand a huge buffer.
   constexpr size_t kSlice = size_t(1) << 20;
   while (data.size() < bytes) {
@@ -112,13 +117,14 @@ void TMetafile::LoadAfterHeader(std::istream& in, std::vector<uint8_t> data) {
     in.read(reinterpret_cast<char*>(data.data() + at), std::streamsize(want));
     if (size_t(in.gcount()) != want)
       throw EEmfError(Format("Cannot read the picture: the data ends after %zu of %u bytes",
-                              at + size_t(in.gcount()), unsigned(bytes)));
+                             at + size_t(in.gcount()), unsigned(bytes)));
   }
   auto [w, ht] = PageSize(ValidateMetafile(data.data(), data.size()));
   if (!(w >= 0 && w <= kMaxPageUnits && ht >= 0 && ht <= kMaxPageUnits))
-    throw EEmfError(Format("Damaged metafile: the header's frame makes a page of %.0f x %.0f units; a page has "
-                           "0 to %d units a side",
-                           w, ht, int(kMaxPageUnits)));
+    throw EEmfError(
+        Format("Damaged metafile: the header's frame makes a page of %.0f x %.0f units; a page has "
+               "0 to %d units a side",
+               w, ht, int(kMaxPageUnits)));
   SetData(std::move(data));
 }
 
@@ -142,7 +148,8 @@ void TMetafile::LoadFromFile(const std::string& fileName) {
   std::error_code ec;
   if (std::filesystem::is_directory(fileName, ec)) throw cannotRead(EISDIR);
   std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EGdiError(Format("Cannot open file \"%s\": %s", fileName.c_str(), std::strerror(errno)));
+  if (!in)
+    throw EGdiError(Format("Cannot open file \"%s\": %s", fileName.c_str(), std::strerror(errno)));
   try {
     std::vector<uint8_t> head = ReadHeaderBytes(in);
     if (le::U32(head.data()) != kWmfPlaceableKey) {
@@ -156,7 +163,8 @@ void TMetafile::LoadFromFile(const std::string& fileName) {
   } catch (const EEmfError& e) {
     throw EEmfError(Format("\"%s\": %s", fileName.c_str(), e.what()));
   }
-  throw EEmfError(Format("\"%s\" is an old-style metafile; only enhanced metafiles can be loaded", fileName.c_str()));
+  throw EEmfError(Format("\"%s\" is an old-style metafile; only enhanced metafiles can be loaded",
+                         fileName.c_str()));
 }
 
 void TMetafile::SaveToFile(const std::string& fileName) const {

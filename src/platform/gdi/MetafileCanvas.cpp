@@ -28,7 +28,8 @@ TRect Inclusive(const TRect& r) { return {r.Left, r.Top, r.Right - 1, r.Bottom -
 
 }  // namespace
 
-TMetafileCanvas::TMetafileCanvas(TMetafile& target, std::string_view creator, std::string_view description)
+TMetafileCanvas::TMetafileCanvas(TMetafile& target, std::string_view creator,
+                                 std::string_view description)
     : target_(target),
       penHandle_(STOCK_OBJECT | BLACK_PEN),
       brushHandle_(STOCK_OBJECT | WHITE_BRUSH),
@@ -87,8 +88,8 @@ void TMetafileCanvas::Close() {
   if (target_.Width() > 0 && target_.Height() > 0) {
     h.Frame = {0, 0, PixelsToHiMetric(target_.Width()), PixelsToHiMetric(target_.Height())};
   } else if (haveBounds_) {
-    h.Frame = {PixelsToHiMetric(bounds_.Left), PixelsToHiMetric(bounds_.Top), PixelsToHiMetric(bounds_.Right + 1),
-               PixelsToHiMetric(bounds_.Bottom + 1)};
+    h.Frame = {PixelsToHiMetric(bounds_.Left), PixelsToHiMetric(bounds_.Top),
+               PixelsToHiMetric(bounds_.Right + 1), PixelsToHiMetric(bounds_.Bottom + 1)};
   }
   h.Bounds = haveBounds_ ? bounds_ : TRect{0, 0, -1, -1};
   h.Signature = ENHMETA_SIGNATURE;
@@ -130,15 +131,17 @@ void TMetafileCanvas::FreeHandle(uint32_t handle) {
   if (handle < handleUsed_.size()) handleUsed_[handle] = false;
 }
 
-void TMetafileCanvas::WriteHandleRecord(uint32_t type, uint32_t handle) { Record(type).Put(TValueFields{handle}); }
+void TMetafileCanvas::WriteHandleRecord(uint32_t type, uint32_t handle) {
+  Record(type).Put(TValueFields{handle});
+}
 
 namespace {
 constexpr size_t kObjectCache = 4;  // alive pens, alive brushes
 }  // namespace
 
 template <class T, class Same, class Create>
-void TMetafileCanvas::SelectCached(std::vector<TCached<T>>& cache, size_t limit, const T& want, uint32_t& current,
-                                   Same same, Create create) {
+void TMetafileCanvas::SelectCached(std::vector<TCached<T>>& cache, size_t limit, const T& want,
+                                   uint32_t& current, Same same, Create create) {
   for (size_t i = 0; i < cache.size(); ++i) {
     if (!same(cache[i].Desc, want)) continue;
     TCached<T> hit = cache[i];
@@ -163,7 +166,8 @@ void TMetafileCanvas::SelectCached(std::vector<TCached<T>>& cache, size_t limit,
 void TMetafileCanvas::UsePen() {
   if (penKnown_ && SamePen(pen_, recordedPen_)) return;
   if (pen_.Style() == psClear) {
-    if (penHandle_ != (STOCK_OBJECT | NULL_PEN)) WriteHandleRecord(EMR_SELECTOBJECT, STOCK_OBJECT | NULL_PEN);
+    if (penHandle_ != (STOCK_OBJECT | NULL_PEN))
+      WriteHandleRecord(EMR_SELECTOBJECT, STOCK_OBJECT | NULL_PEN);
     penHandle_ = STOCK_OBJECT | NULL_PEN;
   } else {
     SelectCached(pens_, kObjectCache, pen_, penHandle_, SamePen, [&](uint32_t h) {
@@ -182,7 +186,8 @@ void TMetafileCanvas::UsePen() {
 void TMetafileCanvas::UseBrush() {
   if (brushKnown_ && SameBrush(brush_, recordedBrush_)) return;
   if (brush_.Style() == bsClear) {
-    if (brushHandle_ != (STOCK_OBJECT | NULL_BRUSH)) WriteHandleRecord(EMR_SELECTOBJECT, STOCK_OBJECT | NULL_BRUSH);
+    if (brushHandle_ != (STOCK_OBJECT | NULL_BRUSH))
+      WriteHandleRecord(EMR_SELECTOBJECT, STOCK_OBJECT | NULL_BRUSH);
     brushHandle_ = STOCK_OBJECT | NULL_BRUSH;
   } else {
     SelectCached(brushes_, kObjectCache, brush_, brushHandle_, SameBrush, [&](uint32_t h) {
@@ -268,8 +273,8 @@ void TMetafileCanvas::LineTo(int32_t x, int32_t y) {
   Record(EMR_LINETO).Put(TPointFields{{x, y}});
   if (pen_.Style() != psClear) {
     int32_t half = std::max(0, pen_.Width()) / 2;
-    AddBounds({std::min(penPos_.X, x) - half, std::min(penPos_.Y, y) - half, std::max(penPos_.X, x) + half,
-               std::max(penPos_.Y, y) + half});
+    AddBounds({std::min(penPos_.X, x) - half, std::min(penPos_.Y, y) - half,
+               std::max(penPos_.X, x) + half, std::max(penPos_.Y, y) + half});
   }
   penPos_ = recPos_ = {x, y};
 }
@@ -324,17 +329,14 @@ void TMetafileCanvas::FrameRect(const TRect& r) {
 
 void TMetafileCanvas::WriteTextLine(int32_t x, int32_t y, const std::u16string& text,
                                     const std::vector<int32_t>& dx, int32_t width,
-                                    const TTextMetrics& metrics, uint32_t options, const TRect* clip) {
+                                    const TTextMetrics& metrics, uint32_t options,
+                                    const TRect* clip) {
   uint32_t align = recTextAlign_;
   int32_t left = x, top = y;
-  if ((align & TA_CENTER) == TA_CENTER)
-    left = x - width / 2;
-  else if (align & TA_RIGHT)
-    left = x - width;
-  if ((align & TA_BASELINE) == TA_BASELINE)
-    top = y - metrics.Ascent();
-  else if (align & TA_BOTTOM)
-    top = y - metrics.LineHeight();
+  if ((align & TA_CENTER) == TA_CENTER) left = x - width / 2;
+  else if (align & TA_RIGHT) left = x - width;
+  if ((align & TA_BASELINE) == TA_BASELINE) top = y - metrics.Ascent();
+  else if (align & TA_BOTTOM) top = y - metrics.LineHeight();
   TRect drawn{left, top, left + width, top + metrics.LineHeight()};
   if (text.empty()) drawn = {0, 0, 0, 0};
   if (clip && (options & ETO_CLIPPED)) drawn = drawn.Intersect(*clip);
@@ -342,9 +344,10 @@ void TMetafileCanvas::WriteTextLine(int32_t x, int32_t y, const std::u16string& 
   if (drawn.IsEmpty() && !opaqueRect) return;  // nothing would show
   TRect bounds = drawn;
   if (opaqueRect) {
-    bounds = drawn.IsEmpty() ? *clip
-                             : TRect{std::min(drawn.Left, clip->Left), std::min(drawn.Top, clip->Top),
-                                     std::max(drawn.Right, clip->Right), std::max(drawn.Bottom, clip->Bottom)};
+    bounds = drawn.IsEmpty()
+                 ? *clip
+                 : TRect{std::min(drawn.Left, clip->Left), std::min(drawn.Top, clip->Top),
+                         std::max(drawn.Right, clip->Right), std::max(drawn.Bottom, clip->Bottom)};
   }
 
   TExtTextOutFields f;
@@ -419,7 +422,9 @@ int32_t TMetafileCanvas::DrawText(std::string_view text, TRect& r, uint32_t flag
   return DrawTextResult(layout, r, flags);
 }
 
-int32_t TMetafileCanvas::TextWidth(std::string_view text) { return MetricsFor(font_).TextWidth(text); }
+int32_t TMetafileCanvas::TextWidth(std::string_view text) {
+  return MetricsFor(font_).TextWidth(text);
+}
 
 int32_t TMetafileCanvas::TextHeight(std::string_view) { return MetricsFor(font_).LineHeight(); }
 
@@ -430,7 +435,8 @@ TSize TMetafileCanvas::TextExtent(std::string_view text) {
 
 // ---- bitmaps ----
 
-void TMetafileCanvas::WriteStretchDib(const TRect& dest, const TDib& dib, int32_t srcW, int32_t srcH) {
+void TMetafileCanvas::WriteStretchDib(const TRect& dest, const TDib& dib, int32_t srcW,
+                                      int32_t srcH) {
   constexpr uint32_t kFixed = RecordSize<TStretchDIBitsFields>();
   TStretchDIBitsFields f;
   f.Bounds = Inclusive(dest);
@@ -471,7 +477,8 @@ void TMetafileCanvas::CopyRect(const TRect& dest, const TBitmap& bitmap, const T
   // The part is cut out here, so the record needs no source offset (whose
   // origin readers disagree on for bottom-up bitmaps).
   QImage part = bitmap.Image().copy(src.Left, src.Top, src.Width(), src.Height());
-  WriteStretchDib(dest, EncodeDib(part, BitsPerPixel(bitmap.PixelFormat())), src.Width(), src.Height());
+  WriteStretchDib(dest, EncodeDib(part, BitsPerPixel(bitmap.PixelFormat())), src.Width(),
+                  src.Height());
 }
 
 }  // namespace hy

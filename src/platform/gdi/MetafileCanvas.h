@@ -34,9 +34,24 @@ namespace emf {
 class TEmfRecordScope;
 }
 
-enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+enum TPenStyle : uint8_t {
+  psSolid,
+  psDash,
+  psDot,
+  psDashDot,
+  psDashDotDot,
+  psClear,
+  psInsideFrame
+};
 enum TBrushStyle : uint8_t {
-  bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
 };
 
 class TPen {
@@ -158,10 +173,11 @@ private:
   // Selects the cached object equal to `want` (by `same`), or creates one
   // with `create(handle)`; deletes the least recently used beyond `limit`.
   template <class T, class Same, class Create>
-  void SelectCached(std::vector<TCached<T>>& cache, size_t limit, const T& want, uint32_t& current, Same same,
-                    Create create);
-  void WriteTextLine(int32_t x, int32_t y, const std::u16string& text, const std::vector<int32_t>& dx,
-                     int32_t width, const TTextMetrics& metrics, uint32_t options, const TRect* clip);
+  void SelectCached(std::vector<TCached<T>>& cache, size_t limit, const T& want, uint32_t& current,
+                    Same same, Create create);
+  void WriteTextLine(int32_t x, int32_t y, const std::u16string& text,
+                     const std::vector<int32_t>& dx, int32_t width, const TTextMetrics& metrics,
+                     uint32_t options, const TRect* clip);
   void WriteStretchDib(const TRect& dest, const TDib& dib, int32_t srcW, int32_t srcH);
   void WritePatBlt(const TRect& r, uint32_t rop);
 

@@ -25,7 +25,9 @@ public:
 private:
   int32_t X(int64_t x) const { return Clamp(std::llround(ox_ + double(x) * sx_)); }
   int32_t Y(int64_t y) const { return Clamp(std::llround(oy_ + double(y) * sy_)); }
-  static int32_t Clamp(long long v) { return int32_t(std::clamp<long long>(v, INT32_MIN / 2, INT32_MAX / 2)); }
+  static int32_t Clamp(long long v) {
+    return int32_t(std::clamp<long long>(v, INT32_MIN / 2, INT32_MAX / 2));
+  }
   TRect Box(const TRect& r) const { return {X(r.Left), Y(r.Top), X(r.Right), Y(r.Bottom)}; }
   // A destination given as origin and extent, computed wide so that no sum overflows.
   TRect Box(int32_t x, int32_t y, int32_t cx, int32_t cy) const {
@@ -56,7 +58,9 @@ private:
 };
 
 // Records whose body means the same anywhere on the page.
-void TRerecorder::Copy(const TEmfRecord& r) { c_.Record(r.Type).Out().Bytes(r.Body(), r.BodySize()); }
+void TRerecorder::Copy(const TEmfRecord& r) {
+  c_.Record(r.Type).Out().Bytes(r.Body(), r.BodySize());
+}
 
 void TRerecorder::WriteBox(uint32_t type, const TRect& box, bool bounded) {
   c_.Record(type).Put(TBoxFields{box});
@@ -66,7 +70,9 @@ void TRerecorder::WriteBox(uint32_t type, const TRect& box, bool bounded) {
 void TRerecorder::WritePoint(uint32_t type, TPoint p) { c_.Record(type).Put(TPointFields{p}); }
 
 // Handles and the other records of one 32-bit value.
-void TRerecorder::WriteValue(uint32_t type, uint32_t handle) { c_.Record(type).Put(TValueFields{handle}); }
+void TRerecorder::WriteValue(uint32_t type, uint32_t handle) {
+  c_.Record(type).Put(TValueFields{handle});
+}
 
 uint32_t TRerecorder::MapNew(uint32_t sourceHandle) {
   if (sourceHandle == 0 || sourceHandle >= map_.size()) return 0;
@@ -84,9 +90,12 @@ void TRerecorder::ResetState() {
   if (c_.recBkColor_ != clWhite) WriteValue(EMR_SETBKCOLOR, clWhite);
   if (c_.recBkMode_ != OPAQUE) WriteValue(EMR_SETBKMODE, OPAQUE);
   if (c_.recTextAlign_ != 0) WriteValue(EMR_SETTEXTALIGN, 0);
-  if (c_.penHandle_ != (STOCK_OBJECT | BLACK_PEN)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | BLACK_PEN);
-  if (c_.brushHandle_ != (STOCK_OBJECT | WHITE_BRUSH)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | WHITE_BRUSH);
-  if (c_.fontHandle_ != (STOCK_OBJECT | SYSTEM_FONT)) WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | SYSTEM_FONT);
+  if (c_.penHandle_ != (STOCK_OBJECT | BLACK_PEN))
+    WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | BLACK_PEN);
+  if (c_.brushHandle_ != (STOCK_OBJECT | WHITE_BRUSH))
+    WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | WHITE_BRUSH);
+  if (c_.fontHandle_ != (STOCK_OBJECT | SYSTEM_FONT))
+    WriteValue(EMR_SELECTOBJECT, STOCK_OBJECT | SYSTEM_FONT);
 }
 
 void TRerecorder::Text(const TEmfRecord& r) {
@@ -228,9 +237,7 @@ void TRerecorder::Run(const TMetafile& picture) {
       case EMR_SETBKCOLOR:
       case EMR_SETPOLYFILLMODE:
       case EMR_SETROP2:
-      case EMR_SETSTRETCHBLTMODE:
-        Copy(r);
-        break;
+      case EMR_SETSTRETCHBLTMODE: Copy(r); break;
       case EMR_SAVEDC:
         ++depth_;
         Copy(r);
@@ -250,13 +257,9 @@ void TRerecorder::Run(const TMetafile& picture) {
         break;
       }
       case EMR_RECTANGLE:
-      case EMR_ELLIPSE:
-        WriteBox(r.Type, Box(ReadBox(r)), true);
-        break;
+      case EMR_ELLIPSE: WriteBox(r.Type, Box(ReadBox(r)), true); break;
       case EMR_INTERSECTCLIPRECT:
-      case EMR_EXCLUDECLIPRECT:
-        WriteBox(r.Type, Box(ReadBox(r)), false);
-        break;
+      case EMR_EXCLUDECLIPRECT: WriteBox(r.Type, Box(ReadBox(r)), false); break;
       case EMR_CREATEPEN:
       case EMR_EXTCREATEPEN: {
         TEmrCreatePen pen = ReadCreatePen(r);
@@ -307,24 +310,15 @@ void TRerecorder::Run(const TMetafile& picture) {
         break;
       }
       case EMR_EXTTEXTOUTW:
-      case EMR_EXTTEXTOUTA:
-        Text(r);
-        break;
-      case EMR_STRETCHDIBITS:
-        StretchDib(r);
-        break;
+      case EMR_EXTTEXTOUTA: Text(r); break;
+      case EMR_STRETCHDIBITS: StretchDib(r); break;
       case EMR_BITBLT:
-      case EMR_STRETCHBLT:
-        Blt(r);
-        break;
+      case EMR_STRETCHBLT: Blt(r); break;
       case EMR_POLYLINE16:
       case EMR_POLYGON16:
       case EMR_POLYLINE:
-      case EMR_POLYGON:
-        Poly(r);
-        break;
-      default:
-        break;
+      case EMR_POLYGON: Poly(r); break;
+      default: break;
     }
   });
 
@@ -348,7 +342,8 @@ void TMetafileCanvas::StretchDraw(const TRect& r, const TMetafile& picture) {
   double fl = h.FrameLeftPx(), ft = h.FrameTopPx(), fw = h.FrameWidthPx(), fh = h.FrameHeightPx();
   if (fw <= 0 || fh <= 0) {  // no frame: the drawn bounds
     fl = h.Bounds.Left, ft = h.Bounds.Top;
-    fw = double(h.Bounds.Right) - h.Bounds.Left + 1, fh = double(h.Bounds.Bottom) - h.Bounds.Top + 1;
+    fw = double(h.Bounds.Right) - h.Bounds.Left + 1,
+    fh = double(h.Bounds.Bottom) - h.Bounds.Top + 1;
   }
   if (fw <= 0 || fh <= 0) return;
   double sx = r.Width() / fw, sy = r.Height() / fh;

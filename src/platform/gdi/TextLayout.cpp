@@ -125,18 +125,13 @@ TTextLayout LayoutText(const TTextMetrics& metrics, std::u16string_view text, in
 void PlaceLines(TTextLayout& layout, const TRect& rect, uint32_t flags) {
   int32_t y = rect.Top;
   if (flags & DT_SINGLELINE) {
-    if (flags & DT_BOTTOM)
-      y = rect.Bottom - layout.Height;
-    else if (flags & DT_VCENTER)
-      y = rect.Top + (rect.Height() - layout.Height) / 2;
+    if (flags & DT_BOTTOM) y = rect.Bottom - layout.Height;
+    else if (flags & DT_VCENTER) y = rect.Top + (rect.Height() - layout.Height) / 2;
   }
   for (TTextLine& line : layout.Lines) {
-    if (flags & DT_RIGHT)
-      line.X = rect.Right - line.Width;
-    else if (flags & DT_CENTER)
-      line.X = rect.Left + (rect.Width() - line.Width) / 2;
-    else
-      line.X = rect.Left;
+    if (flags & DT_RIGHT) line.X = rect.Right - line.Width;
+    else if (flags & DT_CENTER) line.X = rect.Left + (rect.Width() - line.Width) / 2;
+    else line.X = rect.Left;
     line.Y = y;
     y += layout.LineHeight;
   }

@@ -57,7 +57,11 @@ int16_t S(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MA
 class TWmfRecordScope {
 public:
   TWmfRecordScope(std::vector<uint8_t>& out, uint16_t function, uint32_t& largest)
-      : out_(out), w_(out), start_(out.size()), largest_(largest), exceptions_(std::uncaught_exceptions()) {
+      : out_(out),
+        w_(out),
+        start_(out.size()),
+        largest_(largest),
+        exceptions_(std::uncaught_exceptions()) {
     w_.U32(0);
     w_.U16(function);
   }
@@ -96,7 +100,9 @@ private:
     for (int64_t v : words) rec.Out().I16(S(v));
   }
   void Color(uint16_t function, uint32_t color) { Record(function).Out().U32(color & 0x00FFFFFF); }
-  void Box(uint16_t function, const TRect& r) { Simple(function, {r.Bottom, r.Right, r.Top, r.Left}); }
+  void Box(uint16_t function, const TRect& r) {
+    Simple(function, {r.Bottom, r.Right, r.Top, r.Left});
+  }
 
   int NewSlot() {
     for (size_t i = 0; i < slots_.size(); ++i) {
@@ -139,8 +145,9 @@ private:
   le::TWriter w_;
   uint32_t maxRecord_ = 0;
   std::vector<bool> slots_;
-  std::vector<int> map_;        // EMF handle -> WMF object slot
-  int stockSlots_[20] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  std::vector<int> map_;  // EMF handle -> WMF object slot
+  int stockSlots_[20] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 void TWmfWriter::Font(const TLogFont& lf) {
@@ -247,8 +254,9 @@ namespace {
 
 // What follows the raster operation in both bitmap records of the old form:
 // the source and destination boxes (last field first) and the bitmap.
-void WriteStretchedBitmap(le::TWriter& w, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc, int32_t xDest,
-                          int32_t yDest, int32_t cxDest, int32_t cyDest, const TDibRef& dib) {
+void WriteStretchedBitmap(le::TWriter& w, int32_t xSrc, int32_t ySrc, int32_t cxSrc, int32_t cySrc,
+                          int32_t xDest, int32_t yDest, int32_t cxDest, int32_t cyDest,
+                          const TDibRef& dib) {
   for (int32_t v : {cySrc, cxSrc, ySrc, xSrc, cyDest, cxDest, yDest, xDest}) w.I16(S(v));
   w.Bytes(dib.Info, dib.InfoSize);
   w.Bytes(dib.Bits, dib.BitsSize);
@@ -262,8 +270,8 @@ void TWmfWriter::Dib(const TEmfRecord& r) {
   TWmfRecordScope rec = Record(META_STRETCHDIB);
   rec.Out().U32(d.Rop);
   rec.Out().U16(uint16_t(d.UsageSrc));
-  WriteStretchedBitmap(rec.Out(), d.XSrc, d.YSrc, d.CxSrc, d.CySrc, d.XDest, d.YDest, d.CxDest, d.CyDest,
-                       d.Source);
+  WriteStretchedBitmap(rec.Out(), d.XSrc, d.YSrc, d.CxSrc, d.CySrc, d.XDest, d.YDest, d.CxDest,
+                       d.CyDest, d.Source);
 }
 
 void TWmfWriter::Blt(const TEmfRecord& r) {
@@ -276,14 +284,15 @@ void TWmfWriter::Blt(const TEmfRecord& r) {
   }
   TWmfRecordScope rec = Record(META_DIBSTRETCHBLT);
   rec.Out().U32(b.Rop);
-  WriteStretchedBitmap(rec.Out(), b.XSrc, b.YSrc, b.CxSrc, b.CySrc, b.XDest, b.YDest, b.CxDest, b.CyDest,
-                       b.Source);
+  WriteStretchedBitmap(rec.Out(), b.XSrc, b.YSrc, b.CxSrc, b.CySrc, b.XDest, b.YDest, b.CxDest,
+                       b.CyDest, b.Source);
 }
 
 void TWmfWriter::Poly(const TEmfRecord& r) {
   TEmrPoly p = ReadPoly(r);
   uint32_t count = std::min<uint32_t>(p.Count, 0x7FFF);
-  TWmfRecordScope rec = Record((r.Type == EMR_POLYGON || r.Type == EMR_POLYGON16) ? META_POLYGON : META_POLYLINE);
+  TWmfRecordScope rec =
+      Record((r.Type == EMR_POLYGON || r.Type == EMR_POLYGON16) ? META_POLYGON : META_POLYLINE);
   le::TWriter& w = rec.Out();
   w.I16(int16_t(count));
   for (uint32_t i = 0; i < count; ++i) {

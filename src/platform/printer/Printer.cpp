@@ -15,14 +15,17 @@ int32_t TPlatformPrinter::IndexOf(const std::string& name) const {
   return it == names.end() ? -1 : static_cast<int32_t>(it - names.begin());
 }
 
-TPrinterCaps FallbackCaps() { return CapsForSheet(2100, 2970, kOrientPortrait, 96, 96, 0, 0, 0, 0); }
+TPrinterCaps FallbackCaps() {
+  return CapsForSheet(2100, 2970, kOrientPortrait, 96, 96, 0, 0, 0, 0);
+}
 
 static int32_t TenthsMmToPixels(int32_t tenths, int32_t dpi) {
   return static_cast<int32_t>((int64_t(tenths) * dpi * 2 + 254) / 508);  // rounded
 }
 
-TPrinterCaps CapsForSheet(int32_t widthTenthsMm, int32_t heightTenthsMm, int16_t orientation, int32_t dpiX,
-                          int32_t dpiY, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+TPrinterCaps CapsForSheet(int32_t widthTenthsMm, int32_t heightTenthsMm, int16_t orientation,
+                          int32_t dpiX, int32_t dpiY, int32_t left, int32_t top, int32_t right,
+                          int32_t bottom) {
   if (orientation == kOrientLandscape) std::swap(widthTenthsMm, heightTenthsMm);
   TPrinterCaps c;
   c.DpiX = dpiX;

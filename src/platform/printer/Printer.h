@@ -67,8 +67,9 @@ TPrinterCaps FallbackCaps();
 
 // Capabilities of a sheet `widthTenthsMm` x `heightTenthsMm` (portrait form)
 // in `orientation`, at dpiX x dpiY, with unprintable strips given in pixels.
-TPrinterCaps CapsForSheet(int32_t widthTenthsMm, int32_t heightTenthsMm, int16_t orientation, int32_t dpiX,
-                          int32_t dpiY, int32_t left, int32_t top, int32_t right, int32_t bottom);
+TPrinterCaps CapsForSheet(int32_t widthTenthsMm, int32_t heightTenthsMm, int16_t orientation,
+                          int32_t dpiX, int32_t dpiY, int32_t left, int32_t top, int32_t right,
+                          int32_t bottom);
 
 // Size in tenths of a millimetre (portrait form) of a paper code; false for
 // codes the platform does not know.

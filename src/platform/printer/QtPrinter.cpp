@@ -44,7 +44,9 @@ int16_t CodeFromDuplex(QPrinter::DuplexMode mode) {
 
 }  // namespace
 
-TQtPrinter::TQtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) { Refresh(); }
+TQtPrinter::TQtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+  Refresh();
+}
 
 TQtPrinter::~TQtPrinter() {
   if (painter_) Abort();
@@ -60,7 +62,8 @@ std::vector<std::string> TQtPrinter::Printers() const { return names_; }
 
 void TQtPrinter::SetPrinterIndex(int32_t index) {
   index_ = index >= 0 && index < static_cast<int32_t>(names_.size()) ? index : -1;
-  const QString name = index_ >= 0 ? QString::fromStdString(names_[index_]) : QPrinterInfo::defaultPrinterName();
+  const QString name =
+      index_ >= 0 ? QString::fromStdString(names_[index_]) : QPrinterInfo::defaultPrinterName();
   if (!name.isEmpty()) printer_->setPrinterName(name);
 }
 
@@ -72,10 +75,12 @@ TDeviceMode TQtPrinter::DeviceMode() const {
   TDeviceMode m;
   m.Fields = dmOrientation | dmPaperSize | dmPaperLength | dmPaperWidth | dmDefaultSource;
   const QPageLayout layout = printer_->pageLayout();
-  m.Orientation = layout.orientation() == QPageLayout::Landscape ? kOrientLandscape : kOrientPortrait;
+  m.Orientation =
+      layout.orientation() == QPageLayout::Landscape ? kOrientLandscape : kOrientPortrait;
   const QPageSize size = layout.pageSize();
   const QSizeF mm = size.size(QPageSize::Millimeter);
-  m.PaperSize = size.id() == QPageSize::Custom ? kPaperUser : static_cast<int16_t>(size.windowsId());
+  m.PaperSize =
+      size.id() == QPageSize::Custom ? kPaperUser : static_cast<int16_t>(size.windowsId());
   m.PaperWidth = static_cast<int16_t>(mm.width() * 10 + 0.5);
   m.PaperLength = static_cast<int16_t>(mm.height() * 10 + 0.5);
   m.DefaultSource = CodeFromSource(printer_->paperSource());
@@ -88,16 +93,17 @@ TDeviceMode TQtPrinter::DeviceMode() const {
 
 void TQtPrinter::SetDeviceMode(const TDeviceMode& mode) {
   if (mode.Has(dmPaperSize) && mode.PaperSize == kPaperUser) {
-    if (mode.Has(dmPaperWidth) && mode.Has(dmPaperLength) && mode.PaperWidth > 0 && mode.PaperLength > 0)
-      printer_->setPageSize(
-          QPageSize(QSizeF(mode.PaperWidth / 10.0, mode.PaperLength / 10.0), QPageSize::Millimeter));
+    if (mode.Has(dmPaperWidth) && mode.Has(dmPaperLength) && mode.PaperWidth > 0 &&
+        mode.PaperLength > 0)
+      printer_->setPageSize(QPageSize(QSizeF(mode.PaperWidth / 10.0, mode.PaperLength / 10.0),
+                                      QPageSize::Millimeter));
   } else if (mode.Has(dmPaperSize)) {
     const QPageSize::PageSizeId id = QPageSize::id(static_cast<int>(mode.PaperSize));
     if (id != QPageSize::Custom) printer_->setPageSize(QPageSize(id));
   }
   if (mode.Has(dmOrientation))
     printer_->setPageOrientation(mode.Orientation == kOrientLandscape ? QPageLayout::Landscape
-                                                                       : QPageLayout::Portrait);
+                                                                      : QPageLayout::Portrait);
   if (mode.Has(dmDefaultSource)) printer_->setPaperSource(SourceFromCode(mode.DefaultSource));
   if (mode.Has(dmDuplex)) printer_->setDuplex(DuplexFromCode(mode.Duplex));
 }
@@ -124,7 +130,8 @@ void TQtPrinter::BeginDoc(const std::string& title) {
   printer_->setDocName(QString::fromStdString(title));
   auto painter = std::make_unique<QPainter>();
   if (!painter->begin(printer_.get()))
-    throw EPrinterError("Printer \"" + printer_->printerName().toStdString() + "\" cannot start a job");
+    throw EPrinterError("Printer \"" + printer_->printerName().toStdString() +
+                        "\" cannot start a job");
   painter_ = std::move(painter);
 }
 
@@ -137,7 +144,9 @@ void TQtPrinter::EndDoc() {
   if (!painter_) throw EPrinterError("Printer is not currently printing");
   const bool ok = painter_->end();
   painter_.reset();
-  if (!ok) throw EPrinterError("Printer \"" + printer_->printerName().toStdString() + "\" did not take the job");
+  if (!ok)
+    throw EPrinterError("Printer \"" + printer_->printerName().toStdString() +
+                        "\" did not take the job");
 }
 
 void TQtPrinter::Abort() {

@@ -5,7 +5,8 @@
 namespace hy {
 
 TRecordingPrinter::TRecordingPrinter() {
-  mode_.Fields = dmOrientation | dmPaperSize | dmPaperLength | dmPaperWidth | dmDefaultSource | dmDuplex;
+  mode_.Fields =
+      dmOrientation | dmPaperSize | dmPaperLength | dmPaperWidth | dmDefaultSource | dmDuplex;
   mode_.PaperSize = 9;
   mode_.DefaultSource = 7;
   mode_.Duplex = 1;
@@ -64,8 +65,8 @@ TPrinterCaps TRecordingPrinter::Caps() const {
     w = 2100;
     h = 2970;
   }
-  return CapsForSheet(w, h, mode_.Orientation, dpiX_, dpiY_, unprintable_[0], unprintable_[1], unprintable_[2],
-                      unprintable_[3]);
+  return CapsForSheet(w, h, mode_.Orientation, dpiX_, dpiY_, unprintable_[0], unprintable_[1],
+                      unprintable_[2], unprintable_[3]);
 }
 
 void TRecordingPrinter::BeginDoc(const std::string& title) {
@@ -125,7 +126,8 @@ QImage TRecordingPrinter::RenderPage(const QPicture& page) const {
 void TRecordingPrinter::SavePages(const std::string& dir) const {
   for (size_t j = 0; j < jobs_.size(); ++j) {
     for (size_t i = 0; i < jobs_[j].Pages.size(); ++i) {
-      const std::string name = dir + "/job" + std::to_string(j + 1) + "-page" + std::to_string(i + 1) + ".png";
+      const std::string name =
+          dir + "/job" + std::to_string(j + 1) + "-page" + std::to_string(i + 1) + ".png";
       if (!RenderPage(jobs_[j].Pages[i]).save(QString::fromStdString(name), "PNG"))
         throw EPrinterError("Cannot write " + name);
     }

@@ -42,12 +42,9 @@ int64_t AvailableMemory() {
     std::string key;
     int64_t kb = 0;
     if (!(fields >> key >> kb)) continue;
-    if (key == "MemAvailable:")
-      availableKb = kb;
-    else if (key == "MemFree:")
-      freeKb = kb;
-    else if (key == "SwapFree:")
-      swapFreeKb = kb;
+    if (key == "MemAvailable:") availableKb = kb;
+    else if (key == "MemFree:") freeKb = kb;
+    else if (key == "SwapFree:") swapFreeKb = kb;
   }
   if (availableKb < 0) availableKb = freeKb;  // kernels before 3.14
   if (availableKb < 0) return kNoLimit;
@@ -90,7 +87,8 @@ TCgroupMemory CgroupMemory() {
     // v1 writes a huge number for "no limit".
     if (limit > 0 && limit < (int64_t{1} << 60)) {
       memory.limit = limit;
-      memory.usage = std::max<int64_t>(ReadNumber("/sys/fs/cgroup/memory/memory.usage_in_bytes"), 0);
+      memory.usage =
+          std::max<int64_t>(ReadNumber("/sys/fs/cgroup/memory/memory.usage_in_bytes"), 0);
     }
   }
   return memory;

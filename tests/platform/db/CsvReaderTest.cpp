@@ -51,17 +51,20 @@ TEST(CsvReader, QuotedFieldsKeepSeparatorsQuotesAndLineBreaks) {
 TEST(CsvReader, BadLinesStopTheLoadNamingTheLineWhereTheRecordStarts) {
   // The record with too few fields is on line 7: the line breaks inside
   // the quoted fields before it count.
-  EXPECT_NE(ErrorOf("a,b\n1,\"x\ny\"\n2,z\n3,\"p\nq\"\n4\n5,w\n").find("test.csv: line 7: 1 fields where 2"),
+  EXPECT_NE(ErrorOf("a,b\n1,\"x\ny\"\n2,z\n3,\"p\nq\"\n4\n5,w\n")
+                .find("test.csv: line 7: 1 fields where 2"),
             std::string::npos);
   EXPECT_NE(ErrorOf("a,b\n1,2\n3,\"open\n4,5\n").find("line 3: field 2: the quote is not closed"),
             std::string::npos);
   EXPECT_NE(ErrorOf("a,b\n1,\"x\"y\n").find("line 2: field 2: text after the closing quote"),
             std::string::npos);
-  EXPECT_NE(ErrorOf("a,b\n1,2\n3,4,5\n").find("line 3: 3 fields where 2 are expected"), std::string::npos);
+  EXPECT_NE(ErrorOf("a,b\n1,2\n3,4,5\n").find("line 3: 3 fields where 2 are expected"),
+            std::string::npos);
   // A value that the user's type does not fit.
   TCsvSettings settings;
   settings.columns = {{"Qty", TCsvType::Integer, TCsvDateOrder::YMD}};
-  EXPECT_NE(ErrorOf("Qty\n1\n\n2\nmany\n", &settings).find("line 5, field 'Qty': 'many' is not a valid Integer"),
+  EXPECT_NE(ErrorOf("Qty\n1\n\n2\nmany\n", &settings)
+                .find("line 5, field 'Qty': 'many' is not a valid Integer"),
             std::string::npos);
 }
 
@@ -129,8 +132,8 @@ TEST(CsvDetection, ColumnTypesComeFromTheValues) {
       "-7,2e3,(12.00),2024-02-29,01.02.2024,02/01/2024,2024-02-01T08:00,12,\n"
       "9000000000,-0.25,7,2024-03-01,15.03.2024,03/15/2024,2024-03-01 00:00,3.5,\n";
   auto data = Read(text);
-  const TFieldType expected[] = {ftLargeint, ftFloat, ftCurrency, ftDate, ftDate,
-                                 ftDate, ftDateTime, ftString, ftString};
+  const TFieldType expected[] = {ftLargeint, ftFloat,    ftCurrency, ftDate,  ftDate,
+                                 ftDate,     ftDateTime, ftString,   ftString};
   for (int c = 0; c < 9; ++c) EXPECT_EQ(data->ColumnType(c), expected[c]) << data->ColumnName(c);
   EXPECT_EQ(data->Value(2, 0).AsInt64(), 9000000000LL);
   EXPECT_DOUBLE_EQ(data->Value(1, 1).AsDouble(), 2000);
@@ -139,8 +142,9 @@ TEST(CsvDetection, ColumnTypesComeFromTheValues) {
   EXPECT_EQ(data->Value(1, 3).AsDate(), EncodeDate(2024, 2, 29));
   EXPECT_EQ(data->Value(0, 4).AsDate(), EncodeDate(2024, 12, 31));  // day first
   EXPECT_EQ(data->Value(1, 4).AsDate(), EncodeDate(2024, 2, 1));
-  EXPECT_EQ(data->Value(1, 5).AsDate(), EncodeDate(2024, 2, 1));    // month first
-  EXPECT_NEAR(data->Value(0, 6).AsDate(), EncodeDate(2024, 1, 31) + EncodeTime(10, 20, 30, 0), 1e-9);
+  EXPECT_EQ(data->Value(1, 5).AsDate(), EncodeDate(2024, 2, 1));  // month first
+  EXPECT_NEAR(data->Value(0, 6).AsDate(), EncodeDate(2024, 1, 31) + EncodeTime(10, 20, 30, 0),
+              1e-9);
   EXPECT_EQ(data->Value(1, 7).AsString(), "12");
   EXPECT_TRUE(data->Value(0, 8).IsNull());
 }
@@ -154,12 +158,13 @@ TEST(CsvReader, ProgressReachesTheEndAndCancelLeavesNothing) {
   std::string text = "Region,Amount\n";
   for (int i = 0; i < 20000; ++i) text += "North," + std::to_string(i) + "\n";
   int64_t last = -1, calls = 0;
-  auto data = ReadCsv(text, DetectCsv(text, true).settings, "big.csv", [&](int64_t done, int64_t total) {
-    EXPECT_GE(done, last);
-    EXPECT_EQ(total, static_cast<int64_t>(text.size()));
-    last = done;
-    ++calls;
-  });
+  auto data =
+      ReadCsv(text, DetectCsv(text, true).settings, "big.csv", [&](int64_t done, int64_t total) {
+        EXPECT_GE(done, last);
+        EXPECT_EQ(total, static_cast<int64_t>(text.size()));
+        last = done;
+        ++calls;
+      });
   EXPECT_EQ(data->RowCount(), 20000);
   EXPECT_EQ(last, static_cast<int64_t>(text.size()));
   EXPECT_GT(calls, 2);
@@ -202,8 +207,12 @@ TEST(CsvFuzz, MutatedFilesLoadOrFailCleanly) {
       const char c = pieces[random() % sizeof pieces];
       switch (random() % 3) {
         case 0: text.insert(at, 1, c); break;
-        case 1: if (at < text.size()) text.erase(at, 1 + random() % 4); break;
-        default: if (at < text.size()) text[at] = c; break;
+        case 1:
+          if (at < text.size()) text.erase(at, 1 + random() % 4);
+          break;
+        default:
+          if (at < text.size()) text[at] = c;
+          break;
       }
     }
     try {

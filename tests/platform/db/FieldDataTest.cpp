@@ -126,10 +126,10 @@ TEST(FieldData, BadValueRaisesTheMessageOfValue) {
 
 TEST(FieldData, MemDataSetGivesWhatValueGives) {
   TMemDataSet data;
-  const TFieldType types[] = {ftInteger, ftSmallint, ftWord,     ftLargeint, ftAutoInc,
-                              ftFloat,   ftCurrency, ftBCD,      ftBoolean,  ftDate,
-                              ftTime,    ftDateTime, ftTimeStamp, ftString,  ftFixedChar,
-                              ftWideString, ftMemo,  ftBlob,     ftUnknown};
+  const TFieldType types[] = {ftInteger,    ftSmallint, ftWord,      ftLargeint, ftAutoInc,
+                              ftFloat,      ftCurrency, ftBCD,       ftBoolean,  ftDate,
+                              ftTime,       ftDateTime, ftTimeStamp, ftString,   ftFixedChar,
+                              ftWideString, ftMemo,     ftBlob,      ftUnknown};
   int n = 0;
   for (TFieldType type : types) data.AddColumn("c" + std::to_string(n++), type, 10);
   data.AppendRow({Variant(7), Variant::Smallint(-3), Variant(65535), Variant(int64_t{1} << 40),
@@ -141,10 +141,9 @@ TEST(FieldData, MemDataSetGivesWhatValueGives) {
   data.AppendRow();  // all Null
   data.AppendRow({Variant(INT32_MIN), Variant::Smallint(32767), Variant(0), Variant(INT64_MIN),
                   Variant(0), Variant(std::nan("")), Variant(Currency::FromRaw(0)),
-                  Variant(Currency::FromRaw(0)), Variant(false), Variant::Date(0),
-                  Variant::Date(0), Variant::Date(-1.5), Variant::Date(2958465.0),
-                  Variant(std::string(300, 'x')), Variant("z"), Variant(""), Variant(""),
-                  Variant(""), Variant("u")});
+                  Variant(Currency::FromRaw(0)), Variant(false), Variant::Date(0), Variant::Date(0),
+                  Variant::Date(-1.5), Variant::Date(2958465.0), Variant(std::string(300, 'x')),
+                  Variant("z"), Variant(""), Variant(""), Variant(""), Variant("u")});
   data.Open();
   int plainReads = 0;
   for (; !data.Eof(); data.Next()) ExpectSameAsValue(data, plainReads);
@@ -157,16 +156,37 @@ TEST(FieldData, MemDataSetGivesWhatValueGives) {
 // near misses it must leave to the general parser.
 TEST(TableDateText, AgreesWithTheGeneralParser) {
   std::vector<std::string> texts;
-  const char* const dates[] = {"0001-01-01", "9999-12-31", "0000-01-01", "2000-02-29", "1900-02-29",
-                               "2004-02-29", "2003-02-29", "2004-02-30", "2004-12-31", "2004-13-01",
-                               "2004-00-10", "2004-01-00", "1899-12-30", "1899-12-29", "1970-01-01",
-                               "2004-1-05",  "2004-01-5",  "204-01-05",  "2004/01/05", "2004-0a-05",
-                               "+004-01-05", "2004-01-05x", "20040105",  "2004--01-5", "2004-01-0\xff"};
-  const char* const times[] = {"",          " 00:00",      "T23:59",     " 23:59:59",   "T12:30:45.678",
-                               " 24:00",    " 25:00",      " 10:60",     " 10:20:60",   " 10:20:30.999",
-                               " 10:20:30.5", " 10:20:30.1234", " 10:20:30.", "t10:20",  "_10:20",
-                               " 1:20",     " 10:2",       " 10:20:3",   "  10:20",     " 10:20:30,123",
-                               " 10-20",    " 10:20:30.12a", " 10:20 ",  "T00:00:00.000", " 0a:20"};
+  const char* const dates[] = {
+      "0001-01-01", "9999-12-31",  "0000-01-01", "2000-02-29", "1900-02-29",
+      "2004-02-29", "2003-02-29",  "2004-02-30", "2004-12-31", "2004-13-01",
+      "2004-00-10", "2004-01-00",  "1899-12-30", "1899-12-29", "1970-01-01",
+      "2004-1-05",  "2004-01-5",   "204-01-05",  "2004/01/05", "2004-0a-05",
+      "+004-01-05", "2004-01-05x", "20040105",   "2004--01-5", "2004-01-0\xff"};
+  const char* const times[] = {"",
+                               " 00:00",
+                               "T23:59",
+                               " 23:59:59",
+                               "T12:30:45.678",
+                               " 24:00",
+                               " 25:00",
+                               " 10:60",
+                               " 10:20:60",
+                               " 10:20:30.999",
+                               " 10:20:30.5",
+                               " 10:20:30.1234",
+                               " 10:20:30.",
+                               "t10:20",
+                               "_10:20",
+                               " 1:20",
+                               " 10:2",
+                               " 10:20:3",
+                               "  10:20",
+                               " 10:20:30,123",
+                               " 10-20",
+                               " 10:20:30.12a",
+                               " 10:20 ",
+                               "T00:00:00.000",
+                               " 0a:20"};
   for (const char* d : dates)
     for (const char* t : times) texts.push_back(std::string(d) + t);
   // Every day of a leap year and of a common year, at two times of day.

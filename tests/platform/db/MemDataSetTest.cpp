@@ -56,19 +56,20 @@ class MemFromTable : public ::testing::Test {
 protected:
   void SetUp() override {
     file_ = dir_.File("all.db");
-    ExecSql(file_,
-            "CREATE TABLE t (i INTEGER, s SMALLINT, w WORD, l BIGINT, f REAL, c CURRENCY,"
-            " b DECIMAL(10,2), fb NUMERIC(20,6), ok BOOLEAN, d DATE, tm TIME, dt DATETIME,"
-            " v VARCHAR(7), ch CHAR(3), m MEMO, u);"
-            "INSERT INTO t VALUES (1, -5, 65535, 9000000000, 1.25, 12.3456, 7.25, 1.5, 'yes',"
-            " '2004-01-03 10:20:00', '12:30:00', '2004-01-03T10:20:00', 'Visa', 'AB', 'long text', 7);"
-            "INSERT INTO t VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
-            " NULL, NULL, NULL, NULL, NULL, NULL);"
-            "INSERT INTO t VALUES (-2147483648, 32767, 0, -1, -0.0, -0.0001, 0, 0, 0, 38000.75,"
-            " 0.5, 38000.5, '', 'xyz', '', 'text');"
-            "INSERT INTO t VALUES (2147483647, -32768, 1, 0, 1e300, 99999.9999, -1.5,"
-            " 99999999999999.999999, 1, '1899-12-30', '23:59:59', '2100-02-28 23:59:59',"
-            " 'Cash', 'Q', 'x', 2.5);");
+    ExecSql(
+        file_,
+        "CREATE TABLE t (i INTEGER, s SMALLINT, w WORD, l BIGINT, f REAL, c CURRENCY,"
+        " b DECIMAL(10,2), fb NUMERIC(20,6), ok BOOLEAN, d DATE, tm TIME, dt DATETIME,"
+        " v VARCHAR(7), ch CHAR(3), m MEMO, u);"
+        "INSERT INTO t VALUES (1, -5, 65535, 9000000000, 1.25, 12.3456, 7.25, 1.5, 'yes',"
+        " '2004-01-03 10:20:00', '12:30:00', '2004-01-03T10:20:00', 'Visa', 'AB', 'long text', 7);"
+        "INSERT INTO t VALUES (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
+        " NULL, NULL, NULL, NULL, NULL, NULL);"
+        "INSERT INTO t VALUES (-2147483648, 32767, 0, -1, -0.0, -0.0001, 0, 0, 0, 38000.75,"
+        " 0.5, 38000.5, '', 'xyz', '', 'text');"
+        "INSERT INTO t VALUES (2147483647, -32768, 1, 0, 1e300, 99999.9999, -1.5,"
+        " 99999999999999.999999, 1, '1899-12-30', '23:59:59', '2100-02-28 23:59:59',"
+        " 'Cash', 'Q', 'x', 2.5);");
     table_.SetTableName(file_ + ":t");
   }
 
@@ -155,9 +156,10 @@ TEST(MemDataSet, BuiltInCodeConvertsToColumnTypes) {
   mem.AddColumn("Name", ftString, 20);
   mem.AddColumn("Flag", ftBoolean);
   mem.AddColumn("Ratio", ftFloat);
-  EXPECT_EQ(mem.AppendRow({Variant("12"), Variant(7), Variant::Date(38000.75), Variant::Date(38000.75),
-                           Variant(1.23456), Variant(3), Variant("True"), Variant(2)}),
-            0);
+  EXPECT_EQ(
+      mem.AppendRow({Variant("12"), Variant(7), Variant::Date(38000.75), Variant::Date(38000.75),
+                     Variant(1.23456), Variant(3), Variant("True"), Variant(2)}),
+      0);
   EXPECT_TRUE(mem.Value(0, 0).SameAs(Variant(12)));
   EXPECT_TRUE(mem.Value(0, 1).SameAs(Variant::Smallint(7)));
   EXPECT_TRUE(mem.Value(0, 2).SameAs(Variant::Date(38000)));
@@ -190,7 +192,9 @@ TEST(MemDataSet, ValuesThatDoNotFitAreRefusedAndChangeNothing) {
   mem.AddColumn("N", ftInteger);
   mem.AppendRow({Variant(1), Variant(2), Variant(3)});
 
-  EXPECT_EQ(ErrorOf([&] { mem.AppendRow({Variant(32768), Variant(0), Variant(0)}); }),
+  EXPECT_EQ(ErrorOf([&] {
+              mem.AppendRow({Variant(32768), Variant(0), Variant(0)});
+            }),
             "gen: Row 2, field 'S': 32768 is not a valid SmallInt value");
   EXPECT_EQ(mem.RowCount(), 1) << "a refused row is not appended";
   EXPECT_THROW(mem.AppendRow({Variant(0), Variant(-1), Variant(0)}), EDatabaseError);

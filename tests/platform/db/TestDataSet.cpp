@@ -89,8 +89,7 @@ TEST_F(DataSetTest, FieldLookupIgnoresCaseAndNamesTheDataset) {
   table.Open();
   EXPECT_EQ(table.FindField("NAME"), table.Fields(1));
   EXPECT_EQ(table.FindField("Nickname"), nullptr);
-  EXPECT_EQ(Error([&] { table.FieldByName("Nickname"); }),
-            "tblPeople: Field 'Nickname' not found");
+  EXPECT_EQ(Error([&] { table.FieldByName("Nickname"); }), "tblPeople: Field 'Nickname' not found");
   std::vector<TField*> list = table.GetFieldList("age; ID;name;");
   ASSERT_EQ(list.size(), 3u);
   EXPECT_EQ(list[0]->FieldName(), "Age");

@@ -26,8 +26,9 @@ std::vector<std::vector<std::string>> Dump(const std::string& file) {
                        " quote(ShipDate), quote(EmpNo), quote(ShipVIA), quote(Terms),"
                        " quote(PaymentMethod), quote(ItemsTotal), quote(TaxRate),"
                        " quote(Freight), quote(AmountPaid) FROM orders ORDER BY OrderNo");
-  auto customers = QuerySql(file, "SELECT quote(CustNo), quote(Company), quote(City),"
-                                  " quote(Country), quote(TaxRate) FROM customer ORDER BY 1");
+  auto customers = QuerySql(file,
+                            "SELECT quote(CustNo), quote(Company), quote(City),"
+                            " quote(Country), quote(TaxRate) FROM customer ORDER BY 1");
   rows.insert(rows.end(), customers.begin(), customers.end());
   return rows;
 }
@@ -62,8 +63,7 @@ TEST(DemoDatabase, FailureLeavesNothingHalfWritten) {
     WriteDemoDatabase(blocker + "/sub");
     FAIL() << "expected an error";
   } catch (const EDatabaseError& e) {
-    EXPECT_NE(e.Message().find("Cannot create the folder '" + blocker + "/sub'"),
-              std::string::npos)
+    EXPECT_NE(e.Message().find("Cannot create the folder '" + blocker + "/sub'"), std::string::npos)
         << e.Message();
   }
 
@@ -88,11 +88,13 @@ TEST(DemoDatabase, ShapeSeenThroughSql) {
   EXPECT_EQ(Count(file, "SELECT count(DISTINCT substr(SaleDate, 1, 7)) FROM orders"), 49);
   EXPECT_EQ(QueryValue(file, "SELECT min(substr(SaleDate, 1, 7)) FROM orders"), "2004-01");
   EXPECT_EQ(QueryValue(file, "SELECT max(substr(SaleDate, 1, 7)) FROM orders"), "2008-01");
-  EXPECT_EQ(QueryValue(file, "SELECT group_concat(p, ',') FROM (SELECT DISTINCT"
-                             " PaymentMethod AS p FROM orders ORDER BY p)"),
+  EXPECT_EQ(QueryValue(file,
+                       "SELECT group_concat(p, ',') FROM (SELECT DISTINCT"
+                       " PaymentMethod AS p FROM orders ORDER BY p)"),
             "AmEx,COD,Cash,Check,Credit,MC,Visa");
-  EXPECT_EQ(Count(file, "SELECT count(*) FROM orders WHERE CustNo IS NULL OR SaleDate IS NULL"
-                        " OR PaymentMethod IS NULL OR ItemsTotal IS NULL"),
+  EXPECT_EQ(Count(file,
+                  "SELECT count(*) FROM orders WHERE CustNo IS NULL OR SaleDate IS NULL"
+                  " OR PaymentMethod IS NULL OR ItemsTotal IS NULL"),
             0);
   EXPECT_EQ(Count(file, "SELECT count(*) FROM orders WHERE ShipDate < SaleDate"), 0);
   // Amounts with cents and a few large orders.
@@ -101,15 +103,18 @@ TEST(DemoDatabase, ShapeSeenThroughSql) {
   EXPECT_GT(Count(file, "SELECT count(*) FROM orders WHERE ItemsTotal > 30000"), 10);
   EXPECT_EQ(Count(file, "SELECT count(*) FROM orders WHERE ItemsTotal <= 0"), 0);
   // Busy Novembers and Decembers, quiet summers.
-  int holidays = Count(file, "SELECT count(*) FROM orders WHERE substr(SaleDate, 6, 2)"
-                             " IN ('11', '12')");
-  int summers = Count(file, "SELECT count(*) FROM orders WHERE substr(SaleDate, 6, 2)"
-                            " IN ('06', '07', '08')");
+  int holidays = Count(file,
+                       "SELECT count(*) FROM orders WHERE substr(SaleDate, 6, 2)"
+                       " IN ('11', '12')");
+  int summers = Count(file,
+                      "SELECT count(*) FROM orders WHERE substr(SaleDate, 6, 2)"
+                      " IN ('06', '07', '08')");
   EXPECT_GT(holidays / 2.0, 2 * summers / 3.0);  // per month: more than twice as many
   // The customer table lists exactly the customers that order.
   EXPECT_EQ(Count(file, "SELECT count(*) FROM customer"), 54);
-  EXPECT_EQ(Count(file, "SELECT count(*) FROM orders WHERE CustNo NOT IN"
-                        " (SELECT CustNo FROM customer)"),
+  EXPECT_EQ(Count(file,
+                  "SELECT count(*) FROM orders WHERE CustNo NOT IN"
+                  " (SELECT CustNo FROM customer)"),
             0);
 }
 

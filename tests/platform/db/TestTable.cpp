@@ -58,16 +58,16 @@ TEST(TableTypes, DeclaredTypesGiveFieldTypesSizesAndPrecisions) {
     TFieldType type;
     int size, precision;
   } expect[] = {
-      {"a", ftInteger, 0, 0},    {"b", ftInteger, 0, 0},     {"c", ftSmallint, 0, 0},
-      {"d", ftLargeint, 0, 0},   {"e", ftFloat, 0, 15},      {"f", ftFloat, 0, 15},
-      {"g", ftFloat, 0, 15},     {"h", ftCurrency, 0, 15},   {"i", ftCurrency, 0, 15},
-      {"j", ftBCD, 2, 10},       {"k", ftFMTBcd, 6, 20},     {"l", ftBCD, 4, 18},
-      {"m", ftFixedChar, 3, 0},  {"n", ftString, 7, 0},      {"o", ftString, 255, 0},
-      {"p", ftBoolean, 0, 0},    {"q", ftDate, 0, 0},        {"r", ftTime, 0, 0},
-      {"s", ftDateTime, 0, 0},   {"t", ftTimeStamp, 0, 0},   {"u", ftBlob, 0, 0},
-      {"v", ftUnknown, 0, 0},    {"w", ftWord, 0, 0},        {"x", ftWideString, 12, 0},
-      {"y", ftFloat, 0, 15},     {"z", ftString, 20, 0},     {"aa", ftFloat, 0, 15},
-      {"ab", ftMemo, 0, 0},      {"ac", ftLargeint, 0, 0},   {"ad", ftFixedChar, 1, 0},
+      {"a", ftInteger, 0, 0},   {"b", ftInteger, 0, 0},   {"c", ftSmallint, 0, 0},
+      {"d", ftLargeint, 0, 0},  {"e", ftFloat, 0, 15},    {"f", ftFloat, 0, 15},
+      {"g", ftFloat, 0, 15},    {"h", ftCurrency, 0, 15}, {"i", ftCurrency, 0, 15},
+      {"j", ftBCD, 2, 10},      {"k", ftFMTBcd, 6, 20},   {"l", ftBCD, 4, 18},
+      {"m", ftFixedChar, 3, 0}, {"n", ftString, 7, 0},    {"o", ftString, 255, 0},
+      {"p", ftBoolean, 0, 0},   {"q", ftDate, 0, 0},      {"r", ftTime, 0, 0},
+      {"s", ftDateTime, 0, 0},  {"t", ftTimeStamp, 0, 0}, {"u", ftBlob, 0, 0},
+      {"v", ftUnknown, 0, 0},   {"w", ftWord, 0, 0},      {"x", ftWideString, 12, 0},
+      {"y", ftFloat, 0, 15},    {"z", ftString, 20, 0},   {"aa", ftFloat, 0, 15},
+      {"ab", ftMemo, 0, 0},     {"ac", ftLargeint, 0, 0}, {"ad", ftFixedChar, 1, 0},
   };
   auto table = OpenTable(file + ":t");
   ASSERT_EQ(table->FieldCount(), static_cast<int>(std::size(expect)));

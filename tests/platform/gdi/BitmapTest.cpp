@@ -42,10 +42,8 @@ TEST_P(DibRoundTrip, HeaderRowsAndPixelsSurviveBothWays) {
   EXPECT_EQ(U32(dib.Info, 20), stride * 30);
   size_t colours = U32(dib.Info, 32);
   EXPECT_EQ(dib.Info.size(), 40 + 4 * colours);
-  if (bits <= 8)
-    EXPECT_LE(colours, size_t(1) << bits);
-  else
-    EXPECT_EQ(colours, 0u);
+  if (bits <= 8) EXPECT_LE(colours, size_t(1) << bits);
+  else EXPECT_EQ(colours, 0u);
 
   // the top row is the last row of the data; read its first pixel independently
   const uint8_t* top = dib.Bits.data() + stride * 29;
@@ -83,7 +81,8 @@ TEST_P(DibRoundTrip, HeaderRowsAndPixelsSurviveBothWays) {
   EXPECT_EQ(again.Bits, dib.Bits);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllDepths, DibRoundTrip, ::testing::Values(pf1bit, pf4bit, pf8bit, pf24bit, pf32bit));
+INSTANTIATE_TEST_SUITE_P(AllDepths, DibRoundTrip,
+                         ::testing::Values(pf1bit, pf4bit, pf8bit, pf24bit, pf32bit));
 
 TEST(Dib, ConversionsKeepTheColoursTheFormatCanHold) {
   for (TPixelFormat f : {pf4bit, pf8bit, pf15bit, pf24bit, pf32bit}) {
@@ -105,8 +104,8 @@ TEST(Dib, DecodesTopDownBitfieldsAndCoreHeaders) {
   int32_t h = -2;
   std::memcpy(&info[8], &h, 4);
   info[12] = 1, info[14] = 8, info[32] = 2;
-  info[40] = 0xFF;                          // entry 0: blue
-  info[44 + 2] = 0xFF;                      // entry 1: red
+  info[40] = 0xFF;                                       // entry 0: blue
+  info[44 + 2] = 0xFF;                                   // entry 1: red
   std::vector<uint8_t> bits = {0, 1, 0, 0, 1, 0, 0, 0};  // rows of 4 bytes
   QImage img = DecodeDib(info.data(), info.size(), bits.data(), bits.size());
   EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 255));
@@ -129,11 +128,15 @@ TEST(Dib, DecodesTopDownBitfieldsAndCoreHeaders) {
   // the 12-byte core header with 3-byte colour entries
   std::vector<uint8_t> core = {12, 0, 0, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 0, 0x10, 0x20, 0x30};
   std::vector<uint8_t> one = {0x80, 0, 0, 0};  // the first pixel takes the second entry
-  EXPECT_EQ(DecodePackedDib([&] {
-              std::vector<uint8_t> all = core;
-              all.insert(all.end(), one.begin(), one.end());
-              return all;
-            }().data(), core.size() + one.size()).pixel(0, 0),
+  EXPECT_EQ(DecodePackedDib(
+                [&] {
+                  std::vector<uint8_t> all = core;
+                  all.insert(all.end(), one.begin(), one.end());
+                  return all;
+                }()
+                    .data(),
+                core.size() + one.size())
+                .pixel(0, 0),
             qRgb(0x30, 0x20, 0x10));
 }
 

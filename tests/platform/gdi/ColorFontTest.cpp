@@ -116,8 +116,10 @@ TEST_F(LayoutTest, WordBreakKeepsWordsWholeAndDropsBreakingBlanks) {
 }
 
 TEST_F(LayoutTest, PrefixesTabsAndSingleLine) {
-  EXPECT_EQ(Lines(LayoutText(mono, u"&File && more", 200, 0)), (std::vector<std::u16string>{u"File & more"}));
-  EXPECT_EQ(Lines(LayoutText(mono, u"&File", 200, DT_NOPREFIX)), (std::vector<std::u16string>{u"&File"}));
+  EXPECT_EQ(Lines(LayoutText(mono, u"&File && more", 200, 0)),
+            (std::vector<std::u16string>{u"File & more"}));
+  EXPECT_EQ(Lines(LayoutText(mono, u"&File", 200, DT_NOPREFIX)),
+            (std::vector<std::u16string>{u"&File"}));
   TTextLayout tabs = LayoutText(mono, u"ab\tc", 500, DT_EXPANDTABS);
   ASSERT_EQ(tabs.Lines.size(), 1u);
   int32_t tab = 8 * mono.AveCharWidth();

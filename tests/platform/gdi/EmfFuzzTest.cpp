@@ -104,8 +104,9 @@ protected:
 
   uint32_t Rand(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng_); }
   uint32_t Interesting() {
-    static const uint32_t values[] = {0, 1, 4, 7, 8, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF,
-                                      0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFCu, 1000000};
+    static const uint32_t values[] = {
+        0,      1,      4,      7,          8,           0x7F,        0x80,        0xFF,
+        0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFCu, 1000000};
     return Rand(3) ? values[Rand(sizeof values / sizeof values[0])] : uint32_t(rng_());
   }
 };
@@ -113,7 +114,8 @@ protected:
 TEST_F(EmfFuzz, TruncationsAtEveryRecordAndRandomLengths) {
   for (uint32_t off : offsets_) {
     for (int delta : {0, 4, 8, 13}) {
-      std::vector<uint8_t> b(seed_.begin(), seed_.begin() + std::min<long>(long(seed_.size()), long(off) + delta));
+      std::vector<uint8_t> b(seed_.begin(),
+                             seed_.begin() + std::min<long>(long(seed_.size()), long(off) + delta));
       Exercise(b, target_);
     }
   }
@@ -192,14 +194,16 @@ TEST_F(EmfFuzz, FieldsAtTheEdgesOfTheirRange) {
 
   // text in a font turned by any escapement, under transforms that squeeze or shear it flat
   for (int32_t escapement : edges) {
-    for (TXFormFields xf : {TXFormFields{}, TXFormFields{0, 0, -10000, 1, 0, 0}, TXFormFields{1, 0, 10000, 1, 0, 0},
-                            TXFormFields{1e-30f, 0, 0, 1e-30f, 0, 0}}) {
-      pictures.push_back(TPictureBuilder()
-                             .Add(EMR_SETWORLDTRANSFORM, xf)
-                             .Add(EMR_EXTCREATEFONTINDIRECTW, test::FontFields(-400, escapement))
-                             .Add(EMR_SELECTOBJECT, TValueFields{1})
-                             .Add(EMR_EXTTEXTOUTW, test::TextFields(10, 40, 2), test::TextTail("Hi"))
-                             .Finish());
+    for (TXFormFields xf :
+         {TXFormFields{}, TXFormFields{0, 0, -10000, 1, 0, 0}, TXFormFields{1, 0, 10000, 1, 0, 0},
+          TXFormFields{1e-30f, 0, 0, 1e-30f, 0, 0}}) {
+      pictures.push_back(
+          TPictureBuilder()
+              .Add(EMR_SETWORLDTRANSFORM, xf)
+              .Add(EMR_EXTCREATEFONTINDIRECTW, test::FontFields(-400, escapement))
+              .Add(EMR_SELECTOBJECT, TValueFields{1})
+              .Add(EMR_EXTTEXTOUTW, test::TextFields(10, 40, 2), test::TextTail("Hi"))
+              .Finish());
     }
   }
   // bitmaps whose origin plus extent, on either side, runs past 32 bits
@@ -242,19 +246,21 @@ TEST_F(EmfFuzz, FieldsAtTheEdgesOfTheirRange) {
     EncodeFields(w, TRegionHeaderFields{32, 1, count, count * 16, {0, 0, 400, 400}});
     for (uint32_t i = 0; i < count; ++i) {
       int32_t x = int32_t(i % 200) * 2, y = int32_t(i / 200) * 4 + int32_t(i % 2) * 2;
-      TRect r = count == 49 ? TRect{edges[i % 7], edges[i / 7], edges[(i + 3) % 7], edges[(i / 7 + 5) % 7]}
-                            : TRect{x, y, x + 2, y + 2};
+      TRect r = count == 49
+                    ? TRect{edges[i % 7], edges[i / 7], edges[(i + 3) % 7], edges[(i / 7 + 5) % 7]}
+                    : TRect{x, y, x + 2, y + 2};
       EncodeFields(w, TBoxFields{r});
     }
     TBitBltFields fill;
     fill.CxDest = fill.CyDest = 400;
     fill.Rop = PATCOPY;
     for (uint32_t mode : {RGN_COPY, RGN_AND, RGN_XOR}) {
-      pictures.push_back(TPictureBuilder({0, 0, PixelsToHiMetric(400), PixelsToHiMetric(400)})
-                             .Add(EMR_INTERSECTCLIPRECT, TBoxFields{{0, 0, 300, 300}})
-                             .Add(EMR_EXTSELECTCLIPRGN, TClipRegionFields{uint32_t(region.size()), mode}, region)
-                             .Add(EMR_BITBLT, fill)
-                             .Finish());
+      pictures.push_back(
+          TPictureBuilder({0, 0, PixelsToHiMetric(400), PixelsToHiMetric(400)})
+              .Add(EMR_INTERSECTCLIPRECT, TBoxFields{{0, 0, 300, 300}})
+              .Add(EMR_EXTSELECTCLIPRGN, TClipRegionFields{uint32_t(region.size()), mode}, region)
+              .Add(EMR_BITBLT, fill)
+              .Finish());
     }
   }
   for (const std::vector<uint8_t>& b : pictures) EXPECT_TRUE(Exercise(b, target_));
@@ -266,11 +272,23 @@ TEST_F(EmfFuzz, RecordTypesChanged) {
     std::vector<uint8_t> b = seed_;
     uint32_t rec = offsets_[1 + Rand(uint32_t(offsets_.size() - 2))];  // not the header or the end
     // another type with this record's body: every view meets a body not made for it
-    static const uint32_t types[] = {EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTA, EMR_STRETCHDIBITS, EMR_BITBLT,
-                                     EMR_STRETCHBLT, EMR_EXTCREATEFONTINDIRECTW, EMR_POLYGON16,
-                                     EMR_EXTSELECTCLIPRGN, EMR_RESTOREDC, EMR_SETWORLDTRANSFORM,
-                                     EMR_MODIFYWORLDTRANSFORM, EMR_SETMAPMODE, EMR_CREATEPEN,
-                                     EMR_EXTCREATEPEN, EMR_SELECTOBJECT, EMR_SAVEDC, EMR_SETWINDOWEXTEX};
+    static const uint32_t types[] = {EMR_EXTTEXTOUTW,
+                                     EMR_EXTTEXTOUTA,
+                                     EMR_STRETCHDIBITS,
+                                     EMR_BITBLT,
+                                     EMR_STRETCHBLT,
+                                     EMR_EXTCREATEFONTINDIRECTW,
+                                     EMR_POLYGON16,
+                                     EMR_EXTSELECTCLIPRGN,
+                                     EMR_RESTOREDC,
+                                     EMR_SETWORLDTRANSFORM,
+                                     EMR_MODIFYWORLDTRANSFORM,
+                                     EMR_SETMAPMODE,
+                                     EMR_CREATEPEN,
+                                     EMR_EXTCREATEPEN,
+                                     EMR_SELECTOBJECT,
+                                     EMR_SAVEDC,
+                                     EMR_SETWINDOWEXTEX};
     le::TWriter(b).PatchU32(rec, types[Rand(sizeof types / sizeof types[0])]);
     sound += Exercise(b, target_);
   }

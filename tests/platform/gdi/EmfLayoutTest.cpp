@@ -148,7 +148,9 @@ TEST(EmfLayout, ARecordShorterThanItsLayoutIsRefused) {
     DecodePart<TRegionHeaderFields>(r, 16, "the region");
     ADD_FAILURE() << "a part past the record was read";
   } catch (const EEmfError& e) {
-    EXPECT_NE(std::string(e.what()).find("the region of record 3 (EMR_CREATEPEN)"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("the region of record 3 (EMR_CREATEPEN)"),
+              std::string::npos)
+        << e.what();
   }
 }
 

@@ -91,7 +91,8 @@ std::vector<uint8_t> CheckerboardClip(int cellsPerRow, int side, uint32_t count,
 TEST(PictureLimits, AClipRegionIsExactlyItsRectangles) {
   test::EnsureApp();
   const int cells = 8, side = 12;
-  QImage img = RenderMetafile(Picture(CheckerboardClip(cells, side, cells * cells / 2, cells * side)));
+  QImage img =
+      RenderMetafile(Picture(CheckerboardClip(cells, side, cells * cells / 2, cells * side)));
   for (int row = 0; row < cells; ++row) {
     for (int col = 0; col < cells; ++col) {
       QRgb want = (row + col) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
@@ -105,7 +106,8 @@ TEST(PictureLimits, AClipRegionIsExactlyItsRectangles) {
 TEST(PictureLimits, AnImageBeyondTheStatedMaximumIsRefusedBeforeItIsMade) {
   test::EnsureApp();
   // 128 bytes that ask for a page of 20000 x 20000 units
-  TMetafile big = Picture(TPictureBuilder({0, 0, PixelsToHiMetric(20000), PixelsToHiMetric(20000)}).Finish());
+  TMetafile big =
+      Picture(TPictureBuilder({0, 0, PixelsToHiMetric(20000), PixelsToHiMetric(20000)}).Finish());
   EXPECT_EQ(big.Width(), 20000);
   try {
     RenderMetafile(big);

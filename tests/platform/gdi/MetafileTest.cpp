@@ -47,10 +47,11 @@ TEST_F(SamplePageTest, RecordsAreExactlyTheOnesDrawn) {
   const std::vector<uint32_t> expected = {
       EMR_HEADER,
       // bold red text, transparent
-      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_SETTEXTCOLOR, EMR_SETBKMODE, EMR_EXTTEXTOUTW,
+      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_SETTEXTCOLOR, EMR_SETBKMODE,
+      EMR_EXTTEXTOUTW,
       // italic blue title on yellow
-      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_SETTEXTCOLOR, EMR_SETBKCOLOR,
-      EMR_SETBKMODE, EMR_EXTTEXTOUTW,
+      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_SETTEXTCOLOR,
+      EMR_SETBKCOLOR, EMR_SETBKMODE, EMR_EXTTEXTOUTW,
       // line
       EMR_CREATEPEN, EMR_SELECTOBJECT, EMR_MOVETOEX, EMR_LINETO,
       // rectangle: new pen and a first brush
@@ -62,9 +63,8 @@ TEST_F(SamplePageTest, RecordsAreExactlyTheOnesDrawn) {
       // bitmap twice
       EMR_STRETCHDIBITS, EMR_STRETCHDIBITS,
       // word-broken paragraph: three lines
-      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_SETTEXTCOLOR, EMR_SETBKCOLOR,
-      EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTW,
-      EMR_EOF};
+      EMR_EXTCREATEFONTINDIRECTW, EMR_SELECTOBJECT, EMR_DELETEOBJECT, EMR_SETTEXTCOLOR,
+      EMR_SETBKCOLOR, EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTW, EMR_EXTTEXTOUTW, EMR_EOF};
   EXPECT_EQ(types, expected);
 }
 
@@ -162,11 +162,13 @@ TEST_F(SamplePageTest, FontColourShapeAndBitmapRecords) {
   EXPECT_EQ((TRect{fill.XDest, fill.YDest, fill.CxDest, fill.CyDest}), (TRect{300, 120, 100, 80}));
   EXPECT_EQ(fill.Bounds, (TRect{300, 120, 399, 199}));
   ASSERT_EQ(dibs.size(), 2u);
-  EXPECT_EQ((TRect{dibs[1].XDest, dibs[1].YDest, dibs[1].CxDest, dibs[1].CyDest}), (TRect{450, 250, 80, 60}));
+  EXPECT_EQ((TRect{dibs[1].XDest, dibs[1].YDest, dibs[1].CxDest, dibs[1].CyDest}),
+            (TRect{450, 250, 80, 60}));
   EXPECT_EQ(dibs[1].CxSrc, 40);
   EXPECT_EQ(dibs[1].Rop, SRCCOPY);
   TBitmap decoded;
-  decoded.LoadFromDib(dibs[0].Source.Info, dibs[0].Source.InfoSize, dibs[0].Source.Bits, dibs[0].Source.BitsSize);
+  decoded.LoadFromDib(dibs[0].Source.Info, dibs[0].Source.InfoSize, dibs[0].Source.Bits,
+                      dibs[0].Source.BitsSize);
   TBitmap original = test::SampleBitmap();
   for (int y = 0; y < 30; y += 7)
     for (int x = 0; x < 40; x += 3) EXPECT_EQ(decoded.Pixel(x, y), original.Pixel(x, y));
@@ -196,7 +198,8 @@ TEST_F(SamplePageTest, SaveAndLoadAreByteIdentical) {
   ss >> rest;
   EXPECT_EQ(rest, "tail");
 
-  std::string cut = std::string(reinterpret_cast<const char*>(Pic().Data().data()), Pic().Data().size() - 10);
+  std::string cut =
+      std::string(reinterpret_cast<const char*>(Pic().Data().data()), Pic().Data().size() - 10);
   std::stringstream truncated(cut);
   TMetafile c;
   EXPECT_THROW(c.LoadFromStream(truncated), EEmfError);
@@ -218,19 +221,20 @@ TEST(MetafileCanvas, PensAndBrushesAreReusedFontsAnnouncedAndHandlesStayFew) {
     TMetafileCanvas c(m);
     for (int i = 0; i < 200; ++i) {
       c.SetFont(TFont(i % 2 ? "Arial" : "Courier New", -10));  // two fonts, taken in turn
-      c.Pen().SetWidth(1 + i % 3);                              // three pens
-      c.Brush().SetColor(RGBColor(uint8_t(i), 0, 0));           // a new brush every time
+      c.Pen().SetWidth(1 + i % 3);                             // three pens
+      c.Brush().SetColor(RGBColor(uint8_t(i), 0, 0));          // a new brush every time
       c.TextOut(0, i, "x");
       c.Rectangle(0, 0, 10, 10);
     }
   }
   const uint16_t handles = m.Header().Handles;
   EXPECT_LE(handles, 11);  // four alive pens, four brushes, one font, one being replaced
-  std::map<uint32_t, uint32_t> alive;  // handle -> creating record type
+  std::map<uint32_t, uint32_t> alive;     // handle -> creating record type
   std::map<uint32_t, uint32_t> selected;  // creating record type -> selected handle
   int fonts = 0, pens = 0, brushes = 0;
   EnumerateMetafile(m, [&](const TEmfRecord& r) {
-    if (r.Type == EMR_CREATEPEN || r.Type == EMR_CREATEBRUSHINDIRECT || r.Type == EMR_EXTCREATEFONTINDIRECTW) {
+    if (r.Type == EMR_CREATEPEN || r.Type == EMR_CREATEBRUSHINDIRECT ||
+        r.Type == EMR_EXTCREATEFONTINDIRECTW) {
       uint32_t h = ReadValue(r);
       EXPECT_TRUE(alive.emplace(h, r.Type).second) << "handle " << h << " created twice";
       EXPECT_LT(h, handles);
@@ -299,7 +303,8 @@ TEST_F(SamplePageTest, DrawingAPictureIntoAnotherMovesAndScalesIt) {
   EXPECT_EQ(texts[1].Bounds.Left, 110);
   EXPECT_EQ(texts[1].Bounds.Top, 60);
   std::vector<TEmrExtTextOut> inner = Texts(Pic());
-  EXPECT_NEAR(texts[1].Bounds.Right - texts[1].Bounds.Left, (inner[0].Bounds.Right - inner[0].Bounds.Left) / 2, 1);
+  EXPECT_NEAR(texts[1].Bounds.Right - texts[1].Bounds.Left,
+              (inner[0].Bounds.Right - inner[0].Bounds.Left) / 2, 1);
 
   int depth = 0, maxDepth = 0;
   std::vector<int32_t> heights;
@@ -335,7 +340,9 @@ TEST(EmfReader, RejectsDamagedPicturesBeforeTheFirstRecord) {
     }
     ADD_FAILURE() << "no error for " << fragment;
   };
-  auto patch = [](std::vector<uint8_t>& b, size_t at, uint32_t v) { le::TWriter(b).PatchU32(at, v); };
+  auto patch = [](std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    le::TWriter(b).PatchU32(at, v);
+  };
 
   fails({'B', 'M', 0, 0}, "not an enhanced metafile");
   std::vector<uint8_t> b = good;

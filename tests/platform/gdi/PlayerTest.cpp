@@ -111,7 +111,8 @@ TEST_F(PlayerTest, StretchedIntoARectangle) {
 }
 
 // Inserts raw records before the end record and fixes the header's counts.
-std::vector<uint8_t> WithRecords(const TMetafile& m, const std::vector<std::vector<uint8_t>>& records) {
+std::vector<uint8_t> WithRecords(const TMetafile& m,
+                                 const std::vector<std::vector<uint8_t>>& records) {
   std::vector<uint8_t> out = m.Data();
   size_t eof = out.size() - 20;
   size_t added = 0;
@@ -137,7 +138,8 @@ std::vector<uint8_t> Rec(uint32_t type, std::vector<uint32_t> body) {
 TEST_F(PlayerTest, UnknownRecordsAreSkippedAndKnownOnesOfOtherWritersPlay) {
   QImage plain = RenderMetafile(page_->Picture, 1.0);
   TMetafile extended;
-  extended.SetData(WithRecords(page_->Picture, {Rec(200, {1, 2, 3}), Rec(EMR_GDICOMMENT, {4, 0x12345678})}));
+  extended.SetData(
+      WithRecords(page_->Picture, {Rec(200, {1, 2, 3}), Rec(EMR_GDICOMMENT, {4, 0x12345678})}));
   EXPECT_EQ(RenderMetafile(extended, 1.0), plain);
 
   // records this system never writes but the player knows: clip, polygon, stock objects
@@ -148,16 +150,17 @@ TEST_F(PlayerTest, UnknownRecordsAreSkippedAndKnownOnesOfOtherWritersPlay) {
   w.U32(3);
   w.I16(500), w.I16(320), w.I16(560), w.I16(320), w.I16(500), w.I16(380);
   TMetafile more;
-  more.SetData(WithRecords(page_->Picture,
-                           {Rec(EMR_SELECTOBJECT, {STOCK_OBJECT | BLACK_BRUSH}),
-                            Rec(EMR_SELECTOBJECT, {STOCK_OBJECT | NULL_PEN}), poly,
-                            Rec(EMR_INTERSECTCLIPRECT, {0, 0, 100, 100}),
-                            Rec(EMR_BITBLT, {0, 0, 0, 0, 0, 0, 600, 400, PATCOPY, 0, 0, 0x3F800000, 0, 0,
-                                             0x3F800000, 0, 0, 0, 0, 0, 0, 0, 0})}));
+  more.SetData(
+      WithRecords(page_->Picture,
+                  {Rec(EMR_SELECTOBJECT, {STOCK_OBJECT | BLACK_BRUSH}),
+                   Rec(EMR_SELECTOBJECT, {STOCK_OBJECT | NULL_PEN}), poly,
+                   Rec(EMR_INTERSECTCLIPRECT, {0, 0, 100, 100}),
+                   Rec(EMR_BITBLT, {0, 0, 0,          0, 0, 0, 600, 400, PATCOPY, 0, 0, 0x3F800000,
+                                    0, 0, 0x3F800000, 0, 0, 0, 0,   0,   0,       0, 0})}));
   QImage img = RenderMetafile(more, 1.0);
-  EXPECT_EQ(At(img, 510, 330), clBlack);   // inside the triangle
-  EXPECT_EQ(At(img, 555, 375), clWhite);   // outside it
-  EXPECT_EQ(At(img, 50, 50), clBlack);     // the page-wide fill, clipped to 100 x 100
+  EXPECT_EQ(At(img, 510, 330), clBlack);  // inside the triangle
+  EXPECT_EQ(At(img, 555, 375), clWhite);  // outside it
+  EXPECT_EQ(At(img, 50, 50), clBlack);    // the page-wide fill, clipped to 100 x 100
   EXPECT_EQ(At(img, 150, 50), At(plain, 150, 50));
 }
 

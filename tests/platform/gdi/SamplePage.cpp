@@ -58,7 +58,8 @@ TSamplePage RecordSamplePage() {
     c.Brush().SetColor(clWhite);
     // Liberation Mono advances 0.6 em: 20 characters of 13 px fit in 160 px, 21 do not.
     TRect para{20, 220, 180, 380};
-    c.DrawText("The quick brown fox jumps over the lazy dog", para, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    c.DrawText("The quick brown fox jumps over the lazy dog", para,
+               DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
     page.Texts.insert(page.Texts.end(), {"The quick brown fox", "jumps over the lazy", "dog"});
   }
   return page;
@@ -73,9 +74,10 @@ std::vector<TMetafile> RecordEveryCanvasCall() {
   TMetafile shapes;  // no size: the frame comes from the drawn bounds
   {
     TMetafileCanvas c(shapes, "HyCube tests", "Every call");
-    const TPenStyle pens[] = {psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame};
-    const TBrushStyle brushes[] = {bsSolid, bsClear, bsHorizontal, bsVertical,
-                                   bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross};
+    const TPenStyle pens[] = {psSolid,      psDash,  psDot,        psDashDot,
+                              psDashDotDot, psClear, psInsideFrame};
+    const TBrushStyle brushes[] = {bsSolid,     bsClear,     bsHorizontal, bsVertical,
+                                   bsFDiagonal, bsBDiagonal, bsCross,      bsDiagCross};
     for (int i = 0; i < 16; ++i) {  // more pens and brushes than the canvas keeps alive
       c.Pen().SetStyle(pens[i % 7]);
       c.Pen().SetWidth(1 + i % 3);

@@ -18,7 +18,8 @@ struct WmfRecord {
   std::vector<uint8_t> params;
   int16_t Word(size_t i) const { return int16_t(params[2 * i] | (params[2 * i + 1] << 8)); }
   uint32_t Dword(size_t at) const {
-    return params[at] | (params[at + 1] << 8) | (params[at + 2] << 16) | (uint32_t(params[at + 3]) << 24);
+    return params[at] | (params[at + 1] << 8) | (params[at + 2] << 16) |
+           (uint32_t(params[at + 3]) << 24);
   }
 };
 
@@ -30,8 +31,12 @@ struct WmfFile {
   std::vector<WmfRecord> records;
 };
 
-uint16_t W16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-uint32_t W32(const std::vector<uint8_t>& b, size_t at) { return W16(b, at) | (uint32_t(W16(b, at + 2)) << 16); }
+uint16_t W16(const std::vector<uint8_t>& b, size_t at) {
+  return uint16_t(b[at] | (b[at + 1] << 8));
+}
+uint32_t W32(const std::vector<uint8_t>& b, size_t at) {
+  return W16(b, at) | (uint32_t(W16(b, at + 2)) << 16);
+}
 
 WmfFile Parse(const std::vector<uint8_t>& b) {
   WmfFile f;
@@ -57,7 +62,8 @@ WmfFile Parse(const std::vector<uint8_t>& b) {
     EXPECT_LE(at + words * 2, b.size());
     if (words < 3 || at + words * 2 > b.size()) break;
     largest = std::max(largest, words);
-    WmfRecord r{W16(b, at + 4), std::vector<uint8_t>(b.begin() + long(at + 6), b.begin() + long(at + words * 2))};
+    WmfRecord r{W16(b, at + 4),
+                std::vector<uint8_t>(b.begin() + long(at + 6), b.begin() + long(at + words * 2))};
     at += words * 2;
     f.records.push_back(std::move(r));
     if (f.records.back().function == 0) break;
@@ -84,14 +90,15 @@ TEST(Wmf, SamplePageConvertsRecordByRecord) {
   int dibWidth = 0;
   for (const WmfRecord& r : f.records) {
     switch (r.function) {
-      case 0x02FA:  // pen
-      case 0x02FC:  // brush
+      case 0x02FA:    // pen
+      case 0x02FC:    // brush
       case 0x02FB: {  // font
         size_t i = 0;
         while (i < table.size() && table[i]) ++i;
         if (i == table.size()) table.push_back(true);
         table[i] = true;
-        if (r.function == 0x02FB) faces.emplace_back(reinterpret_cast<const char*>(r.params.data() + 18));
+        if (r.function == 0x02FB)
+          faces.emplace_back(reinterpret_cast<const char*>(r.params.data() + 18));
         break;
       }
       case 0x012D:  // select
@@ -162,7 +169,8 @@ TEST(Wmf, TextOutsideTheCodePageBecomesQuestionMarksAndStockObjectsAreCreated) {
   std::string text;
   for (const WmfRecord& r : f.records) {
     if (r.function == 0x02FC && r.Word(0) == 1) nullBrush = true;  // BS_NULL
-    if (r.function == 0x0A32) text.assign(reinterpret_cast<const char*>(r.params.data() + 8), size_t(r.Word(2)));
+    if (r.function == 0x0A32)
+      text.assign(reinterpret_cast<const char*>(r.params.data() + 8), size_t(r.Word(2)));
   }
   EXPECT_TRUE(nullBrush);
   EXPECT_EQ(text, "? \xFC \x80");

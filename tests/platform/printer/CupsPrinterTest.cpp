@@ -41,24 +41,26 @@ public:
       return;
     }
     dir_ = std::make_unique<QTemporaryDir>();
-    QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                            QFileDevice::ReadOther | QFileDevice::ExeOther |
-                                            QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    QFile::setPermissions(dir_->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup);
     const std::string d = dir_->path().toStdString();
     for (const char* sub : {"spool", "cache", "state", "log", "out"}) QDir(dir_->path()).mkdir(sub);
     // The filters run as the print server's own user.
     chmod((d + "/spool").c_str(), 0777);
     chmod((d + "/out").c_str(), 0777);
-    std::ofstream(d + "/cupsd.conf") << "Listen " << d << "/cups.sock\nLogLevel warn\nBrowsing Off\n"
-                                     << "WebInterface No\nDefaultAuthType None\n"
-                                     << "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                     << "<Policy default>\n  <Limit All>\n    Order allow,deny\n"
-                                     << "    Allow all\n  </Limit>\n</Policy>\n";
-    std::ofstream(d + "/cups-files.conf") << "ServerRoot " << d << "\nRequestRoot " << d << "/spool\nCacheDir " << d
-                                          << "/cache\nStateDir " << d << "/state\nTempDir " << d << "/spool\n"
-                                          << "ErrorLog " << d << "/log/error_log\nAccessLog " << d
-                                          << "/log/access_log\nPageLog " << d << "/log/page_log\nPrintcap " << d
-                                          << "/printcap\nFileDevice Yes\n";
+    std::ofstream(d + "/cupsd.conf")
+        << "Listen " << d << "/cups.sock\nLogLevel warn\nBrowsing Off\n"
+        << "WebInterface No\nDefaultAuthType None\n"
+        << "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+        << "<Policy default>\n  <Limit All>\n    Order allow,deny\n"
+        << "    Allow all\n  </Limit>\n</Policy>\n";
+    std::ofstream(d + "/cups-files.conf")
+        << "ServerRoot " << d << "\nRequestRoot " << d << "/spool\nCacheDir " << d
+        << "/cache\nStateDir " << d << "/state\nTempDir " << d << "/spool\n"
+        << "ErrorLog " << d << "/log/error_log\nAccessLog " << d << "/log/access_log\nPageLog " << d
+        << "/log/page_log\nPrintcap " << d << "/printcap\nFileDevice Yes\n";
     const std::string conf = d + "/cupsd.conf", files = d + "/cups-files.conf";
     const char* argv[] = {kCupsd, "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr};
     if (posix_spawn(&pid_, kCupsd, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
@@ -69,8 +71,8 @@ public:
     setenv("CUPS_SERVER", socket.c_str(), 1);
     for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) QThread::msleep(50);
     OutputFile = d + "/out/job.pdf";
-    const std::string add = std::string("lpadmin -p ") + kQueue + " -E -v file://" + OutputFile + " -P " + kPpd +
-                            " -o PageSize=A4 2>/dev/null";
+    const std::string add = std::string("lpadmin -p ") + kQueue + " -E -v file://" + OutputFile +
+                            " -P " + kPpd + " -o PageSize=A4 2>/dev/null";
     if (access(socket.c_str(), F_OK) != 0 || std::system(add.c_str()) != 0) {
       SkipReason = "the private print queue could not be set up";
       return;
