@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "common/Exceptions.h"
@@ -27,7 +28,14 @@ int ParseScientific(const char* buf, char* digits, int maxDigits, int& exponent)
   const char* p = buf;
   for (; *p && *p != 'e'; ++p)
     if (*p >= '0' && *p <= '9' && n < maxDigits) digits[n++] = *p;
-  exponent = (*p == 'e' ? std::atoi(p + 1) : 0) + 1;
+  int e = 0;
+  if (*p == 'e') {
+    const bool minus = *++p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    for (; *p >= '0' && *p <= '9'; ++p) e = e * 10 + (*p - '0');
+    if (minus) e = -e;
+  }
+  exponent = e + 1;
   return n;
 }
 
@@ -72,6 +80,8 @@ void KeepDigits(TFloatRec& rec, int keep) {
   StripTrailingZeros(rec);
 }
 
+constexpr int kShortestSafeDigits = 15;
+
 }  // namespace
 
 TFloatRec FloatToDecimal(double value, int precision) {
@@ -83,16 +93,25 @@ TFloatRec FloatToDecimal(double value, int precision) {
   if (precision > TFloatRec::kMaxDigits) precision = TFloatRec::kMaxDigits;
 
   char buf[64];
-  const auto end = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific,
-                                 TFloatRec::kMaxDigits - 1)
-                       .ptr;
+  // Up to 15 digits, the shortest text that reads back as the value rounds
+  // exactly as the value itself: the two differ by less than half a unit in
+  // the last place of the double, which is less than half a unit in the 15th
+  // decimal digit, so only a tie in that text can round differently, and a
+  // tie is decided on the exact expansion below. Subnormal doubles are too
+  // coarse for that. It is several times faster than printing 40 digits.
+  const auto end =
+      precision <= kShortestSafeDigits && value >= std::numeric_limits<double>::min()
+          ? std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific).ptr
+          : std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::scientific,
+                          TFloatRec::kMaxDigits - 1)
+                .ptr;
   *end = '\0';
   rec.Count = ParseScientific(buf, rec.Digits, TFloatRec::kMaxDigits, rec.Exponent);
   if (precision < rec.Count && rec.Digits[precision] == '5') {
     bool restZero = true;
     for (int i = precision + 1; i < rec.Count; ++i) restZero = restZero && rec.Digits[i] == '0';
     if (restZero) {
-      // Looks like a tie, but the 40 digits were themselves rounded: decide
+      // Looks like a tie, but the digits were themselves rounded: decide
       // on the exact expansion (every double has one of at most 767 digits).
       std::vector<char> exact(820);
       std::snprintf(exact.data(), exact.size(), "%.780e", value);
@@ -297,12 +316,20 @@ bool IsExponentStart(std::string_view text, size_t i) {
 }
 
 // Up to three sections (positive;negative;zero); a further ";" ends the third.
-std::vector<std::string_view> SplitSections(std::string_view format) {
-  std::vector<std::string_view> sections;
+struct Sections {
+  std::string_view part[3];
+  size_t count = 0;
+  size_t size() const { return count; }
+  std::string_view operator[](size_t k) const { return part[k]; }
+};
+
+Sections SplitSections(std::string_view format) {
+  Sections sections;
   size_t start = 0;
   for (int k = 0; k < 3; ++k) {
     const size_t end = FindUnquoted(format, ';', start);
-    sections.push_back(format.substr(start, end == std::string_view::npos ? end : end - start));
+    sections.part[sections.count++] =
+        format.substr(start, end == std::string_view::npos ? end : end - start);
     if (end == std::string_view::npos) break;
     start = end + 1;
   }
@@ -431,7 +458,7 @@ std::string ApplySection(const NumberSection& sec, const TFloatRec& rec, bool mi
 
 std::string FormatDecimal(std::string_view format, const TFloatRec& value,
                           const TFormatSettings& fs) {
-  std::vector<std::string_view> sections = SplitSections(format);
+  const Sections sections = SplitSections(format);
   auto present = [&](size_t k) { return sections.size() > k && !sections[k].empty(); };
   const bool negative = value.Negative && !value.IsZero();
 

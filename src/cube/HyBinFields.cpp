@@ -128,6 +128,12 @@ int32_t ThreeWay(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
 
+// The item's format, without copying it.
+const std::string& ItemFormat(const TBinField& field) {
+  static const std::string kNone;
+  return field.MapItem() ? field.MapItem()->Format() : kNone;
+}
+
 std::string NumberText(const std::string& format, double value, const char* fallback) {
   return FormatFloat(format.empty() ? std::string_view(fallback) : std::string_view(format), value);
 }
@@ -159,7 +165,7 @@ template class TNumberBin<uint32_t>;
 // Integer columns: decimal text, or the float format when one is set.
 template <class T>
 static std::string IntegerText(const TBinField& field, T value) {
-  const std::string& format = field.MapItem() ? field.MapItem()->Format() : std::string();
+  const std::string& format = ItemFormat(field);
   if (format.empty()) return std::to_string(value);
   return FormatFloat(format, static_cast<double>(value));
 }
@@ -207,7 +213,7 @@ int32_t TBooleanBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
 }
 
 void TFloatBin::GetAsString(std::string& text) const {
-  text = NumberText(MapItem() ? MapItem()->Format() : std::string(), Get(Current()), "0.00");
+  text = NumberText(ItemFormat(*this), Get(Current()), "0.00");
 }
 void TFloatBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
 void TFloatBin::SetValue(const Variant& value) { Put(Current(), value.AsDouble()); }
@@ -218,7 +224,7 @@ int32_t TFloatBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
 }
 
 void TCurrencyBin::GetAsString(std::string& text) const {
-  const std::string& format = MapItem() ? MapItem()->Format() : std::string();
+  const std::string& format = ItemFormat(*this);
   text = FormatCurr(format.empty() ? std::string_view("0.00") : std::string_view(format),
                     Currency::FromRaw(Get(Current())));
 }
@@ -233,7 +239,7 @@ void TCurrencyBin::AddValues(uint8_t* into, const uint8_t* from) const {
 }
 
 void TDateTimeBin::GetAsString(std::string& text) const {
-  const std::string& format = MapItem() ? MapItem()->Format() : std::string();
+  const std::string& format = ItemFormat(*this);
   const double v = Get(Current());
   text = format.empty() ? DateTimeToStr(v) : FormatDateTime(format, v);
 }
@@ -283,7 +289,7 @@ void TAvgBin::GetAsString(std::string& text) const {
     text = "<NULL>";
     return;
   }
-  text = NumberText(MapItem() ? MapItem()->Format() : std::string(), quotient.AsDouble(), "0.00");
+  text = NumberText(ItemFormat(*this), quotient.AsDouble(), "0.00");
 }
 
 }  // namespace hy

@@ -187,11 +187,16 @@ std::string TDimension::GetValueCaption(int32_t index) const {
 
 // ------------------------------------------------------------------ summaries
 
-std::string TSummary::GetAsString(const TCoords& coords) const {
+std::string TAbstractSummary::GetAsString(const TCoords& coords) const {
+  std::string text;
   const int32_t r = cache_->CellRecord(coords);
-  if (r < 0) return std::string();
-  cache_->BinTable()->GoToRecord(r);
-  return column_->StringOrNull();
+  if (r >= 0) GetRecordText(r, text);
+  return text;
+}
+
+void TSummary::GetRecordText(int32_t recNo, std::string& text) const {
+  cache_->BinTable()->GoToRecord(recNo);
+  column_->GetStringOrNull(text);
 }
 
 Variant TSummary::GetValue(const TCoords& coords) const {
@@ -218,17 +223,16 @@ Variant TDerivedSummary::GetValue(const TCoords& coords) const {
   return GetRecordValue(r);
 }
 
-std::string TDerivedSummary::GetAsString(const TCoords& coords) const {
-  const int32_t r = cache_->CellRecord(coords);
-  if (r < 0) return std::string();
-  const Variant value = GetRecordValue(r);
-  const std::string& format = MapItem() ? MapItem()->Format() : std::string();
+void TDerivedSummary::GetRecordText(int32_t recNo, std::string& text) const {
+  const Variant value = GetRecordValue(recNo);
+  static const std::string kNoFormat;
+  const std::string& format = MapItem() ? MapItem()->Format() : kNoFormat;
   switch (value.VarType()) {
     case varInteger:
-    case varDouble: return FormatFloat(format, value.AsDouble());
-    case varCurrency: return FormatCurr(format, value.AsCurrency());
-    case varDate: return FormatDateTime(format, value.AsDate());
-    default: return value.ToText();
+    case varDouble: text = FormatFloat(format, value.AsDouble()); break;
+    case varCurrency: text = FormatCurr(format, value.AsCurrency()); break;
+    case varDate: text = FormatDateTime(format, value.AsDate()); break;
+    default: text = value.ToText(); break;
   }
 }
 

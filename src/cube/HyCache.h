@@ -64,7 +64,10 @@ private:
 class TAbstractSummary : public TCommonDimItem {
 public:
   int32_t SummaryIndex() const { return summaryIndex_; }
-  virtual std::string GetAsString(const TCoords& coords) const = 0;
+  // "" for a cell without data; otherwise the text of its record.
+  std::string GetAsString(const TCoords& coords) const;
+  // The text of a record already found (the grid finds it once per cell).
+  virtual void GetRecordText(int32_t recNo, std::string& text) const = 0;
   virtual Variant GetValue(const TCoords& coords) const = 0;
 
 protected:
@@ -78,8 +81,8 @@ class TSummary : public TAbstractSummary {
 public:
   explicit TSummary(TBinField* column) : column_(column) {}
   TBinField* Column() const { return column_; }
-  // "<NULL>" for a Null aggregate, "" for a cell without data.
-  std::string GetAsString(const TCoords& coords) const override;
+  // "<NULL>" for a Null aggregate.
+  void GetRecordText(int32_t recNo, std::string& text) const override;
   // Null for a Null aggregate, Empty for a cell without data.
   Variant GetValue(const TCoords& coords) const override;
   Variant GetRecordValue(int32_t recNo) const override;
@@ -92,7 +95,7 @@ private:
 // record; the text follows the item's Format by the result's type.
 class TDerivedSummary : public TAbstractSummary {
 public:
-  std::string GetAsString(const TCoords& coords) const override;
+  void GetRecordText(int32_t recNo, std::string& text) const override;
   Variant GetValue(const TCoords& coords) const override;
   Variant GetRecordValue(int32_t recNo) const override;
 };

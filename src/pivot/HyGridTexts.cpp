@@ -1,5 +1,7 @@
 #include "pivot/HyGridTexts.h"
 
+#include <algorithm>
+
 #include "common/Format.h"
 #include "cube/HyBin.h"
 #include "pivot/HyDB.h"
@@ -17,7 +19,7 @@ std::string FormatDisplayValue(const Variant& value, const std::string& format) 
 void TCellTextCache::Clear() {
   summary_ = nullptr;
   format_.clear();
-  cols_ = rows_ = 0;
+  cols_ = rows_ = loadedRecords_ = 0;
   recordText_.clear();
   cellText_.clear();
   spans_.clear();
@@ -33,25 +35,37 @@ void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
   cols_ = cols;
   rows_ = rows;
   recordText_.assign(records, kNone);
+  loadedRecords_ = records;
+  // Room for a short text per record; untouched room costs no memory.
+  spans_.reserve(static_cast<size_t>(records) + 1);
+  arena_.reserve(static_cast<size_t>(records) * 12);
   if (int64_t{cols} * rows <= kMaxCellTable)
     cellText_.assign(static_cast<size_t>(cols) * rows, kNone);
   spans_.push_back({0, 0});  // the text of a cell without data
 }
 
-uint32_t TCellTextCache::RecordText(const TAbstractSummary& summary, int32_t record,
-                                    const std::string& format) {
-  uint32_t& id = recordText_[record];
-  if (id != kNone) return id;
-  std::string text = format.empty() ? summary.GetAsString(coords_)
-                                    : FormatDisplayValue(summary.GetValue(coords_), format);
-  if (arena_.size() + text.size() >= kNone || spans_.size() >= kNone) {
-    scratch_ = std::move(text);
-    return kNone;
-  }
-  id = static_cast<uint32_t>(spans_.size());
+bool TCellTextCache::StoreText(const TAbstractSummary& summary, int32_t record,
+                               const std::string& format) {
+  std::string& text = scratch_;
+  if (format.empty()) summary.GetRecordText(record, text);
+  else text = FormatDisplayValue(summary.GetRecordValue(record), format);
+  if (arena_.size() + text.size() >= kNone || spans_.size() >= kNone) return false;
+  recordText_[record] = static_cast<uint32_t>(spans_.size());
   spans_.push_back({static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(text.size())});
   arena_ += text;
-  return id;
+  return true;
+}
+
+uint32_t TCellTextCache::RecordText(const TAbstractSummary& summary, int32_t record,
+                                    const std::string& format) {
+  if (recordText_[record] != kNone) return recordText_[record];
+  if (record < loadedRecords_) {
+    const int32_t first = record - record % kRecordBlock;
+    const int32_t last = std::min(first + kRecordBlock, loadedRecords_);
+    for (int32_t r = first; r < last; ++r)
+      if (r != record && recordText_[r] == kNone && !StoreText(summary, r, format)) break;
+  }
+  return StoreText(summary, record, format) ? recordText_[record] : kNone;
 }
 
 std::string_view TCellTextCache::DataText(const THySource& source, int32_t x, int32_t y,

@@ -52,10 +52,19 @@ private:
   // The text id of a record's text, made now if it is new; kNone when the
   // arena is full (the text is then in scratch_).
   uint32_t RecordText(const TAbstractSummary& summary, int32_t record, const std::string& format);
+  // Makes a record's text and keeps it; false when the arena is full.
+  bool StoreText(const TAbstractSummary& summary, int32_t record, const std::string& format);
+
+  // The cube's records that neighbour a new one get their texts with it: a
+  // pass over the grid meets records in scattered order, and reading a few
+  // neighbours while their bytes are in the cache costs far less than
+  // coming back for each one later.
+  static constexpr int32_t kRecordBlock = 16;
 
   const TAbstractSummary* summary_ = nullptr;
   std::string format_;
   int32_t cols_ = 0, rows_ = 0;
+  int32_t loadedRecords_ = 0;  // the records before any total was added
   TCoords coords_;
   std::vector<uint32_t> recordText_;  // record -> text id
   std::vector<uint32_t> cellText_;    // y * cols + x -> text id, when the grid is small enough

@@ -2,7 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "common/Format.h"
 
@@ -121,6 +125,51 @@ TEST_F(FormatFloatTest, AgreesWithPrintfAwayFromTies) {
     if (expect == "-0.000000") expect = "0.000000";
     ASSERT_EQ(F("0.000000", v), expect) << v;
   }
+}
+
+// Oracle: the exact decimal expansion of the double, rounded half away from
+// zero at each precision. Values one unit in the last place either side of
+// decimal ties are where a shortcut through a shorter text would go wrong.
+std::string RoundExact(double v, int precision) {
+  char exact[820];
+  std::snprintf(exact, sizeof exact, "%.780e", std::fabs(v));
+  std::string digits;
+  for (const char* p = exact; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9') digits += *p;
+  bool up = digits[precision] >= '5';
+  digits.resize(precision);
+  int exponent = std::atoi(std::strchr(exact, 'e') + 1) + 1;
+  if (up) {
+    int i = precision - 1;
+    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+    if (i >= 0) ++digits[i];
+    else digits.insert(digits.begin(), '1'), digits.pop_back(), ++exponent;
+  }
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  return digits + "e" + std::to_string(exponent);
+}
+
+TEST(FloatToDecimal, RoundsTheExactValueAtEveryPrecision) {
+  std::mt19937_64 rng(11);
+  std::vector<double> values;
+  for (int i = 0; i < 4000; ++i)
+    values.push_back(std::ldexp(std::uniform_real_distribution<double>(0.5, 1)(rng),
+                                static_cast<int>(rng() % 200) - 100));
+  for (int i = 0; i < 2000; ++i) {
+    // n + 0.5 at the 15th digit and its neighbours.
+    const double tie = (static_cast<double>(rng() % 100000000000000ULL) + 0.5) / 1e4;
+    values.push_back(tie);
+    values.push_back(std::nextafter(tie, 0.0));
+    values.push_back(std::nextafter(tie, 1e300));
+  }
+  values.insert(values.end(), {0.125, 2.675, 1.005, 9.995, 0.1 + 0.2, 1e22, 5e-324, 1.7e308});
+  for (double v : values)
+    for (int precision = 1; precision <= 15; ++precision) {
+      const TFloatRec rec = FloatToDecimal(v, precision);
+      const std::string got =
+          std::string(rec.Digits, rec.Count) + "e" + std::to_string(rec.Exponent);
+      ASSERT_EQ(got, RoundExact(v, precision)) << v << " at " << precision;
+    }
 }
 
 TEST(FloatToStrF, GeneralShortestForm) {

@@ -1,6 +1,7 @@
 // The cross-tab model's shape, texts and paint decisions over a real cube.
 #include <gtest/gtest.h>
 
+#include "common/StrUtils.h"
 #include "pivot/HyGrid.h"
 #include "pivot/HyGridTestUtil.h"
 #include "pivot/HyGridTexts.h"
@@ -440,6 +441,27 @@ TEST_F(HyGridTest, RememberedTextsFollowPivotsSummariesFormatsAndRebuilds) {
   EXPECT_EQ(grid->CellText(grid->ColCount() - grid->FixedCols() - 1,
                            grid->RowCount() - grid->FixedRows() - 1),
             "90.00");
+}
+
+// Records are given their texts in blocks of neighbours; reading the cells
+// column by column from the far corner meets the blocks out of order, with
+// totals added between them, and every text must still be its record's.
+TEST_F(HyGridTest, TextsOfManyRecordsReadInScatteredOrderAreTheirOwn) {
+  std::string rows;
+  for (int i = 0; i < 300; ++i)
+    rows += Format("%s('R%d', 'P%d', %d, %d.25)", i ? ", " : "", i % 13, i % 7, 2000 + i % 11, i);
+  db.Exec("DELETE FROM sales; INSERT INTO sales VALUES " + rows + ";");
+  Open();
+  const int32_t cols = source->ColCount(), rowCount = source->RowCount();
+  ASSERT_GT(cols * rowCount, 200);
+  std::vector<std::string> seen;
+  for (int32_t x = cols - 1; x >= 0; --x)
+    for (int32_t y = rowCount - 1; y >= 0; --y) seen.push_back(grid->CellText(x, y));
+  size_t i = 0;
+  for (int32_t x = cols - 1; x >= 0; --x)
+    for (int32_t y = rowCount - 1; y >= 0; --y)
+      ASSERT_EQ(seen[i++], source->GetCellText(y, x)) << x << "," << y;
+  ExpectDataTextsFromTheSource(*grid, *source, "");
 }
 
 }  // namespace
