@@ -369,22 +369,34 @@ public:
   std::vector<uint8_t*>& Records() { return records_; }
 
   // Each of `count` packed rows becomes a new bin or merges into the bin
-  // with its key.
-  void AddBatch(const uint8_t* rows, int32_t count) {
+  // with its key; `hashes` holds each row's Hash().
+  void AddBatch(const uint8_t* rows, const uint64_t* hashes, int32_t count) {
     const size_t size = static_cast<size_t>(table_.recordSize_);
-    hashes_.resize(static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i) hashes_[i] = Hash(rows + i * size);
     constexpr int32_t kSlotAhead = 16, kBinAhead = 8;
     for (int32_t i = 0; i < count && i < kSlotAhead; ++i)
-      __builtin_prefetch(&slots_[hashes_[i] & mask_]);
+      __builtin_prefetch(&slots_[hashes[i] & mask_]);
     for (int32_t i = 0; i < count; ++i) {
-      if (i + kSlotAhead < count) __builtin_prefetch(&slots_[hashes_[i + kSlotAhead] & mask_]);
+      if (i + kSlotAhead < count) __builtin_prefetch(&slots_[hashes[i + kSlotAhead] & mask_]);
       if (i + kBinAhead < count) {
-        const Slot& ahead = slots_[hashes_[i + kBinAhead] & mask_];
+        const Slot& ahead = slots_[hashes[i + kBinAhead] & mask_];
         if (ahead.record) __builtin_prefetch(ahead.record);
       }
-      InsertOrMerge(rows + i * size, hashes_[i]);
+      InsertOrMerge(rows + i * size, hashes[i]);
     }
+  }
+
+  uint64_t Hash(const uint8_t* record) const {
+    uint64_t h = (NullMask(record) & keyBits_) * 0x9E3779B97F4A7C15ull;
+    for (const Key& k : keys_) {
+      uint64_t v = 0;
+      std::memcpy(&v, record + k.offset, k.size);
+      h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+      h ^= h >> 32;
+    }
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return h;
   }
 
   // The hash slots are not needed after the load.
@@ -469,20 +481,6 @@ private:
     }
   }
 
-  uint64_t Hash(const uint8_t* record) const {
-    uint64_t h = (NullMask(record) & keyBits_) * 0x9E3779B97F4A7C15ull;
-    for (const Key& k : keys_) {
-      uint64_t v = 0;
-      std::memcpy(&v, record + k.offset, k.size);
-      h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-      h ^= h >> 32;
-    }
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 33;
-    return h;
-  }
-
   bool Equal(const uint8_t* a, const uint8_t* b) const {
     if ((NullMask(a) ^ NullMask(b)) & keyBits_) return false;
     for (const Key& k : keys_) {
@@ -523,7 +521,6 @@ private:
   Slot* slots_ = nullptr;  // zero bytes are an empty slot
   size_t mask_ = 0;
   std::vector<uint8_t*> records_;  // in order of appearance
-  std::vector<uint64_t> hashes_;   // of the batch being added
 };
 
 namespace {
@@ -739,8 +736,15 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
   };
 
   // Rows are read into batches; a batch becomes bins on the worker while
-  // the next one is read, or right away without one.
+  // the next one is read, or right away without one. The reader also
+  // hashes each row's key, after the rows in the batch's buffer: the worker
+  // bounds the load, the reader waits for it.
   const size_t size = static_cast<size_t>(recordSize_);
+  const size_t hashesAt = kLoadBatchRows * size;  // a multiple of 4096
+  const size_t batchBytes = hashesAt + kLoadBatchRows * sizeof(uint64_t);
+  const auto hashesOf = [hashesAt](const uint8_t* rows) {
+    return reinterpret_cast<const uint64_t*>(rows + hashesAt);
+  };
   std::vector<uint8_t> ownBatch;
   std::unique_ptr<TBatchPipeline> pipeline;  // goes before `bins` on every exit
   // The worker must not compare strings: the reader adds to the pool
@@ -750,19 +754,20 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
   if (parallel && std::thread::hardware_concurrency() >= 2) {
     try {
       pipeline = std::make_unique<TBatchPipeline>(
-          kLoadBatchRows * size, kLoadBatches,
-          [&bins](const uint8_t* rows, int32_t count) { bins.AddBatch(rows, count); });
+          batchBytes, kLoadBatches, [&bins, &hashesOf](const uint8_t* rows, int32_t count) {
+            bins.AddBatch(rows, hashesOf(rows), count);
+          });
     } catch (const std::system_error&) {
       // No thread to be had (a process limit): the load runs on this one.
     }
   }
-  if (!pipeline) ownBatch.resize(kLoadBatchRows * size);
+  if (!pipeline) ownBatch.resize(batchBytes);
   uint8_t* batch = nullptr;
   int32_t filled = 0;
   const auto handOver = [&] {
     if (filled == 0) return;
     if (pipeline) pipeline->Submit(filled);
-    else bins.AddBatch(batch, filled);
+    else bins.AddBatch(batch, hashesOf(batch), filled);
     batch = nullptr;
     filled = 0;
   };
@@ -782,6 +787,7 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
       }
       source.column->SetValueOrNull(value);
     }
+    reinterpret_cast<uint64_t*>(batch + hashesAt)[filled] = bins.Hash(row);
     if (++filled == kLoadBatchRows) handOver();
     if (++counter % 4096 == 0) progress.ProgressCount(counter);
   }
@@ -804,15 +810,31 @@ struct TBinTable::TKeyColumn {
 
 // The sort works on packed keys, not on the records: every key column
 // becomes a bit field, most significant first, of a presence bit (0 for
-// Null, so Nulls come first) and its value mapped so that unsigned order is
-// the order of the dimension value array. Comparing the packed words
-// compares the records; sorting them touches no record.
+// Null, so Nulls come first; only in a column that has Nulls) and its value
+// mapped so that unsigned order is the order of the dimension value array,
+// less the column's smallest value and in as many bits as its range needs.
+// Comparing the packed words compares the records; sorting them touches no
+// record, and the narrower the keys, the fewer words each entry moves.
 class TBinTable::TSortKeys {
 public:
-  TSortKeys(const std::vector<TKeyColumn>& keys, const std::vector<uint32_t>& rank)
-      : keys_(keys), rank_(rank) {
+  TSortKeys(const std::vector<TKeyColumn>& keys, const std::vector<uint32_t>& rank,
+            const std::vector<uint8_t*>& records)
+      : keys_(keys), rank_(rank), ranges_(keys.size()) {
+    for (size_t c = 0; c < keys.size(); ++c) {
+      Range& r = ranges_[c];
+      for (const uint8_t* record : records) {
+        if (NullMask(record) & keys[c].bit) {
+          r.nulls = true;
+          continue;
+        }
+        const uint64_t v = Bits(keys[c], record + keys[c].offset);
+        r.min = std::min(r.min, v);
+        r.max = std::max(r.max, v);
+      }
+      r.width = r.min < r.max ? 64 - __builtin_clzll(r.max - r.min) : 0;
+    }
     int32_t bits = 0;
-    for (const TKeyColumn& k : keys) bits += 1 + Width(k.kind);
+    for (const Range& r : ranges_) bits += (r.nulls ? 1 : 0) + r.width;
     words_ = std::max(1, (bits + 63) / 64);
   }
 
@@ -822,25 +844,16 @@ public:
     std::fill(out, out + words_, 0);
     int32_t at = 0;
     const uint32_t mask = NullMask(record);
-    for (const TKeyColumn& k : keys_) {
+    for (size_t c = 0; c < keys_.size(); ++c) {
+      const TKeyColumn& k = keys_[c];
+      const Range& r = ranges_[c];
       const bool present = !(mask & k.bit);
-      Put(out, at, present ? 1 : 0, 1);
-      Put(out, at, present ? Bits(k, record + k.offset) : 0, Width(k.kind));
+      if (r.nulls) Put(out, at, present ? 1 : 0, 1);
+      if (r.width > 0) Put(out, at, present ? Bits(k, record + k.offset) - r.min : 0, r.width);
     }
   }
 
 private:
-  static int32_t Width(TKeyColumn::Kind kind) {
-    switch (kind) {
-      case TKeyColumn::kInt16:
-      case TKeyColumn::kUInt16: return 16;
-      case TKeyColumn::kBool: return 1;
-      case TKeyColumn::kInt32:
-      case TKeyColumn::kString: return 32;
-      default: return 64;
-    }
-  }
-
   uint64_t Bits(const TKeyColumn& k, const uint8_t* p) const {
     switch (k.kind) {
       case TKeyColumn::kInt16: return static_cast<uint16_t>(Load<int16_t>(p)) ^ 0x8000u;
@@ -879,8 +892,15 @@ private:
     return v;
   }
 
+  struct Range {
+    uint64_t min = UINT64_MAX, max = 0;
+    int32_t width = 0;
+    bool nulls = false;
+  };
+
   const std::vector<TKeyColumn>& keys_;
   const std::vector<uint32_t>& rank_;
+  std::vector<Range> ranges_;
   int32_t words_ = 1;
 };
 
@@ -988,7 +1008,7 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   if (strings && !strings_.empty()) rank = CollationRanks(strings_);
 
   MergeNearFloatKeys(records);
-  const TSortKeys packer(keys, rank);
+  const TSortKeys packer(keys, rank, records);
   const size_t n = records.size();
   const size_t words = static_cast<size_t>(packer.Words());
   // Keys and record pointer side by side.
@@ -1029,10 +1049,17 @@ void TBinTable::FinishLoad(std::vector<uint8_t*>& records) {
   TPagedMem sorted;
   size_t kept = 0;
   size_t last = 0;
-  for (size_t i = 0; i < n; ++i) {
+  const auto recordAt = [&](size_t i) {
     const size_t e = order.empty() ? i : order[i];
-    const auto* record =
-        reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(packed[e * stride + words]));
+    return reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(packed[e * stride + words]));
+  };
+  // In key order the records are scattered over the load's pages: each
+  // would be a cache miss without asking for it well ahead.
+  constexpr size_t kAhead = 16;
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kAhead < n) __builtin_prefetch(recordAt(i + kAhead));
+    const size_t e = order.empty() ? i : order[i];
+    const uint8_t* record = recordAt(i);
     if (kept > 0 && !less(last, e)) {
       MergeInto(records[kept - 1], record);
     } else {

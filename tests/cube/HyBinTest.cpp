@@ -362,6 +362,43 @@ TEST(BinTable, WideKeysOfEveryKindSortAsTheValueArrays) {
   EXPECT_EQ(cube.Cache().GetSummaryValue(all).AsInt64(), 2000);
 }
 
+// The sort packs each key column into as many bits as its range needs:
+// extreme values use the full width and push later columns across word
+// boundaries; a column without Nulls has no presence bit, one with Nulls
+// does.
+TEST(BinTable, KeysOfFullRangeAndNarrowRangeSortAcrossWordBoundaries) {
+  MemCube cube;
+  cube.Column("L", ftLargeint);
+  cube.Column("F", ftFloat);
+  cube.Column("I", ftInteger);
+  cube.Column("Qty", ftInteger);
+  const int64_t longs[] = {INT64_MIN, -1, 0, 1, INT64_MAX};
+  const double floats[] = {-1.7e308, -2.5, -0.0, 1e-50, 3.25, 1.7e308};
+  int rows = 0;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int i = 0; i < 5; ++i)
+      for (int j = 0; j < 6; ++j)
+        for (int k = 0; k < 3; ++k, ++rows)
+          cube.Row({Variant(longs[(i * 3 + pass) % 5]), floats[(j * 5 + k) % 6],
+                    k == 2 ? Variant::Null() : Variant(int32_t{1000000 + k}), 1});
+  // The narrow column first, so that both wide ones straddle two words.
+  cube.Item("I", dimDimension).SetValueCount(3);
+  cube.Item("L", dimDimension).SetValueCount(5);
+  cube.Item("F", dimDimension).SetValueCount(6);
+  cube.Item("Qty", dimSum);
+  cube.Open();
+  TBinTable& bins = cube.Bins();
+  ExpectStrictlyOrdered(bins);
+  EXPECT_EQ(bins.RecordCount(), 5 * 6 * 3);
+  int64_t total = 0;
+  for (int32_t r = 0; r < bins.RecordCount(); ++r) total += cube.Value(r, 3).AsInt64();
+  EXPECT_EQ(total, rows);
+  // Key columns in the items' order: I, L, F.
+  EXPECT_TRUE(cube.Value(0, 0).IsNull());  // Nulls first
+  EXPECT_EQ(cube.Value(0, 1).AsInt64(), INT64_MIN);
+  EXPECT_EQ(cube.Value(bins.RecordCount() - 1, 2).AsDouble(), 1.7e308);
+}
+
 TEST(BinTable, ScanReportsProgressAndAlwaysEnablesControls) {
   MemCube cube;
   cube.Column("Kind", ftInteger);
