@@ -201,6 +201,9 @@ TfrmKyPreview::TfrmKyPreview(TKyPrintBaseComponent* report, QWidget* parentContr
 
 TfrmKyPreview::~TfrmKyPreview() {
   qApp->removeEventFilter(this);
+  // Closing takes the focus from the page field, whose signal would then
+  // reach this half-destroyed window.
+  if (edNumPage_) edNumPage_->disconnect(this);
   delete lens_;
 }
 

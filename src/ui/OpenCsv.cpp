@@ -56,6 +56,10 @@ int IndexOf(const Table& table, T value) {
 
 }  // namespace
 
+// Closing the dialog takes the focus from the file field, whose signal would
+// then reach this half-destroyed dialog.
+TOpenCsvDialog::~TOpenCsvDialog() { fileEdit_->disconnect(this); }
+
 TOpenCsvDialog::TOpenCsvDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Open CSV");
   auto* layout = new QVBoxLayout(this);

@@ -24,6 +24,7 @@ namespace hy {
 class TOpenCsvDialog : public QDialog {
 public:
   explicit TOpenCsvDialog(QWidget* parent = nullptr);
+  ~TOpenCsvDialog() override;
 
   // Reads the start of `fileName` and shows what was detected.
   void SetFile(const QString& fileName);

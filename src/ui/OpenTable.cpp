@@ -18,6 +18,10 @@
 
 namespace hy {
 
+// Closing the dialog takes the focus from the file field, whose signal would
+// then reach this half-destroyed dialog.
+TOpenTableDialog::~TOpenTableDialog() { fileEdit_->disconnect(this); }
+
 TOpenTableDialog::TOpenTableDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Open Table");
   auto* layout = new QVBoxLayout(this);

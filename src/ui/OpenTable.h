@@ -21,6 +21,7 @@ namespace hy {
 class TOpenTableDialog : public QDialog {
 public:
   explicit TOpenTableDialog(QWidget* parent = nullptr);
+  ~TOpenTableDialog() override;
 
   // Lists the tables of `fileName` (what Browse does after its file dialog).
   void SetFile(const QString& fileName);
