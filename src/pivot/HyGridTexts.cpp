@@ -1,6 +1,7 @@
 #include "pivot/HyGridTexts.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/Format.h"
 #include "cube/HyBin.h"
@@ -23,7 +24,8 @@ void TCellTextCache::Clear() {
   recordText_.clear();
   cellText_.clear();
   spans_.clear();
-  arena_.clear();
+  chunks_.clear();
+  chunkUsed_ = chunkCapacity_ = 0;
 }
 
 void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
@@ -36,9 +38,7 @@ void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
   rows_ = rows;
   recordText_.assign(records, kNone);
   loadedRecords_ = records;
-  // Room for a short text per record; untouched room costs no memory.
   spans_.reserve(static_cast<size_t>(records) + 1);
-  arena_.reserve(static_cast<size_t>(records) * 12);
   if (int64_t{cols} * rows <= kMaxCellTable)
     cellText_.assign(static_cast<size_t>(cols) * rows, kNone);
   spans_.push_back({0, 0});  // the text of a cell without data
@@ -49,10 +49,28 @@ bool TCellTextCache::StoreText(const TAbstractSummary& summary, int32_t record,
   std::string& text = scratch_;
   if (format.empty()) summary.GetRecordText(record, text);
   else text = FormatDisplayValue(summary.GetRecordValue(record), format);
-  if (arena_.size() + text.size() >= kNone || spans_.size() >= kNone) return false;
+  uint32_t start = 0;
+  if (spans_.size() >= kNone || !Keep(text, start)) return false;
   recordText_[record] = static_cast<uint32_t>(spans_.size());
-  spans_.push_back({static_cast<uint32_t>(arena_.size()), static_cast<uint32_t>(text.size())});
-  arena_ += text;
+  spans_.push_back({start, static_cast<uint32_t>(text.size())});
+  return true;
+}
+
+bool TCellTextCache::Keep(std::string_view text, uint32_t& start) {
+  if (text.empty()) return true;
+  if (text.size() >= kNone) return false;
+  // An offset must stay below kChunkSize: a chunk holding one long text
+  // takes nothing after it.
+  if (chunks_.empty() || chunkUsed_ + text.size() > chunkCapacity_ || chunkUsed_ >= kChunkSize) {
+    if (chunks_.size() >= kMaxChunks) return false;
+    // A text longer than a chunk gets a chunk of its own size.
+    chunkCapacity_ = std::max(kChunkSize, text.size());
+    chunks_.emplace_back(new char[chunkCapacity_]);
+    chunkUsed_ = 0;
+  }
+  start = static_cast<uint32_t>(((chunks_.size() - 1) << kChunkBits) | chunkUsed_);
+  std::memcpy(chunks_.back().get() + chunkUsed_, text.data(), text.size());
+  chunkUsed_ += text.size();
   return true;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,12 +48,16 @@ private:
   void Prepare(const TAbstractSummary* summary, int32_t records, const std::string& format,
                int32_t cols, int32_t rows);
   std::string_view Text(uint32_t id) const {
-    return std::string_view(arena_).substr(spans_[id].Start, spans_[id].Length);
+    const TSpan& span = spans_[id];
+    if (span.Length == 0) return {};
+    return {chunks_[span.Start >> kChunkBits].get() + (span.Start & (kChunkSize - 1)), span.Length};
   }
+  // Copies a text into the store; false when the store is full.
+  bool Keep(std::string_view text, uint32_t& start);
   // The text id of a record's text, made now if it is new; kNone when the
-  // arena is full (the text is then in scratch_).
+  // store is full (the text is then in scratch_).
   uint32_t RecordText(const TAbstractSummary& summary, int32_t record, const std::string& format);
-  // Makes a record's text and keeps it; false when the arena is full.
+  // Makes a record's text and keeps it; false when the store is full.
   bool StoreText(const TAbstractSummary& summary, int32_t record, const std::string& format);
 
   // The cube's records that neighbour a new one get their texts with it: a
@@ -68,8 +73,14 @@ private:
   TCoords coords_;
   std::vector<uint32_t> recordText_;  // record -> text id
   std::vector<uint32_t> cellText_;    // y * cols + x -> text id, when the grid is small enough
-  std::vector<TSpan> spans_;          // text id -> place in arena_; id 0 is the empty text
-  std::string arena_;
+  // The texts live in chunks that never move, so the store grows without
+  // copying what it holds. A span's start is its chunk number and offset.
+  static constexpr int kChunkBits = 20;
+  static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
+  static constexpr size_t kMaxChunks = size_t{1} << (32 - kChunkBits);
+  std::vector<TSpan> spans_;  // text id -> place in chunks_; id 0 is the empty text
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  size_t chunkUsed_ = 0, chunkCapacity_ = 0;
   std::string scratch_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,7 +62,7 @@ TEST_F(SetupFixture, PrintModeShowsThePrinterPanelWithItsTexts) {
   EXPECT_EQ(dialog.CbPrinterName()->currentText(), "Office");
   EXPECT_EQ(dialog.EdCopy()->text(), "1");
   EXPECT_TRUE(dialog.RbAll()->isChecked());
-  dialog.grab().save("setup-print.png");
+  dialog.grab().save(QDir::temp().filePath("setup-print.png"));
 
   dialog.SelectPrinter("Label", 1);
   EXPECT_EQ(dialog.CbPrinterName()->currentIndex(), 2);
@@ -92,7 +93,7 @@ TEST_F(SetupFixture, ExportTypeSwitchesTheExtension) {
   dialog.CbExportType()->setCurrentIndex(TypeIndex("TXT"));
   dialog.ExportTypeChanged();
   EXPECT_EQ(dialog.EdFileName()->text(), "REPORT.TXT");
-  dialog.grab().save("setup-export.png");
+  dialog.grab().save(QDir::temp().filePath("setup-export.png"));
 
   dialog.EdFileName()->setText("C:\\out\\sales");
   dialog.CbExportType()->setCurrentIndex(TypeIndex("XLS"));
