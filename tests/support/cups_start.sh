@@ -12,6 +12,9 @@ CUPSD=/usr/sbin/cupsd
 QUEUE=HyCapture
 
 sh "$(dirname "$0")/cups_stop.sh" "$DIR" >/dev/null 2>&1
+# A fresh folder: a print server started on an old spool would resume the
+# jobs of an interrupted run and hand them to this run's tests.
+case "$DIR" in /tmp/hycube-cups-*) rm -rf "$DIR" ;; esac
 mkdir -p "$DIR" || exit 1
 skip() {
   echo "$1" > "$DIR/skip"
