@@ -82,6 +82,65 @@ void KeepDigits(TFloatRec& rec, int keep) {
 
 constexpr int kShortestSafeDigits = 15;
 
+// Eight decimal digits of v < 10^8, two at a time from a table.
+void Write8Digits(char* out, uint32_t v) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  const uint32_t high = v / 10000, low = v % 10000;
+  std::memcpy(out, kPairs + 2 * (high / 100), 2);
+  std::memcpy(out + 2, kPairs + 2 * (high % 100), 2);
+  std::memcpy(out + 4, kPairs + 2 * (low / 100), 2);
+  std::memcpy(out + 6, kPairs + 2 * (low % 100), 2);
+}
+
+// The value's 15 significant digits, rounded half away from zero, without
+// printing: the value is scaled by a power of ten that doubles hold exactly
+// to an integer part of 15 digits, and the product's rounding error, which
+// fma gives exactly, decides the halves. Only for values from 1e-7 up to
+// 1e15, where the scale stays within the exact powers; false elsewhere.
+bool Fast15Digits(double value, TFloatRec& rec) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (!(value >= 1e-7 && value < 1e15)) return false;
+  int binary = 0;
+  std::frexp(value, &binary);
+  // floor(log10(value)), or one less; corrected below.
+  int e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+  double p = 0;
+  for (int tries = 0; tries < 3; ++tries) {
+    const int scale = 14 - e;
+    if (scale < 0 || scale > 22) return false;
+    p = value * kPow10[scale];
+    if (p >= 1e15) {
+      ++e;
+    } else if (p < 1e14) {
+      --e;
+    } else {
+      const double error = std::fma(value, kPow10[scale], -p);
+      const double whole = std::floor(p);
+      const double fraction = p - whole;  // exact, and a multiple of p's last place
+      const bool up = fraction > 0.5 || (fraction == 0.5 && error >= 0);
+      uint64_t n = static_cast<uint64_t>(whole) + (up ? 1 : 0);
+      if (n == 1000000000000000ULL) {
+        n /= 10;
+        ++e;
+      }
+      char digits[16];
+      Write8Digits(digits, static_cast<uint32_t>(n / 100000000));
+      Write8Digits(digits + 8, static_cast<uint32_t>(n % 100000000));
+      std::memcpy(rec.Digits, digits + 1, 15);
+      rec.Count = 15;
+      rec.Exponent = e + 1;
+      StripTrailingZeros(rec);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 TFloatRec FloatToDecimal(double value, int precision) {
@@ -91,6 +150,7 @@ TFloatRec FloatToDecimal(double value, int precision) {
   if (value == 0 || !std::isfinite(value)) return rec;
   if (precision < 1) precision = 1;
   if (precision > TFloatRec::kMaxDigits) precision = TFloatRec::kMaxDigits;
+  if (precision == 15 && Fast15Digits(value, rec)) return rec;
 
   char buf[64];
   // Up to 15 digits, the shortest text that reads back as the value rounds

@@ -162,7 +162,27 @@ TEST(FloatToDecimal, RoundsTheExactValueAtEveryPrecision) {
     values.push_back(std::nextafter(tie, 0.0));
     values.push_back(std::nextafter(tie, 1e300));
   }
-  values.insert(values.end(), {0.125, 2.675, 1.005, 9.995, 0.1 + 0.2, 1e22, 5e-324, 1.7e308});
+  // Carries into a new digit, powers of ten and the edges of the scaled path.
+  values.insert(values.end(), {0.125,
+                               2.675,
+                               1.005,
+                               9.995,
+                               0.1 + 0.2,
+                               1e22,
+                               5e-324,
+                               1.7e308,
+                               9.999999999999995,
+                               99999999999999.95,
+                               999999999999999.4,
+                               999999999999999.5,
+                               1e15,
+                               1e14,
+                               1e-7,
+                               9.99999999999999e-8,
+                               123456789012345.5,
+                               0.1,
+                               1e-5,
+                               100000000000000.05});
   for (double v : values)
     for (int precision = 1; precision <= 15; ++precision) {
       const TFloatRec rec = FloatToDecimal(v, precision);
