@@ -280,6 +280,18 @@ TEST_F(HycubeReport, PagesRenderToPngAndEmfFiles) {
   EXPECT_NE(second.out.find("EMR_EXTTEXTOUTW"), std::string::npos);
 }
 
+TEST_F(HycubeReport, PagesRenderOnlyTheChosenPages) {
+  const std::string png = Dir("png-chosen"), emf = Dir("emf-chosen");
+  const CliResult run =
+      Hycube("report --png-dir " + png + " --emf-dir " + emf + " --pages 2 " + Random());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::exists(png + "/page1_0.png"));
+  EXPECT_TRUE(std::filesystem::exists(emf + "/page1_0.emf"));
+  EXPECT_FALSE(std::filesystem::exists(png + "/page0_0.png"));
+  EXPECT_FALSE(std::filesystem::exists(emf + "/page0_0.emf"));
+  EXPECT_FALSE(std::filesystem::exists(png + "/page2_0.png"));
+}
+
 TEST_F(HycubeReport, BadFlagsAreRefusedWithAMessage) {
   const struct {
     const char* flags;
@@ -295,6 +307,8 @@ TEST_F(HycubeReport, BadFlagsAreRefusedWithAMessage) {
       {"--language xx", "--language takes"},
       {"--sideways", "unknown argument '--sideways'"},
       {"--header", "--header needs a value"},
+      {"--out report.txt", "--out is the file of --export TYPE"},
+      {"--png-dir /dev/null/pages", "Cannot make the folder \"/dev/null/pages\": Not a directory"},
   };
   for (const auto& c : cases) {
     const CliResult run = Hycube("report " + Demo() + c.flags);

@@ -130,6 +130,16 @@ TEST_F(KrpCli, RefusesForeignFilesUnknownTypesAndMissingPrinters) {
   run = Hycube("krp print " + File() + " --copies 0 --printer record:" + Dir() + "/none");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("--copies \"0\""), std::string::npos);
+
+  // A file where the folder should be, and flags of another action.
+  run = Hycube("krp render " + File() + " " + File());
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+            "Cannot make the folder \"" + File() + "\": Not a directory");
+  run = Hycube("krp render " + File() + " " + Dir() + "/render --out " + Dir() + "/x.txt");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("--type and --out belong to export"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(Dir() + "/render"));
 }
 
 }  // namespace

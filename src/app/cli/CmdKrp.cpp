@@ -55,10 +55,8 @@ int Info(const std::string& fileName) {
 
 int Render(TKyPrintBaseComponent& report, const std::string& dir, const OutputOptions& o) {
   EnsureGuiApplication();
-  std::filesystem::create_directories(dir);
-  TPageList list;
-  if (o.Pages.empty()) list = AllPages(report);
-  else ParsePageRange(o.Pages, list);
+  MakeOutputFolder(dir);
+  const TPageList list = ChosenPages(report, o);
   int n = 0;
   for (const auto& p : report.Pages()) {
     if (!PageListHas(list, p->PageIndex() + 1)) continue;
@@ -109,6 +107,8 @@ int CmdKrp(const Args& input) {
     args.erase(args.begin());
   }
   if (!args.empty()) return UsageError("unexpected \"" + args[0] + "\"");
+  if (action != "export" && (!type.empty() || !out.empty()))
+    return UsageError("--type and --out belong to export");
 
   TKyPrintComponent report;
   LoadFromFile(report, file);

@@ -24,6 +24,7 @@
 #include "report/KyRAHyDC.h"
 #include "report/KyRAutoText.h"
 #include "report/KyRFile.h"
+#include "report/KyROutput.h"
 #include "report/KyRPars.h"
 
 namespace hy::cli {
@@ -229,9 +230,9 @@ const ReportFlag kReportFlags[] = {
      "print every page's texts as read back from its picture: \"=== page P bar B\",\n"
      "                         then x<TAB>y<TAB>text per text",
      [](ReportOptions& o, const std::string&) { o.text = true; }},
-    {"--png-dir", "DIR", "render every page to DIR/page<P>_<B>.png",
+    {"--png-dir", "DIR", "render the pages to DIR/page<P>_<B>.png (with --pages)",
      [](ReportOptions& o, const std::string& v) { o.pngDir = v; }},
-    {"--emf-dir", "DIR", "write every page's picture to DIR/page<P>_<B>.emf",
+    {"--emf-dir", "DIR", "write the pages' pictures to DIR/page<P>_<B>.emf (with --pages)",
      [](ReportOptions& o, const std::string& v) { o.emfDir = v; }},
     {"--krp", "FILE", "save the pages as a prepared report file (with --pages, --separate)",
      [](ReportOptions& o, const std::string& v) { o.krp = v; }},
@@ -254,6 +255,7 @@ ReportOptions ParseReportOptions(Args rest) {
     if (!flag) Fail("unknown argument '" + rest[i] + "' (see hycube report --help)");
     flag->take(o, flag->value ? FlagValue(rest, i, "report") : std::string());
   }
+  if (!o.out.empty() && o.exportType.empty()) Fail("--out is the file of --export TYPE");
   return o;
 }
 
@@ -313,12 +315,6 @@ std::string PageFileName(const std::string& dir, const TPageInfo& page, const ch
       .string();
 }
 
-void MakeDirectory(const std::string& dir) {
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  if (!std::filesystem::is_directory(dir)) Fail("cannot make the folder '" + dir + "'");
-}
-
 void WriteInfo(TKyPrintHyCube& report, const ReportOptions&) {
   std::printf("pages %zu bars %d\n", report.Pages().size(), report.BarCount());
   for (const auto& page : report.Pages())
@@ -338,8 +334,10 @@ void WriteText(TKyPrintHyCube& report, const ReportOptions&) {
 }
 
 void WritePngs(TKyPrintHyCube& report, const ReportOptions& o) {
-  MakeDirectory(o.pngDir);
+  MakeOutputFolder(o.pngDir);
+  const TPageList chosen = ChosenPages(report, o.output);
   for (const auto& page : report.Pages()) {
+    if (!PageListHas(chosen, page->PageIndex() + 1)) continue;
     const QImage image = RenderMetafile(page->Picture());
     QByteArray png;
     QBuffer buffer(&png);
@@ -351,9 +349,11 @@ void WritePngs(TKyPrintHyCube& report, const ReportOptions& o) {
 }
 
 void WriteEmfs(TKyPrintHyCube& report, const ReportOptions& o) {
-  MakeDirectory(o.emfDir);
+  MakeOutputFolder(o.emfDir);
+  const TPageList chosen = ChosenPages(report, o.output);
   for (const auto& page : report.Pages())
-    page->Picture().SaveToFile(PageFileName(o.emfDir, *page, ".emf"));
+    if (PageListHas(chosen, page->PageIndex() + 1))
+      page->Picture().SaveToFile(PageFileName(o.emfDir, *page, ".emf"));
 }
 
 // The outputs, in the order they run.

@@ -39,16 +39,8 @@ std::string TakeValue(Args& args, size_t i) {
   return v;
 }
 
-TPageList PageListOf(const TKyPrintBaseComponent& report, const OutputOptions& o) {
-  if (o.Pages.empty()) return AllPages(report);
-  TPageList list;
-  ParsePageRange(o.Pages, list);
-  if (list.empty()) throw Exception(Format("--pages \"%s\" names no page", o.Pages.c_str()));
-  return list;
-}
-
 int WriteSheets(const TRecordingPrinter& printer, const std::string& dir) {
-  std::filesystem::create_directories(dir);
+  MakeOutputFolder(dir);
   int n = 0;
   for (const TRecordedJob& job : printer.Jobs())
     for (const QPicture& page : job.Pages) {
@@ -60,6 +52,22 @@ int WriteSheets(const TRecordingPrinter& printer, const std::string& dir) {
 }
 
 }  // namespace
+
+TPageList ChosenPages(const TKyPrintBaseComponent& report, const OutputOptions& o) {
+  if (o.Pages.empty()) return AllPages(report);
+  TPageList list;
+  ParsePageRange(o.Pages, list);
+  if (list.empty()) throw Exception(Format("--pages \"%s\" names no page", o.Pages.c_str()));
+  return list;
+}
+
+void MakeOutputFolder(const std::string& dir) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (std::filesystem::is_directory(dir)) return;
+  const std::string reason = ec ? ec.message() : std::string("a file of that name is in the way");
+  throw Exception(Format("Cannot make the folder \"%s\": %s", dir.c_str(), reason.c_str()));
+}
 
 OutputOptions TakeOutputOptions(Args& args) {
   OutputOptions o;
@@ -110,7 +118,7 @@ void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
     throw Exception("There is no printer installed (is the print server running?)");
   report.PrinterSetting().SetCopies(o.Copies);
   report.PrinterSetting().SetCollate(o.Collate);
-  const TKyPrintResult result = Print(report, PageListOf(report, o));
+  const TKyPrintResult result = Print(report, ChosenPages(report, o));
   if (!result.Ok())
     throw Exception(Format("Printing on \"%s\" failed: %s", printer->DeviceName().c_str(),
                            result.PrinterError.c_str()));
@@ -126,7 +134,7 @@ void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& o) {
 }
 
 void SavePages(TKyPrintBaseComponent& report, const std::string& out, const OutputOptions& o) {
-  const TPageList list = PageListOf(report, o);
+  const TPageList list = ChosenPages(report, o);
   SaveToFile(report, out, o.Separate, &list);
 }
 
@@ -136,7 +144,7 @@ void ExportPages(TKyPrintBaseComponent& report, const std::string& type, const s
   if (UpperCase(type) == "KRP" || UpperCase(type) == ".KRP") {
     SavePages(report, out, o);
   } else {
-    const TPageList list = PageListOf(report, o);
+    const TPageList list = ChosenPages(report, o);
     const TKyRExportType* t = FindExportType(type);
     if (!t) {
       std::string known = "krp";

@@ -30,6 +30,14 @@ extern const char* const kPrintFlagsHelp;
 // (hy::Exception) for bad values.
 OutputOptions TakeOutputOptions(Args& args);
 
+// The pages --pages names, all without it; raises for a range that names
+// no page.
+std::vector<std::string> ChosenPages(const TKyPrintBaseComponent& report,
+                                     const OutputOptions& options);
+// Makes the folder `dir` and its parents; raises "Cannot make the folder"
+// with the reason (a file in the way, no permission) when it cannot.
+void MakeOutputFolder(const std::string& dir);
+
 // Prints the chosen pages and says where on stdout; a printer that fails
 // the job raises its message.
 void PrintPages(TKyPrintBaseComponent& report, const OutputOptions& options);
