@@ -739,8 +739,8 @@ void TBinTable::LoadFromDataSet(TCubeProgress& progress, bool parallel) {
 
   // Rows are read into batches; a batch becomes bins on the worker while
   // the next one is read, or right away without one. The reader also
-  // hashes each row's key, after the rows in the batch's buffer: the worker
-  // bounds the load, the reader waits for it.
+  // hashes each row's key, into the batch's buffer after the rows: from an
+  // in-memory dataset the worker bounds the load while the reader waits.
   const size_t size = static_cast<size_t>(recordSize_);
   const size_t hashesAt = kLoadBatchRows * size;  // a multiple of 4096
   const size_t batchBytes = hashesAt + kLoadBatchRows * sizeof(uint64_t);
