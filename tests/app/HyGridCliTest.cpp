@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/DemoCliSuite.h"
 #include "support/ParseCsv.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
@@ -46,22 +47,7 @@ std::string Money(double value) {
   return text;
 }
 
-class HyGridCli : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() {
-    folder_ = new test::TestDatabase("unused.db");
-    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
-    ASSERT_EQ(demo.status, 0) << demo.err;
-  }
-  static void TearDownTestSuite() { delete folder_; }
-
-  static std::string DemoFile() { return folder_->Folder() + "/demo/orders.db"; }
-  static std::string Demo() { return "--db " + DemoFile() + " --table orders "; }
-
-  static test::TestDatabase* folder_;
-};
-
-test::TestDatabase* HyGridCli::folder_ = nullptr;
+class HyGridCli : public test::DemoCliSuite {};
 
 TEST_F(HyGridCli, PrintsTheDemoCrossTabWithTheTablesGrandTotal) {
   const CliResult run = Hycube("pivot " + Demo());

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/DemoCliSuite.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
@@ -18,29 +19,19 @@ namespace {
 using test::CliResult;
 using test::Hycube;
 
-class HycubeCli : public ::testing::Test {
+class HycubeCli : public test::DemoCliSuite {
 protected:
   static void SetUpTestSuite() {
-    folder_ = new test::TestDatabase("sales.db");
+    SetUpDemo("sales.db");
     folder_->Exec(
         "CREATE TABLE sales (Region VARCHAR(10), Sold DATETIME, Amount REAL, Note BLOB);"
         "INSERT INTO sales VALUES ('North', '2004-01-03', 10.5, NULL), ('South', '2004-02-28', 20, NULL);"
         "CREATE TABLE empty (Region VARCHAR(10), Amount REAL);"
         "CREATE TABLE regions (Code VARCHAR(10), Label VARCHAR(20));");
-    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
-    ASSERT_EQ(demo.status, 0) << demo.err;
   }
-  static void TearDownTestSuite() { delete folder_; }
 
   static std::string Source() { return "--db " + folder_->File() + " --table sales "; }
-  static std::string Demo() {
-    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
-  }
-
-  static test::TestDatabase* folder_;
 };
-
-test::TestDatabase* HycubeCli::folder_ = nullptr;
 
 TEST_F(HycubeCli, DemoMapOverTheDemoTable) {
   const CliResult run = Hycube("map " + Demo());

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/DemoCliSuite.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
@@ -34,24 +35,12 @@ std::string Output(const std::string& commandLine, int* status = nullptr, bool w
   return s.str();
 }
 
-class HycubeExportPicture : public ::testing::Test {
+class HycubeExportPicture : public test::DemoCliSuite {
 protected:
-  static void SetUpTestSuite() {
-    folder_ = new test::TestDatabase("unused.db");
-    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
-    ASSERT_EQ(demo.status, 0) << demo.err;
-  }
-  static void TearDownTestSuite() { delete folder_; }
   // The demo report's first page of every sheet.
-  static std::string Report() {
-    return "report --db " + folder_->Folder() + "/demo/orders.db --table orders --pages 1 ";
-  }
+  static std::string Report() { return "report " + Demo() + "--pages 1 "; }
   static std::string Dir() { return folder_->Folder(); }
-
-  static test::TestDatabase* folder_;
 };
-
-test::TestDatabase* HycubeExportPicture::folder_ = nullptr;
 
 TEST_F(HycubeExportPicture, ThePdfHoldsEveryTextOfTheSelectedPagesAndIsSound) {
   const std::string pdf = Dir() + "/demo.pdf";

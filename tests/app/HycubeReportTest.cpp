@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "report/KyRDMan.h"
+#include "support/DemoCliSuite.h"
 #include "support/ParseCsv.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
@@ -135,12 +136,10 @@ void ExpectReportIsTheGrid(const std::string& source, size_t fixedCols, size_t f
   EXPECT_EQ(firstCol, grid[fixedRows - 1].size());  // every column on some sheet
 }
 
-class HycubeReport : public ::testing::Test {
+class HycubeReport : public test::DemoCliSuite {
 protected:
   static void SetUpTestSuite() {
-    folder_ = new test::TestDatabase("random.db");
-    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
-    ASSERT_EQ(demo.status, 0) << demo.err;
+    SetUpDemo("random.db");
     std::mt19937 random(20261208);
     std::string sql = "CREATE TABLE sales (Region TEXT, Kind TEXT, Yr INTEGER, Amount REAL);";
     for (int i = 0; i < 600; ++i) {
@@ -150,22 +149,13 @@ protected:
     }
     folder_->Exec(sql);
   }
-  static void TearDownTestSuite() { delete folder_; }
 
-  static std::string Demo() {
-    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
-  }
   static std::string Random() {
     return "--db " + folder_->File() +
            " --table sales --dim Region=Region --dim Kind=Kind --dim Yr=Yr --sum Amount=Amount"
            " --layout \"(1 0 1 0 -1 'Region' 1 1 1 1 -1 'Kind' 2 0 1 0 -1 'Yr')\" ";
   }
-  static std::string Dir(const std::string& name) { return folder_->Folder() + "/" + name; }
-
-  static test::TestDatabase* folder_;
 };
-
-test::TestDatabase* HycubeReport::folder_ = nullptr;
 
 // Both pivots: two row dimensions and the outliner make three fixed
 // columns; one column dimension and its caption row two fixed rows.

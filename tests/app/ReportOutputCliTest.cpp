@@ -7,6 +7,7 @@
 #include "platform/gdi/Bitmap.h"
 #include "report/KyRFile.h"
 #include "report/PrintKy.h"
+#include "support/DemoCliSuite.h"
 #include "support/RunHycube.h"
 #include "support/TestDatabase.h"
 
@@ -17,23 +18,7 @@ namespace fs = std::filesystem;
 using test::CliResult;
 using test::Hycube;
 
-class ReportOutputCli : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() {
-    folder_ = new test::TestDatabase("unused.db");
-    const CliResult demo = Hycube("demo-db " + folder_->Folder() + "/demo");
-    ASSERT_EQ(demo.status, 0) << demo.err;
-  }
-  static void TearDownTestSuite() { delete folder_; }
-  static std::string Demo() {
-    return "--db " + folder_->Folder() + "/demo/orders.db --table orders ";
-  }
-  static std::string Dir(const std::string& name) { return folder_->Folder() + "/" + name; }
-
-  static test::TestDatabase* folder_;
-};
-
-test::TestDatabase* ReportOutputCli::folder_ = nullptr;
+class ReportOutputCli : public test::DemoCliSuite {};
 
 TEST_F(ReportOutputCli, EveryDemoPageComesBackFromThePreparedReportFileByteForByte) {
   const std::string krp = Dir("demo.krp"), emf = Dir("demo-emf");
