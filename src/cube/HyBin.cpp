@@ -822,10 +822,12 @@ public:
   TSortKeys(const std::vector<TKeyColumn>& keys, const std::vector<uint32_t>& rank,
             const std::vector<uint8_t*>& records)
       : keys_(keys), rank_(rank), ranges_(keys.size()) {
-    for (size_t c = 0; c < keys.size(); ++c) {
-      Range& r = ranges_[c];
-      for (const uint8_t* record : records) {
-        if (NullMask(record) & keys[c].bit) {
+    // One pass over the records, each read once for all its key columns.
+    for (const uint8_t* record : records) {
+      const uint32_t nulls = NullMask(record);
+      for (size_t c = 0; c < keys.size(); ++c) {
+        Range& r = ranges_[c];
+        if (nulls & keys[c].bit) {
           r.nulls = true;
           continue;
         }
@@ -833,10 +835,12 @@ public:
         r.min = std::min(r.min, v);
         r.max = std::max(r.max, v);
       }
-      r.width = r.min < r.max ? 64 - __builtin_clzll(r.max - r.min) : 0;
     }
     int32_t bits = 0;
-    for (const Range& r : ranges_) bits += (r.nulls ? 1 : 0) + r.width;
+    for (Range& r : ranges_) {
+      r.width = r.min < r.max ? 64 - __builtin_clzll(r.max - r.min) : 0;
+      bits += (r.nulls ? 1 : 0) + r.width;
+    }
     words_ = std::max(1, (bits + 63) / 64);
   }
 
