@@ -117,11 +117,16 @@ public:
   TBinField& operator=(const TBinField&) = delete;
 
   virtual const char* ClassName() const { return "TBinField"; }
-  // Text of the current record's value (which must not be Null). The base
-  // class has none: EHyError "Accsess Error: "<class>.AsString"".
-  virtual void GetAsString(std::string& text) const;
+  // Text of `record`'s value (which must not be Null). The base class has
+  // none: EHyError "Accsess Error: "<class>.AsString"". Reading through a
+  // record, not the table's current one, lets several threads read while
+  // nothing changes the table.
+  virtual void TextIn(const uint8_t* record, std::string& text) const;
+  virtual void ValueIn(const uint8_t* record, Variant& value) const = 0;
+  // The same for the current record.
+  void GetAsString(std::string& text) const { TextIn(Current(), text); }
+  void GetValue(Variant& value) const { ValueIn(Current(), value); }
   virtual int32_t DataSize() const = 0;
-  virtual void GetValue(Variant& value) const = 0;
   // Stores a non-Null value into the current record (null bit untouched).
   virtual void SetValue(const Variant& value) = 0;
   // The current record's value against `other`'s: Nulls first, then the
@@ -135,14 +140,16 @@ public:
   virtual void SetNull();
 
   bool IsNull() const { return IsNullIn(Current()); }
-  void GetValueOrNull(Variant& value) const;
+  void GetValueOrNull(Variant& value) const { ValueOrNullIn(Current(), value); }
+  void ValueOrNullIn(const uint8_t* record, Variant& value) const;
   Variant ValueOrNull() const {
     Variant v;
     GetValueOrNull(v);
     return v;
   }
   // "<NULL>" for a Null value.
-  void GetStringOrNull(std::string& text) const;
+  void GetStringOrNull(std::string& text) const { StringOrNullIn(Current(), text); }
+  void StringOrNullIn(const uint8_t* record, std::string& text) const;
   std::string StringOrNull() const {
     std::string s;
     GetStringOrNull(s);
@@ -248,8 +255,8 @@ class TStringBin : public TNumberBin<uint32_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TStringBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
   // The locale's collation, as the value arrays.
   int32_t CompareValues(const uint8_t* a, const uint8_t* b) const override;
@@ -270,8 +277,8 @@ class TSmallIntBin : public TNumberBin<int16_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TSmallIntBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -279,8 +286,8 @@ class TWordBin : public TNumberBin<uint16_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TWordBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -289,8 +296,8 @@ class TIntegerBin : public TNumberBin<int32_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TIntegerBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -300,8 +307,8 @@ class TLargeIntBin : public TNumberBin<int64_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TLargeIntBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -310,8 +317,8 @@ class TBooleanBin : public TNumberBin<int16_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TBooleanBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
   int32_t CompareValues(const uint8_t* a, const uint8_t* b) const override;
 
@@ -328,8 +335,8 @@ class TFloatBin : public TNumberBin<double> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TFloatBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
   int32_t CompareValues(const uint8_t* a, const uint8_t* b) const override;
 };
@@ -339,8 +346,8 @@ class TCurrencyBin : public TNumberBin<int64_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TCurrencyBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 
 protected:
@@ -352,8 +359,8 @@ class TDateTimeBin : public TNumberBin<double> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TDateTimeBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -369,8 +376,8 @@ class TCountBin : public TNumberBin<int32_t> {
 public:
   using TNumberBin::TNumberBin;
   const char* ClassName() const override { return "TCountBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
 };
 
@@ -381,8 +388,8 @@ public:
   TAvgBin(TBinTable* table, TDimensionItem* mapItem, TFieldType dataType, TBinField* sumField)
       : TCountBin(table, mapItem, dataType), sumField_(sumField) {}
   const char* ClassName() const override { return "TAvgBin"; }
-  void GetAsString(std::string& text) const override;
-  void GetValue(Variant& value) const override;
+  void TextIn(const uint8_t* record, std::string& text) const override;
+  void ValueIn(const uint8_t* record, Variant& value) const override;
   void SetValue(const Variant& value) override;
   TBinField* SumField() const { return sumField_; }
 

@@ -26,7 +26,7 @@ TBinField::~TBinField() = default;
 
 uint8_t* TBinField::Current() const { return table_->Current(); }
 
-void TBinField::GetAsString(std::string&) const {
+void TBinField::TextIn(const uint8_t*, std::string&) const {
   throw EHyError(Format("Accsess Error: \"%s.AsString\"", ClassName()));
 }
 
@@ -95,14 +95,14 @@ bool TBinField::SameValueIn(const uint8_t* a, const uint8_t* b) const {
   return std::memcmp(Data(a), Data(b), DataSize()) == 0;
 }
 
-void TBinField::GetValueOrNull(Variant& value) const {
-  if (IsNull()) value = Variant::Null();
-  else GetValue(value);
+void TBinField::ValueOrNullIn(const uint8_t* record, Variant& value) const {
+  if (IsNullIn(record)) value = Variant::Null();
+  else ValueIn(record, value);
 }
 
-void TBinField::GetStringOrNull(std::string& text) const {
-  if (IsNull()) text = "<NULL>";
-  else GetAsString(text);
+void TBinField::StringOrNullIn(const uint8_t* record, std::string& text) const {
+  if (IsNullIn(record)) text = "<NULL>";
+  else TextIn(record, text);
 }
 
 void TBinField::SetValueOrNull(const Variant& value) {
@@ -170,10 +170,12 @@ static std::string IntegerText(const TBinField& field, T value) {
   return FormatFloat(format, static_cast<double>(value));
 }
 
-void TSmallIntBin::GetAsString(std::string& text) const {
-  text = IntegerText(*this, Get(Current()));
+void TSmallIntBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = IntegerText(*this, Get(record));
 }
-void TSmallIntBin::GetValue(Variant& value) const { value = Variant::Smallint(Get(Current())); }
+void TSmallIntBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant::Smallint(Get(record));
+}
 void TSmallIntBin::SetValue(const Variant& value) {
   const int32_t v =
       value.VarType() == varBoolean ? (value.AsBoolean() ? -1 : 0) : value.AsInteger();
@@ -181,9 +183,11 @@ void TSmallIntBin::SetValue(const Variant& value) {
   Put(Current(), static_cast<int16_t>(v));
 }
 
-void TWordBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
-void TWordBin::GetValue(Variant& value) const {
-  value = Variant(static_cast<int32_t>(Get(Current())));
+void TWordBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = IntegerText(*this, Get(record));
+}
+void TWordBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(static_cast<int32_t>(Get(record)));
 }
 void TWordBin::SetValue(const Variant& value) {
   const int32_t v = value.AsInteger();
@@ -191,20 +195,28 @@ void TWordBin::SetValue(const Variant& value) {
   Put(Current(), static_cast<uint16_t>(v));
 }
 
-void TIntegerBin::GetAsString(std::string& text) const {
-  text = IntegerText(*this, Get(Current()));
+void TIntegerBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = IntegerText(*this, Get(record));
 }
-void TIntegerBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
+void TIntegerBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Get(record));
+}
 void TIntegerBin::SetValue(const Variant& value) { Put(Current(), value.AsInteger()); }
 
-void TLargeIntBin::GetAsString(std::string& text) const {
-  text = IntegerText(*this, Get(Current()));
+void TLargeIntBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = IntegerText(*this, Get(record));
 }
-void TLargeIntBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
+void TLargeIntBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Get(record));
+}
 void TLargeIntBin::SetValue(const Variant& value) { Put(Current(), value.AsInt64()); }
 
-void TBooleanBin::GetAsString(std::string& text) const { text = Get(Current()) ? "-1" : "0"; }
-void TBooleanBin::GetValue(Variant& value) const { value = Variant(Get(Current()) != 0); }
+void TBooleanBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = Get(record) ? "-1" : "0";
+}
+void TBooleanBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Get(record) != 0);
+}
 void TBooleanBin::SetValue(const Variant& value) {
   Put(Current(), static_cast<int16_t>(value.AsBoolean() ? -1 : 0));
 }
@@ -212,10 +224,12 @@ int32_t TBooleanBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   return ThreeWay(Get(a) != 0, Get(b) != 0);  // False before True
 }
 
-void TFloatBin::GetAsString(std::string& text) const {
-  text = NumberText(ItemFormat(*this), Get(Current()), "0.00");
+void TFloatBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = NumberText(ItemFormat(*this), Get(record), "0.00");
 }
-void TFloatBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
+void TFloatBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Get(record));
+}
 void TFloatBin::SetValue(const Variant& value) { Put(Current(), value.AsDouble()); }
 int32_t TFloatBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   const double x = Get(a), y = Get(b);
@@ -223,13 +237,13 @@ int32_t TFloatBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
   return x < y ? -1 : 1;
 }
 
-void TCurrencyBin::GetAsString(std::string& text) const {
+void TCurrencyBin::TextIn(const uint8_t* record, std::string& text) const {
   const std::string& format = ItemFormat(*this);
   text = FormatCurr(format.empty() ? std::string_view("0.00") : std::string_view(format),
-                    Currency::FromRaw(Get(Current())));
+                    Currency::FromRaw(Get(record)));
 }
-void TCurrencyBin::GetValue(Variant& value) const {
-  value = Variant(Currency::FromRaw(Get(Current())));
+void TCurrencyBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Currency::FromRaw(Get(record)));
 }
 void TCurrencyBin::SetValue(const Variant& value) { Put(Current(), value.AsCurrency().raw); }
 void TCurrencyBin::AddValues(uint8_t* into, const uint8_t* from) const {
@@ -238,19 +252,23 @@ void TCurrencyBin::AddValues(uint8_t* into, const uint8_t* from) const {
   Put(into, sum);
 }
 
-void TDateTimeBin::GetAsString(std::string& text) const {
+void TDateTimeBin::TextIn(const uint8_t* record, std::string& text) const {
   const std::string& format = ItemFormat(*this);
-  const double v = Get(Current());
+  const double v = Get(record);
   text = format.empty() ? DateTimeToStr(v) : FormatDateTime(format, v);
 }
-void TDateTimeBin::GetValue(Variant& value) const { value = Variant::Date(Get(Current())); }
+void TDateTimeBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant::Date(Get(record));
+}
 void TDateTimeBin::SetValue(const Variant& value) { Put(Current(), value.AsDate()); }
 
 // ------------------------------------------------------------ string columns
 
-void TStringBin::GetAsString(std::string& text) const { text = Table()->StringAt(Get(Current())); }
-void TStringBin::GetValue(Variant& value) const {
-  value = Variant(Table()->StringAt(Get(Current())));
+void TStringBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = Table()->StringAt(Get(record));
+}
+void TStringBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Table()->StringAt(Get(record)));
 }
 void TStringBin::SetValue(const Variant& value) {
   if (value.VarType() == varString) Put(Current(), Table()->Intern(value.AsString()));
@@ -264,8 +282,12 @@ int32_t TStringBin::CompareValues(const uint8_t* a, const uint8_t* b) const {
 
 // ------------------------------------------------------------- count columns
 
-void TCountBin::GetAsString(std::string& text) const { text = IntegerText(*this, Get(Current())); }
-void TCountBin::GetValue(Variant& value) const { value = Variant(Get(Current())); }
+void TCountBin::TextIn(const uint8_t* record, std::string& text) const {
+  text = IntegerText(*this, Get(record));
+}
+void TCountBin::ValueIn(const uint8_t* record, Variant& value) const {
+  value = Variant(Get(record));
+}
 void TCountBin::SetValue(const Variant&) { Put(Current(), 1); }
 
 void TAvgBin::SetValue(const Variant& value) {
@@ -273,18 +295,18 @@ void TAvgBin::SetValue(const Variant& value) {
   sumField_->SetValueOrNull(value);
 }
 
-void TAvgBin::GetValue(Variant& value) const {
-  const int32_t count = Get(Current());
+void TAvgBin::ValueIn(const uint8_t* record, Variant& value) const {
+  const int32_t count = Get(record);
   Variant sum;
-  sumField_->GetValueOrNull(sum);
+  sumField_->ValueOrNullIn(record, sum);
   // An average over no values is Null, never a division by zero.
   if (sum.IsNull() || count == 0) value = Variant::Null();
   else value = VarDiv(sum, Variant(count));
 }
 
-void TAvgBin::GetAsString(std::string& text) const {
+void TAvgBin::TextIn(const uint8_t* record, std::string& text) const {
   Variant quotient;
-  GetValue(quotient);
+  ValueIn(record, quotient);
   if (quotient.IsNull()) {
     text = "<NULL>";
     return;

@@ -195,8 +195,7 @@ std::string TAbstractSummary::GetAsString(const TCoords& coords) const {
 }
 
 void TSummary::GetRecordText(int32_t recNo, std::string& text) const {
-  cache_->BinTable()->GoToRecord(recNo);
-  column_->GetStringOrNull(text);
+  column_->StringOrNullIn(cache_->BinTable()->Record(recNo), text);
 }
 
 Variant TSummary::GetValue(const TCoords& coords) const {
@@ -206,8 +205,9 @@ Variant TSummary::GetValue(const TCoords& coords) const {
 }
 
 Variant TSummary::GetRecordValue(int32_t recNo) const {
-  cache_->BinTable()->GoToRecord(recNo);
-  return column_->ValueOrNull();
+  Variant value;
+  column_->ValueOrNullIn(cache_->BinTable()->Record(recNo), value);
+  return value;
 }
 
 Variant TDerivedSummary::GetRecordValue(int32_t recNo) const {

@@ -69,6 +69,9 @@ public:
   // The text of a record already found (the grid finds it once per cell).
   virtual void GetRecordText(int32_t recNo, std::string& text) const = 0;
   virtual Variant GetValue(const TCoords& coords) const = 0;
+  // True when records' texts and values may be read from several threads
+  // at once while nothing changes the cube.
+  virtual bool ReadsConcurrently() const { return false; }
 
 protected:
   friend class TDataCache;
@@ -86,6 +89,8 @@ public:
   // Null for a Null aggregate, Empty for a cell without data.
   Variant GetValue(const TCoords& coords) const override;
   Variant GetRecordValue(int32_t recNo) const override;
+  // Reads through the record, not the bin table's current one.
+  bool ReadsConcurrently() const override { return true; }
 
 private:
   TBinField* column_;
@@ -145,6 +150,11 @@ public:
 
   // The record number a cell reads (-1: no data), computing a pending total.
   int32_t CellRecord(const TCoords& coords) const;
+  // The slot of a cell in the index, linear in each coordinate, and the
+  // record a slot holds (-1: no data; -2: a total not computed yet, which
+  // CellRecord computes).
+  int64_t SlotOf(const TCoords& coords) const;
+  int32_t SlotRecord(int64_t slot) const { return cellIndex_[static_cast<size_t>(slot)]; }
   int64_t SlotCount() const { return static_cast<int64_t>(cellIndex_.size()); }
   int32_t PendingCount() const { return pendingCount_; }
 
@@ -152,7 +162,6 @@ public:
 
 private:
   void Clear();
-  int64_t SlotOf(const TCoords& coords) const;
   void ComputeTotal(const TCoords& coords, int32_t startDim, int64_t slot) const;
 
   THyCustomStore* store_;
