@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 #include "common/Format.h"
 #include "cube/HyBin.h"
@@ -23,12 +25,14 @@ void TCellTextCache::Clear() {
   cols_ = rows_ = loadedRecords_ = 0;
   recordText_.clear();
   cellText_.clear();
+  colSlot_.clear();
+  storeFull_ = false;
   spans_.clear();
   chunks_.clear();
-  chunkUsed_ = chunkCapacity_ = 0;
+  chunkCapacity_ = 0;
 }
 
-void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
+void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records, int64_t totals,
                              const std::string& format, int32_t cols, int32_t rows) {
   if (summary == summary_ && format == format_ && cols == cols_ && rows == rows_) return;
   Clear();
@@ -36,41 +40,54 @@ void TCellTextCache::Prepare(const TAbstractSummary* summary, int32_t records,
   format_ = format;
   cols_ = cols;
   rows_ = rows;
-  recordText_.assign(records, kNone);
   loadedRecords_ = records;
-  spans_.reserve(static_cast<size_t>(records) + 1);
-  if (int64_t{cols} * rows <= kMaxCellTable)
-    cellText_.assign(static_cast<size_t>(cols) * rows, kNone);
-  spans_.push_back({0, 0});  // the text of a cell without data
+  // The totals the grid can show become records too; room for them now
+  // saves copying what is kept as they come.
+  const int64_t shown = std::min({totals, int64_t{cols} * rows, kMaxCellTable});
+  recordText_.reserve(static_cast<size_t>(records + shown));
+  recordText_.resize(static_cast<size_t>(records));
+  spans_.reserve(recordText_.capacity() + 2);
+  if (int64_t{cols} * rows <= kMaxCellTable) cellText_.resize(static_cast<size_t>(cols) * rows);
+  spans_.push_back({0, 0});  // kNone, never shown
+  spans_.push_back({0, 0});  // kEmpty
+}
+
+void TCellTextCache::RecordTextInto(const TAbstractSummary& summary, int32_t record,
+                                    const std::string& format, std::string& text) {
+  if (format.empty()) summary.GetRecordText(record, text);
+  else text = FormatDisplayValue(summary.GetRecordValue(record), format);
 }
 
 bool TCellTextCache::StoreText(const TAbstractSummary& summary, int32_t record,
                                const std::string& format) {
   std::string& text = scratch_;
-  if (format.empty()) summary.GetRecordText(record, text);
-  else text = FormatDisplayValue(summary.GetRecordValue(record), format);
+  RecordTextInto(summary, record, format, text);
   uint32_t start = 0;
-  if (spans_.size() >= kNone || !Keep(text, start)) return false;
-  recordText_[record] = static_cast<uint32_t>(spans_.size());
-  spans_.push_back({start, static_cast<uint32_t>(text.size())});
+  if (spans_.size() >= kPending || !Keep(text, start)) return false;
+  KeepSpan(record, start, text.size());
   return true;
+}
+
+void TCellTextCache::KeepSpan(int32_t record, uint32_t start, size_t length) {
+  recordText_[record] = static_cast<uint32_t>(spans_.size());
+  spans_.push_back({start, static_cast<uint32_t>(length)});
 }
 
 bool TCellTextCache::Keep(std::string_view text, uint32_t& start) {
   if (text.empty()) return true;
-  if (text.size() >= kNone) return false;
+  if (text.size() >= UINT32_MAX) return false;
   // An offset must stay below kChunkSize: a chunk holding one long text
   // takes nothing after it.
-  if (chunks_.empty() || chunkUsed_ + text.size() > chunkCapacity_ || chunkUsed_ >= kChunkSize) {
+  if (chunks_.empty() || chunks_.back().size() + text.size() > chunkCapacity_ ||
+      chunks_.back().size() >= kChunkSize) {
     if (chunks_.size() >= kMaxChunks) return false;
     // A text longer than a chunk gets a chunk of its own size.
     chunkCapacity_ = std::max(kChunkSize, text.size());
-    chunks_.emplace_back(new char[chunkCapacity_]);
-    chunkUsed_ = 0;
+    chunks_.emplace_back().reserve(chunkCapacity_);
   }
-  start = static_cast<uint32_t>(((chunks_.size() - 1) << kChunkBits) | chunkUsed_);
-  std::memcpy(chunks_.back().get() + chunkUsed_, text.data(), text.size());
-  chunkUsed_ += text.size();
+  std::string& chunk = chunks_.back();
+  start = static_cast<uint32_t>(((chunks_.size() - 1) << kChunkBits) | chunk.size());
+  chunk.append(text);
   return true;
 }
 
@@ -94,21 +111,177 @@ std::string_view TCellTextCache::DataText(const THySource& source, int32_t x, in
   if (y < 0 || y >= rows || x < 0 || x >= cols) return {};
   const TDataCache& cache = cube->DataCache();
   const TAbstractSummary* summary = cache.Summaries(cache.CurrentSummary());
-  Prepare(summary, cache.BinTable()->RecordCount(), format, cols, rows);
+  Prepare(summary, cache.BinTable()->RecordCount(), cache.PendingCount(), format, cols, rows);
 
   uint32_t* cell = cellText_.empty() ? nullptr : &cellText_[static_cast<size_t>(y) * cols + x];
+  if (cell && *cell == kNone && !storeFull_) FillTile(source, cache, *summary, x, y, format);
   if (cell && *cell != kNone) return Text(*cell);
   source.CellCoordsInto(y, x, coords_);
   const int32_t record = cache.CellRecord(coords_);
-  uint32_t id = 0;
+  uint32_t id = kEmpty;
   if (record >= 0) {
     // Totals become records as they are first read.
-    if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1, kNone);
+    if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);
     id = RecordText(*summary, record, format);
     if (id == kNone) return scratch_;
   }
   if (cell) *cell = id;
   return Text(id);
+}
+
+void TCellTextCache::FillTile(const THySource& source, const TDataCache& cache,
+                              const TAbstractSummary& summary, int32_t x, int32_t y,
+                              const std::string& format) {
+  if (colSlot_.empty()) {
+    colSlot_.resize(static_cast<size_t>(cols_));
+    source.CellCoordsInto(0, 0, coords_);
+    const int64_t origin = cache.SlotOf(coords_);
+    for (int32_t c = 0; c < cols_; ++c) {
+      source.CellCoordsInto(0, c, coords_);
+      colSlot_[c] = cache.SlotOf(coords_) - origin;
+    }
+    source.CellCoordsInto(std::min(rows_ - 1, 1), 0, coords_);
+    const int64_t rowStep = cache.SlotOf(coords_) - origin;
+    const int64_t colStep = colSlot_[std::min(cols_ - 1, 1)];
+    columnsFirst_ = std::llabs(colStep) > std::llabs(rowStep);
+    tileRows_ = std::max(1, kTileCells / std::min(cols_, kTileCols));
+  }
+  const int32_t y0 = y - y % tileRows_, y1 = std::min(rows_, y0 + tileRows_);
+  const int32_t x0 = x - x % kTileCols, x1 = std::min(cols_, x0 + kTileCols);
+  FindTileRecords(source, cache, x0, x1, y0, y1);
+  MakePendingTexts(summary, format);
+
+  const int32_t width = x1 - x0;
+  for (int32_t r = y0; r < y1; ++r) {
+    const int32_t* records = &tileRecords_[static_cast<size_t>(r - y0) * width];
+    uint32_t* cells = &cellText_[static_cast<size_t>(r) * cols_ + x0];
+    for (int32_t i = 0; i < width; ++i)
+      if (cells[i] == kNone) cells[i] = records[i] < 0 ? kEmpty : recordText_[records[i]];
+  }
+}
+
+void TCellTextCache::FindTileRecords(const THySource& source, const TDataCache& cache, int32_t x0,
+                                     int32_t x1, int32_t y0, int32_t y1) {
+  const int32_t width = x1 - x0;
+  rowSlot_.resize(static_cast<size_t>(y1 - y0));
+  for (int32_t r = y0; r < y1; ++r) {
+    source.CellCoordsInto(r, 0, coords_);
+    rowSlot_[r - y0] = cache.SlotOf(coords_);
+  }
+  tileRecords_.resize(static_cast<size_t>(y1 - y0) * width);
+  pending_.clear();
+  auto find = [&](int32_t r, int32_t c) {
+    int32_t record = cache.SlotRecord(rowSlot_[r - y0] + colSlot_[c]);
+    if (record == -2) {
+      source.CellCoordsInto(r, c, coords_);
+      record = cache.CellRecord(coords_);
+    }
+    if (record >= 0) {
+      if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);
+      if (recordText_[record] == kNone) {
+        recordText_[record] = kPending;
+        pending_.push_back(record);
+      }
+    }
+    tileRecords_[static_cast<size_t>(r - y0) * width + (c - x0)] = record;
+  };
+  // In slot order the records come nearly in the cube's order.
+  if (columnsFirst_) {
+    for (int32_t c = x0; c < x1; ++c)
+      for (int32_t r = y0; r < y1; ++r) find(r, c);
+  } else {
+    for (int32_t r = y0; r < y1; ++r)
+      for (int32_t c = x0; c < x1; ++c) find(r, c);
+  }
+}
+
+void TCellTextCache::MakeBatch(const TAbstractSummary& summary, const std::string& format,
+                               size_t from, size_t to, TTextBatch& batch) const {
+  batch.Bytes.clear();
+  batch.Bytes.reserve(kChunkSize);
+  batch.Ends.clear();
+  std::string text;
+  for (size_t i = from; i < to; ++i) {
+    RecordTextInto(summary, pending_[i], format, text);
+    batch.Bytes += text;
+    batch.Ends.push_back(static_cast<uint32_t>(batch.Bytes.size()));
+  }
+}
+
+bool TCellTextCache::KeepBatch(TTextBatch& batch, size_t from) {
+  if (batch.Bytes.size() >= kAdoptBatch && batch.Bytes.size() <= kChunkSize &&
+      chunks_.size() < kMaxChunks) {
+    const uint32_t base = static_cast<uint32_t>(chunks_.size() << kChunkBits);
+    uint32_t begin = 0;
+    for (size_t i = 0; i < batch.Ends.size(); ++i) {
+      const uint32_t end = batch.Ends[i];
+      KeepSpan(pending_[from + i], end == begin ? 0 : base | begin, end - begin);
+      begin = end;
+    }
+    // The chunk is full: the next text opens a new one.
+    chunkCapacity_ = batch.Bytes.size();
+    chunks_.push_back(std::move(batch.Bytes));
+    batch.Bytes = std::string();
+    return true;
+  }
+  uint32_t begin = 0;
+  for (size_t i = 0; i < batch.Ends.size(); ++i) {
+    const uint32_t end = batch.Ends[i];
+    uint32_t start = 0;
+    if (!Keep(std::string_view(batch.Bytes).substr(begin, end - begin), start)) return false;
+    KeepSpan(pending_[from + i], start, end - begin);
+    begin = end;
+  }
+  return true;
+}
+
+void TCellTextCache::MakePendingTexts(const TAbstractSummary& summary, const std::string& format) {
+  const size_t n = pending_.size();
+  // Ids must stay clear of the pending mark.
+  if (spans_.size() + n >= kPending) storeFull_ = true;
+  try {
+    if (storeFull_) return;
+    std::thread helper;
+    std::exception_ptr helperFailure;
+    const size_t half = n / 2;
+    if (n >= kParallelTexts && summary.ReadsConcurrently() &&
+        std::thread::hardware_concurrency() >= 2) {
+      try {
+        helper = std::thread([&] {
+          try {
+            MakeBatch(summary, format, 0, half, helperBatch_);
+          } catch (...) {
+            helperFailure = std::current_exception();
+          }
+        });
+      } catch (const std::system_error&) {
+        // No thread to be had: this one makes every text.
+      }
+    }
+    if (!helper.joinable()) {
+      MakeBatch(summary, format, 0, n, batch_);
+      if (!KeepBatch(batch_, 0)) storeFull_ = true;
+    } else {
+      try {
+        MakeBatch(summary, format, half, n, batch_);
+      } catch (...) {
+        helper.join();
+        throw;
+      }
+      helper.join();
+      if (helperFailure) std::rethrow_exception(helperFailure);
+      if (!KeepBatch(helperBatch_, 0) || !KeepBatch(batch_, half)) storeFull_ = true;
+    }
+  } catch (...) {
+    ReleasePending();
+    throw;
+  }
+  ReleasePending();
+}
+
+void TCellTextCache::ReleasePending() {
+  for (int32_t record : pending_)
+    if (recordText_[record] == kPending) recordText_[record] = kNone;
 }
 
 }  // namespace hy

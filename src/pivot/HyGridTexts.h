@@ -4,6 +4,11 @@
 // (while the grid is not too big for that), so that later passes over the
 // grid, row by row as the report, the CSV and the painting read it, touch
 // memory in order and allocate nothing.
+//
+// While cells are remembered, the first cell read of a tile of the grid
+// fills the whole tile: its records are found by adding a row's and a
+// column's share of the index slot, and its new texts are made together,
+// on two threads when the summary allows.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +18,7 @@
 #include <vector>
 
 #include "cube/HyCache.h"
+#include "platform/sys/ZeroedArray.h"
 
 namespace hy {
 
@@ -38,19 +44,42 @@ public:
   void Clear();
 
 private:
-  static constexpr uint32_t kNone = UINT32_MAX;
+  // Text ids: 0 is none (not made, or a cell not filled yet), 1 the empty
+  // text of a cell without data; zeroed memory thus starts as "none".
+  static constexpr uint32_t kNone = 0;
+  static constexpr uint32_t kEmpty = 1;
   struct TSpan {
     uint32_t Start;
     uint32_t Length;
   };
 
+  // Tiles filled at once: about kTileCells cells, a band of rows cut into
+  // column blocks so that a very wide grid does not fill millions of cells
+  // for one visible cell.
+  static constexpr int32_t kTileCells = 65536;
+  static constexpr int32_t kTileCols = 4096;
+  // A batch of texts at least this big becomes a chunk of the store as it is.
+  static constexpr size_t kAdoptBatch = 65536;
+  // New texts in a tile from which a second thread makes half of them.
+  static constexpr size_t kParallelTexts = 4096;
+  // A record whose text the tile being filled makes; ids stay below it.
+  static constexpr uint32_t kPending = UINT32_MAX;
+
+  // Texts made apart from the store, to be kept in order.
+  struct TTextBatch {
+    std::string Bytes;
+    std::vector<uint32_t> Ends;
+  };
+
   // Makes the cache fit what it is asked for; false when it cannot.
-  void Prepare(const TAbstractSummary* summary, int32_t records, const std::string& format,
-               int32_t cols, int32_t rows);
+  // `totals`: how many totals the cube has still to compute.
+  void Prepare(const TAbstractSummary* summary, int32_t records, int64_t totals,
+               const std::string& format, int32_t cols, int32_t rows);
   std::string_view Text(uint32_t id) const {
     const TSpan& span = spans_[id];
     if (span.Length == 0) return {};
-    return {chunks_[span.Start >> kChunkBits].get() + (span.Start & (kChunkSize - 1)), span.Length};
+    return {chunks_[span.Start >> kChunkBits].data() + (span.Start & (kChunkSize - 1)),
+            span.Length};
   }
   // Copies a text into the store; false when the store is full.
   bool Keep(std::string_view text, uint32_t& start);
@@ -59,6 +88,27 @@ private:
   uint32_t RecordText(const TAbstractSummary& summary, int32_t record, const std::string& format);
   // Makes a record's text and keeps it; false when the store is full.
   bool StoreText(const TAbstractSummary& summary, int32_t record, const std::string& format);
+  static void RecordTextInto(const TAbstractSummary& summary, int32_t record,
+                             const std::string& format, std::string& text);
+
+  // Fills the tile holding cell (x, y).
+  void FillTile(const THySource& source, const TDataCache& cache, const TAbstractSummary& summary,
+                int32_t x, int32_t y, const std::string& format);
+  // Finds the records of the tile's cells into tileRecords_ and lists the
+  // records without a text in pending_.
+  void FindTileRecords(const THySource& source, const TDataCache& cache, int32_t x0, int32_t x1,
+                       int32_t y0, int32_t y1);
+  // Makes and keeps the texts of pending_; a record whose text did not fit
+  // is left without one.
+  void MakePendingTexts(const TAbstractSummary& summary, const std::string& format);
+  void MakeBatch(const TAbstractSummary& summary, const std::string& format, size_t from, size_t to,
+                 TTextBatch& batch) const;
+  // Keeps a batch's texts for pending_[from..]; false when the store is full.
+  bool KeepBatch(TTextBatch& batch, size_t from);
+  // A record still pending (the store was full, or making texts failed)
+  // has no text; its cells then make their texts one by one.
+  void ReleasePending();
+  void KeepSpan(int32_t record, uint32_t start, size_t length);
 
   // The cube's records that neighbour a new one get their texts with it: a
   // pass over the grid meets records in scattered order, and reading a few
@@ -71,16 +121,26 @@ private:
   int32_t cols_ = 0, rows_ = 0;
   int32_t loadedRecords_ = 0;  // the records before any total was added
   TCoords coords_;
-  std::vector<uint32_t> recordText_;  // record -> text id
-  std::vector<uint32_t> cellText_;    // y * cols + x -> text id, when the grid is small enough
+  sys::TZeroedArray<uint32_t> recordText_;  // record -> text id
+  sys::TZeroedArray<uint32_t> cellText_;  // y * cols + x -> text id, when the grid is small enough
+  // A cell's index slot is its row's slot plus its column's share.
+  std::vector<int64_t> colSlot_;
+  int32_t tileRows_ = 0;
+  bool columnsFirst_ = false;  // a tile's records come in slot order column by column
+  bool storeFull_ = false;     // tiles are no longer filled: their texts would not fit
+  std::vector<int64_t> rowSlot_;
+  std::vector<int32_t> tileRecords_;
+  std::vector<int32_t> pending_;
+  TTextBatch batch_, helperBatch_;
   // The texts live in chunks that never move, so the store grows without
   // copying what it holds. A span's start is its chunk number and offset.
   static constexpr int kChunkBits = 20;
   static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
   static constexpr size_t kMaxChunks = size_t{1} << (32 - kChunkBits);
-  std::vector<TSpan> spans_;  // text id -> place in chunks_; id 0 is the empty text
-  std::vector<std::unique_ptr<char[]>> chunks_;
-  size_t chunkUsed_ = 0, chunkCapacity_ = 0;
+  sys::TZeroedArray<TSpan> spans_;  // text id -> place in chunks_
+  // A chunk never grows past the capacity it was given, so its bytes stay put.
+  std::vector<std::string> chunks_;
+  size_t chunkCapacity_ = 0;
   std::string scratch_;
 };
 

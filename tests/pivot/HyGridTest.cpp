@@ -464,5 +464,42 @@ TEST_F(HyGridTest, TextsOfManyRecordsReadInScatteredOrderAreTheirOwn) {
   ExpectDataTextsFromTheSource(*grid, *source, "");
 }
 
+// A grid wide and tall enough to be filled in several tiles, with enough
+// new texts per tile for two threads to make them; read from the far corner
+// so that tiles fill out of order and totals are computed between them, in
+// both orientations (records in slot order along a row, and down a column)
+// and through a display format.
+TEST_F(HyGridTest, TextsOfBigGridsFilledTileByTileAreEachCellsOwn) {
+  std::string rows;
+  for (int i = 0; i < 15000; ++i)
+    rows += Format("%s('R%d', 'P%d', %d, %d.25)", i ? ", " : "", i % 3, i % 5, i % 5000, i);
+  db.Exec("DELETE FROM sales; INSERT INTO sales VALUES " + rows + ";");
+  Open();
+  auto readFromTheFarCorner = [&] {
+    const int32_t cols = source->ColCount(), rowCount = source->RowCount();
+    std::vector<std::string> seen;
+    for (int32_t x = cols - 1; x >= 0; x -= 1 + x % 3)
+      for (int32_t y = rowCount - 1; y >= 0; --y) seen.push_back(grid->CellText(x, y));
+    size_t i = 0;
+    for (int32_t x = cols - 1; x >= 0; x -= 1 + x % 3)
+      for (int32_t y = rowCount - 1; y >= 0; --y)
+        ASSERT_EQ(seen[i++], source->GetCellText(y, x)) << x << "," << y;
+  };
+  ASSERT_GT(source->ColCount(), 5000);  // two blocks of columns
+  readFromTheFarCorner();
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  source->MoveDimension(TDimAxis::Cols, TDimAxis::Rows, true, 0, 0);  // Year down, first
+  source->MoveDimension(TDimAxis::Rows, TDimAxis::Cols, true, 0, 1);  // Region across
+  ASSERT_GT(source->RowCount(), 5000);
+  readFromTheFarCorner();
+  ExpectDataTextsFromTheSource(*grid, *source, "");
+
+  TDisplayDim* summary = grid->SummaryDisplayDim();
+  ASSERT_NE(summary, nullptr);
+  summary->SetFormat("#,##0.0");
+  ExpectDataTextsFromTheSource(*grid, *source, "#,##0.0");
+}
+
 }  // namespace
 }  // namespace hy
