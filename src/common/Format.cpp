@@ -368,6 +368,9 @@ struct NumberSection {
   int fracZeroTo = 0;    // fraction placeholders up to and including the last "0"
   bool thousands = false;
   bool scientific = false;
+  // Nothing but digit placeholders, commas and one point, with a digit
+  // before the point: the text is the digits themselves.
+  bool plain = true;
 };
 
 bool IsExponentStart(std::string_view text, size_t i) {
@@ -402,11 +405,16 @@ NumberSection ScanSection(std::string_view text) {
   bool point = false;
   for (TFormatScanner scan(text); !scan.AtEnd();) {
     std::string_view literal;
-    if (scan.TakeLiteral(literal)) continue;
+    if (scan.TakeLiteral(literal)) {
+      s.plain = false;
+      continue;
+    }
     if (s.scientific) break;  // what follows the exponent is literal text
     const size_t i = scan.Position();
     const char c = scan.Peek();
     scan.Advance();
+    if (c == '.' && point) s.plain = false;
+    else if (c != '0' && c != '#' && c != '.' && c != ',') s.plain = false;
     if (c == '0' || c == '#') {
       if (point) {
         ++s.fracCount;
@@ -423,7 +431,36 @@ NumberSection ScanSection(std::string_view text) {
       s.scientific = true;
     }
   }
+  if (s.scientific || s.intCount == 0) s.plain = false;
   return s;
+}
+
+// ApplySection for a plain section: the sign, the integer digits (padded
+// to the section's zeros, grouped) and the kept fraction digits.
+std::string ApplyPlainSection(const NumberSection& sec, const TFloatRec& rec, bool minus,
+                              const TFormatSettings& fs) {
+  const int n = rec.Exponent > 0 ? rec.Exponent : 0;
+  const int minInt = sec.intZeroFrom >= 0 ? sec.intCount - sec.intZeroFrom : 0;
+  const int intLength = n > minInt ? n : minInt;
+  int significantFrac = rec.IsZero() ? 0 : rec.Count - rec.Exponent;
+  if (significantFrac > sec.fracCount) significantFrac = sec.fracCount;
+  const int keepFrac = significantFrac > sec.fracZeroTo ? significantFrac : sec.fracZeroTo;
+
+  std::string out;
+  out.reserve(static_cast<size_t>(intLength + intLength / 3 + keepFrac + 2));
+  if (minus) out += '-';
+  for (int j = 0; j < intLength; ++j) {
+    // Leading pad zeros first, then the value's own digits.
+    const int digit = j - (intLength - n);
+    out += digit < 0 ? '0' : DigitAt(rec, digit);
+    const int rest = intLength - 1 - j;
+    if (sec.thousands && rest > 0 && rest % 3 == 0) out += fs.ThousandSeparator;
+  }
+  if (keepFrac > 0) {
+    out += fs.DecimalSeparator;
+    for (int k = 0; k < keepFrac; ++k) out += DigitAt(rec, rec.Exponent + k);
+  }
+  return out;
 }
 
 // Lays the rounded value out along the section's placeholders.
@@ -540,6 +577,7 @@ std::string FormatDecimal(std::string_view format, const TFloatRec& value,
     index = zeroIndex;
   }
   const bool minus = index == 0 && negative && !rounded.IsZero();
+  if (sec.plain) return ApplyPlainSection(sec, rounded, minus, fs);
   return ApplySection(sec, rounded, minus, fs);
 }
 

@@ -111,6 +111,30 @@ TEST_F(FormatFloatTest, FallsBackToGeneral) {
   EXPECT_EQ(F("", 1.5), "1.5");
 }
 
+// Formats of placeholders, commas and a point take a shorter road; an empty
+// quoted literal sends the same format down the general one, which must give
+// the same text.
+TEST_F(FormatFloatTest, PlainFormatsAgreeWithTheGeneralLayout) {
+  const char* const formats[] = {"0",         "0.00",       "#,##0.00", "#,##0", "000.0#",
+                                 "#.##",      "0.",         "0.0,0",    "#",     "00000",
+                                 "#,#0.0###", "##0.000000", "0.00;-0.0"};
+  std::mt19937_64 rng(7);
+  std::vector<double> values = {0.0,    -0.0,  0.5,  0.125,          -0.125, 1.005, 9.995, 999.995,
+                                1e-300, -1e-9, 1e15, 123456789012.5, 1e18,   1e19,  -7.0};
+  for (int i = 0; i < 3000; ++i) {
+    const double magnitude = std::pow(10.0, static_cast<int>(rng() % 30) - 10);
+    values.push_back((static_cast<double>(rng() % 2000001) - 1e6) / 1e6 * magnitude);
+  }
+  for (const char* format : formats) {
+    const std::string general = std::string(format) + "\"\"";
+    for (double v : values) ASSERT_EQ(F(format, v), F(general, v)) << format << " " << v;
+    fs.DecimalSeparator = ',';
+    fs.ThousandSeparator = '.';
+    for (double v : values) ASSERT_EQ(F(format, v), F(general, v)) << format << " " << v;
+    fs = TFormatSettings::EnglishUS();
+  }
+}
+
 // Oracle: away from ties, the C library's correctly rounded "%.6f" agrees.
 TEST_F(FormatFloatTest, AgreesWithPrintfAwayFromTies) {
   std::mt19937_64 rng(42);
