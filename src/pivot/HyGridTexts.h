@@ -71,7 +71,7 @@ private:
     std::vector<uint32_t> Ends;
   };
 
-  // Makes the cache fit what it is asked for; false when it cannot.
+  // Starts afresh when the summary, the format or the grid's size changed.
   // `totals`: how many totals the cube has still to compute.
   void Prepare(const TAbstractSummary* summary, int32_t records, int64_t totals,
                const std::string& format, int32_t cols, int32_t rows);
