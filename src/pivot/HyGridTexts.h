@@ -65,8 +65,10 @@ private:
   // A record whose text the tile being filled makes; ids stay below it.
   static constexpr uint32_t kPending = UINT32_MAX;
 
-  // Texts made apart from the store, to be kept in order.
-  struct TTextBatch {
+  // Texts made apart from the store, to be kept in order. Each on cache
+  // lines of its own: the two threads write their batches' ends with
+  // every text, and sharing a line would make every write a transfer.
+  struct alignas(64) TTextBatch {
     std::string Bytes;
     std::vector<uint32_t> Ends;
   };
