@@ -1,6 +1,6 @@
 // Micro-benchmarks of the cross-tab grid model.
 //
-// GridCellTexts/first, GridCellTexts/again: the text of every cell of a
+// GridCellTexts/again:0 and again:1: the text of every cell of a
 //   963 x 2004 grid (rows: 120 months by 7 payment methods with their
 //   subtotals; columns: 2,000 customers and the total), pivoted from a cube
 //   over 1,000,000 in-memory rows, read the way `hycube pivot` and the
