@@ -26,6 +26,7 @@ void TCellTextCache::Clear() {
   recordText_.clear();
   cellText_.clear();
   colSlot_.clear();
+  tileDone_.clear();
   storeFull_ = false;
   spans_.clear();
   chunks_.clear();
@@ -114,7 +115,10 @@ std::string_view TCellTextCache::DataText(const THySource& source, int32_t x, in
   Prepare(summary, cache.BinTable()->RecordCount(), cache.PendingCount(), format, cols, rows);
 
   uint32_t* cell = cellText_.empty() ? nullptr : &cellText_[static_cast<size_t>(y) * cols + x];
-  if (cell && *cell == kNone && !storeFull_) FillTile(source, cache, *summary, x, y, format);
+  if (cell && *cell == kNone && !storeFull_) {
+    if (colSlot_.empty()) PrepareTiles(source, cache);
+    if (!tileDone_[TileOf(x, y)]) FillTile(source, cache, *summary, x, y, format);
+  }
   if (cell && *cell != kNone) return Text(*cell);
   source.CellCoordsInto(y, x, coords_);
   const int32_t record = cache.CellRecord(coords_);
@@ -129,26 +133,34 @@ std::string_view TCellTextCache::DataText(const THySource& source, int32_t x, in
   return Text(id);
 }
 
+void TCellTextCache::PrepareTiles(const THySource& source, const TDataCache& cache) {
+  colSlot_.resize(static_cast<size_t>(cols_));
+  source.CellCoordsInto(0, 0, coords_);
+  const int64_t origin = cache.SlotOf(coords_);
+  for (int32_t c = 0; c < cols_; ++c) {
+    source.CellCoordsInto(0, c, coords_);
+    colSlot_[c] = cache.SlotOf(coords_) - origin;
+  }
+  source.CellCoordsInto(std::min(rows_ - 1, 1), 0, coords_);
+  const int64_t rowStep = cache.SlotOf(coords_) - origin;
+  const int64_t colStep = colSlot_[std::min(cols_ - 1, 1)];
+  columnsFirst_ = std::llabs(colStep) > std::llabs(rowStep);
+  tileRows_ = std::max(1, kTileCells / std::min(cols_, kTileCols));
+  tileCols_ = (cols_ + kTileCols - 1) / kTileCols;
+  tileDone_.assign(static_cast<size_t>((rows_ + tileRows_ - 1) / tileRows_) * tileCols_, false);
+}
+
 void TCellTextCache::FillTile(const THySource& source, const TDataCache& cache,
                               const TAbstractSummary& summary, int32_t x, int32_t y,
                               const std::string& format) {
-  if (colSlot_.empty()) {
-    colSlot_.resize(static_cast<size_t>(cols_));
-    source.CellCoordsInto(0, 0, coords_);
-    const int64_t origin = cache.SlotOf(coords_);
-    for (int32_t c = 0; c < cols_; ++c) {
-      source.CellCoordsInto(0, c, coords_);
-      colSlot_[c] = cache.SlotOf(coords_) - origin;
-    }
-    source.CellCoordsInto(std::min(rows_ - 1, 1), 0, coords_);
-    const int64_t rowStep = cache.SlotOf(coords_) - origin;
-    const int64_t colStep = colSlot_[std::min(cols_ - 1, 1)];
-    columnsFirst_ = std::llabs(colStep) > std::llabs(rowStep);
-    tileRows_ = std::max(1, kTileCells / std::min(cols_, kTileCols));
-  }
   const int32_t y0 = y - y % tileRows_, y1 = std::min(rows_, y0 + tileRows_);
   const int32_t x0 = x - x % kTileCols, x1 = std::min(cols_, x0 + kTileCols);
-  FindTileRecords(source, cache, x0, x1, y0, y1);
+  try {
+    FindTileRecords(source, cache, x0, x1, y0, y1);
+  } catch (...) {
+    ReleasePending();
+    throw;
+  }
   MakePendingTexts(summary, format);
 
   const int32_t width = x1 - x0;
@@ -156,8 +168,10 @@ void TCellTextCache::FillTile(const THySource& source, const TDataCache& cache,
     const int32_t* records = &tileRecords_[static_cast<size_t>(r - y0) * width];
     uint32_t* cells = &cellText_[static_cast<size_t>(r) * cols_ + x0];
     for (int32_t i = 0; i < width; ++i)
-      if (cells[i] == kNone) cells[i] = records[i] < 0 ? kEmpty : recordText_[records[i]];
+      if (cells[i] == kNone && records[i] != kUnresolved)
+        cells[i] = records[i] < 0 ? kEmpty : recordText_[records[i]];
   }
+  tileDone_[TileOf(x, y)] = true;
 }
 
 void TCellTextCache::FindTileRecords(const THySource& source, const TDataCache& cache, int32_t x0,
@@ -174,7 +188,14 @@ void TCellTextCache::FindTileRecords(const THySource& source, const TDataCache& 
     int32_t record = cache.SlotRecord(rowSlot_[r - y0] + colSlot_[c]);
     if (record == -2) {
       source.CellCoordsInto(r, c, coords_);
-      record = cache.CellRecord(coords_);
+      try {
+        record = cache.CellRecord(coords_);
+      } catch (const std::exception&) {
+        // A total that cannot be computed (an overflow, no memory) is left
+        // to its own cell, whose read raises it; the rest of the tile is
+        // not held back by it.
+        record = kUnresolved;
+      }
     }
     if (record >= 0) {
       if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);

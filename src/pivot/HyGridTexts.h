@@ -64,6 +64,8 @@ private:
   static constexpr size_t kParallelTexts = 4096;
   // A record whose text the tile being filled makes; ids stay below it.
   static constexpr uint32_t kPending = UINT32_MAX;
+  // A tile cell whose total could not be computed.
+  static constexpr int32_t kUnresolved = -3;
 
   // Texts made apart from the store, to be kept in order. Each on cache
   // lines of its own: the two threads write their batches' ends with
@@ -93,7 +95,13 @@ private:
   static void RecordTextInto(const TAbstractSummary& summary, int32_t record,
                              const std::string& format, std::string& text);
 
-  // Fills the tile holding cell (x, y).
+  // The slots' shares and the tiles' shape, on the first tile filled.
+  void PrepareTiles(const THySource& source, const TDataCache& cache);
+  size_t TileOf(int32_t x, int32_t y) const {
+    return static_cast<size_t>(y / tileRows_) * tileCols_ + x / kTileCols;
+  }
+  // Fills the tile holding cell (x, y); a cell whose total cannot be
+  // computed is left to make its text (and raise) alone.
   void FillTile(const THySource& source, const TDataCache& cache, const TAbstractSummary& summary,
                 int32_t x, int32_t y, const std::string& format);
   // Finds the records of the tile's cells into tileRecords_ and lists the
@@ -127,7 +135,8 @@ private:
   sys::TZeroedArray<uint32_t> cellText_;  // y * cols + x -> text id, when the grid is small enough
   // A cell's index slot is its row's slot plus its column's share.
   std::vector<int64_t> colSlot_;
-  int32_t tileRows_ = 0;
+  int32_t tileRows_ = 0, tileCols_ = 0;
+  std::vector<bool> tileDone_;
   bool columnsFirst_ = false;  // a tile's records come in slot order column by column
   bool storeFull_ = false;     // tiles are no longer filled: their texts would not fit
   std::vector<int64_t> rowSlot_;

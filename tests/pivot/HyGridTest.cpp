@@ -501,5 +501,32 @@ TEST_F(HyGridTest, TextsOfBigGridsFilledTileByTileAreEachCellsOwn) {
   ExpectDataTextsFromTheSource(*grid, *source, "#,##0.0");
 }
 
+// A total that overflows raises when its own cell is read, every time; the
+// other cells of its tile still show their texts. (With empty rows and
+// columns shown, the pivot itself computes no totals.)
+TEST_F(HyGridTest, ATotalThatOverflowsRaisesOnlyInItsOwnCell) {
+  Open();
+  source->SetSparseRows(true);
+  source->SetSparseCols(true);
+  cube->SetActive(false);
+  db.Exec("INSERT INTO sales VALUES ('East', 'A', 2022, 1.5e308), ('East', 'A', 2023, 1.5e308);");
+  cube->SetActive(true);
+  int failing = 0;
+  for (int pass = 0; pass < 2; ++pass)
+    for (int32_t y = 0; y < source->RowCount(); ++y)
+      for (int32_t x = 0; x < source->ColCount(); ++x) {
+        std::string expected;
+        try {
+          expected = source->GetCellText(y, x);
+        } catch (const EOverflow&) {
+          EXPECT_THROW(grid->CellText(x, y), EOverflow) << x << "," << y;
+          failing += pass == 0;
+          continue;
+        }
+        ASSERT_EQ(grid->CellText(x, y), expected) << x << "," << y;
+      }
+  EXPECT_EQ(failing, 3);  // East/A's, East's and the grand total across the years
+}
+
 }  // namespace
 }  // namespace hy
