@@ -435,16 +435,27 @@ NumberSection ScanSection(std::string_view text) {
   return s;
 }
 
+// Integer digits the section's zeros ask for.
+int MinIntegerDigits(const NumberSection& sec) {
+  return sec.intZeroFrom >= 0 ? sec.intCount - sec.intZeroFrom : 0;
+}
+
+// Fraction digits shown: the value's own up to the placeholders, at least
+// up to the last "0". `fracStart` is the digit index of the first one.
+int KeptFractionDigits(const NumberSection& sec, const TFloatRec& rec, int fracStart) {
+  int significant = rec.IsZero() ? 0 : rec.Count - fracStart;
+  if (significant > sec.fracCount) significant = sec.fracCount;
+  return significant > sec.fracZeroTo ? significant : sec.fracZeroTo;
+}
+
 // ApplySection for a plain section: the sign, the integer digits (padded
 // to the section's zeros, grouped) and the kept fraction digits.
 std::string ApplyPlainSection(const NumberSection& sec, const TFloatRec& rec, bool minus,
                               const TFormatSettings& fs) {
   const int n = rec.Exponent > 0 ? rec.Exponent : 0;
-  const int minInt = sec.intZeroFrom >= 0 ? sec.intCount - sec.intZeroFrom : 0;
+  const int minInt = MinIntegerDigits(sec);
   const int intLength = n > minInt ? n : minInt;
-  int significantFrac = rec.IsZero() ? 0 : rec.Count - rec.Exponent;
-  if (significantFrac > sec.fracCount) significantFrac = sec.fracCount;
-  const int keepFrac = significantFrac > sec.fracZeroTo ? significantFrac : sec.fracZeroTo;
+  const int keepFrac = KeptFractionDigits(sec, rec, rec.Exponent);
 
   std::string out;
   out.reserve(static_cast<size_t>(intLength + intLength / 3 + keepFrac + 2));
@@ -479,12 +490,10 @@ std::string ApplySection(const NumberSection& sec, const TFloatRec& rec, bool mi
     intDigits = IntegerDigits(rec);
     fracStart = rec.Exponent;
   }
-  const int minInt = sec.intZeroFrom >= 0 ? sec.intCount - sec.intZeroFrom : 0;
+  const int minInt = MinIntegerDigits(sec);
   if (static_cast<int>(intDigits.size()) < minInt)
     intDigits.insert(0, static_cast<size_t>(minInt) - intDigits.size(), '0');
-  int significantFrac = rec.IsZero() ? 0 : rec.Count - fracStart;
-  if (significantFrac > sec.fracCount) significantFrac = sec.fracCount;
-  const int keepFrac = significantFrac > sec.fracZeroTo ? significantFrac : sec.fracZeroTo;
+  const int keepFrac = KeptFractionDigits(sec, rec, fracStart);
 
   const int n = static_cast<int>(intDigits.size());
   const bool groups = sec.thousands && !sec.scientific;

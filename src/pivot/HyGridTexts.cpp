@@ -124,8 +124,7 @@ std::string_view TCellTextCache::DataText(const THySource& source, int32_t x, in
   const int32_t record = cache.CellRecord(coords_);
   uint32_t id = kEmpty;
   if (record >= 0) {
-    // Totals become records as they are first read.
-    if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);
+    CoverRecord(record);
     id = RecordText(*summary, record, format);
     if (id == kNone) return scratch_;
   }
@@ -198,7 +197,7 @@ void TCellTextCache::FindTileRecords(const THySource& source, const TDataCache& 
       }
     }
     if (record >= 0) {
-      if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);
+      CoverRecord(record);
       if (recordText_[record] == kNone) {
         recordText_[record] = kPending;
         pending_.push_back(record);

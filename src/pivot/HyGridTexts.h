@@ -85,6 +85,10 @@ private:
     return {chunks_[span.Start >> kChunkBits].data() + (span.Start & (kChunkSize - 1)),
             span.Length};
   }
+  // Totals become records as they are first read: recordText_ grows to them.
+  void CoverRecord(int32_t record) {
+    if (record >= static_cast<int32_t>(recordText_.size())) recordText_.resize(record + 1);
+  }
   // Copies a text into the store; false when the store is full.
   bool Keep(std::string_view text, uint32_t& start);
   // The text id of a record's text, made now if it is new; kNone when the
